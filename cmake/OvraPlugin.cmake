@@ -1,0 +1,102 @@
+# ovra_add_plugin(): declares one plug-in library of the framework.
+#
+#   ovra_add_plugin(<name>
+#       COMPILER <number>            # the number that describeBuild reports
+#       [FLOAT_COMPARE UNORDERED|IEEE]  # how GUI float pins decide "unchanged"
+#       [LEGACY_INIT]                # DSP modules carry IMpLegacyInitialization
+#       PARTS <part>...              # dsp gui gui2 windowed composited
+#       SOURCES <file>...)
+#
+# The result is <name>.qvm on every platform, with MP_GetFactory as its only
+# export. The framework is compiled into each library from source, so that
+# the per-library choices above are fixed at compile time and the static
+# initialisers that register modules are never dropped by the linker.
+
+set(OVRA_FRAMEWORK_DIR "${CMAKE_CURRENT_LIST_DIR}/../framework" CACHE PATH "ovra framework sources")
+set(OVRA_PLUGIN_OUTPUT_DIR "${CMAKE_BINARY_DIR}" CACHE PATH "Where .qvm files are written")
+set(OVRA_SANITIZE "" CACHE STRING "Sanitizers for everything built (e.g. address,undefined)")
+
+# Bit-exact numerics on every build: no contraction into fused multiply-add,
+# never fast-math.
+set(OVRA_COMMON_FLAGS -ffp-contract=off -fno-fast-math)
+
+function(ovra_target_defaults target)
+  target_compile_options(${target} PRIVATE ${OVRA_COMMON_FLAGS} -Wall -Wextra)
+  if(OVRA_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=${OVRA_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=${OVRA_SANITIZE})
+  endif()
+endfunction()
+
+function(ovra_framework_sources out)
+  set(parts ${ARGN})
+  set(dir ${OVRA_FRAMEWORK_DIR})
+  set(srcs ${dir}/abi/factory.cpp)
+  if("dsp" IN_LIST parts)
+    list(APPEND srcs ${dir}/dsp/mp_base.cpp)
+  endif()
+  if("gui" IN_LIST parts OR "gui2" IN_LIST parts OR "windowed" IN_LIST parts OR "composited" IN_LIST parts)
+    list(APPEND srcs ${dir}/gui/gui_base.cpp)
+  endif()
+  if("windowed" IN_LIST parts)
+    list(APPEND srcs ${dir}/gui/windowed_gfx_base.cpp)
+    if(NOT WIN32)
+      list(APPEND srcs ${dir}/platform/window_system.cpp)
+    endif()
+  endif()
+  if("composited" IN_LIST parts)
+    list(APPEND srcs ${dir}/gui/composited_gfx_base.cpp ${dir}/platform/gdiplus_runtime.cpp)
+  endif()
+  set(${out} ${srcs} PARENT_SCOPE)
+endfunction()
+
+function(ovra_add_plugin name)
+  cmake_parse_arguments(P "LEGACY_INIT" "COMPILER;FLOAT_COMPARE" "PARTS;SOURCES" ${ARGN})
+  if(NOT P_COMPILER)
+    message(FATAL_ERROR "ovra_add_plugin(${name}): COMPILER is required")
+  endif()
+  ovra_framework_sources(fw ${P_PARTS})
+  add_library(${name} MODULE ${P_SOURCES} ${fw})
+  set_target_properties(${name} PROPERTIES
+    PREFIX "" SUFFIX ".qvm"
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${OVRA_PLUGIN_OUTPUT_DIR}
+    RUNTIME_OUTPUT_DIRECTORY ${OVRA_PLUGIN_OUTPUT_DIR})
+  target_include_directories(${name} PRIVATE ${OVRA_FRAMEWORK_DIR})
+  set(float_unordered 0)
+  if(P_FLOAT_COMPARE STREQUAL "UNORDERED")
+    set(float_unordered 1)
+  endif()
+  set(legacy 0)
+  if(P_LEGACY_INIT)
+    set(legacy 1)
+  endif()
+  target_compile_definitions(${name} PRIVATE
+    OVRA_PLUGIN_BUILD=1
+    OVRA_COMPILER_NUMBER=${P_COMPILER}
+    OVRA_FLOAT_UNORDERED_EQUAL=${float_unordered}
+    OVRA_LEGACY_INIT=${legacy})
+  ovra_target_defaults(${name})
+  if(WIN32)
+    # One export (the dllexport on MP_GetFactory), a static C++ runtime: the
+    # DLL imports nothing but system DLLs.
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+    if("windowed" IN_LIST P_PARTS OR "gui" IN_LIST P_PARTS OR "gui2" IN_LIST P_PARTS)
+      target_link_libraries(${name} PRIVATE user32)
+    endif()
+    if("composited" IN_LIST P_PARTS)
+      target_link_libraries(${name} PRIVATE gdiplus)
+    endif()
+  else()
+    set(map ${OVRA_FRAMEWORK_DIR}/abi/plugin_exports.map)
+    target_link_options(${name} PRIVATE "-Wl,--version-script=${map}")
+    if(NOT OVRA_SANITIZE)
+      target_link_options(${name} PRIVATE -Wl,--no-undefined)
+    endif()
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
+    if("composited" IN_LIST P_PARTS)
+      target_link_libraries(${name} PRIVATE gdiplus)
+    endif()
+  endif()
+endfunction()

@@ -1,0 +1,142 @@
+#include "abi/factory.h"
+
+#include <cstdlib>
+#include <new>
+#include <sstream>
+
+#ifndef OVRA_COMPILER_NUMBER
+#error "OVRA_COMPILER_NUMBER is set per library by ovra_add_plugin"
+#endif
+
+namespace ovra {
+
+namespace {
+MpFactory* gFactory = nullptr;
+
+size_t idLength(const wchar* id) {
+    size_t n = 0;
+    while (id[n] != 0)
+        ++n;
+    return n;
+}
+}  // namespace
+
+MpFactory* factorySingleton() {
+    if (gFactory == nullptr)
+        gFactory = new MpFactory();
+    return gFactory;
+}
+
+int32_t enrolModule(int32_t subType, const wchar* id, ModuleMaker create) {
+    factorySingleton()->add(subType, id, create);
+    return 0;
+}
+
+void MpFactory::add(int32_t subType, const wchar* id, ModuleMaker create) {
+    registry_.emplace(ModuleKey{subType, wstring(id, idLength(id))}, create);
+}
+
+ModuleMaker MpFactory::find(const wchar* id, int32_t subType) const {
+    if (id == nullptr)
+        return nullptr;
+    auto it = registry_.find(ModuleKey{subType, wstring(id, idLength(id))});
+    return it == registry_.end() ? nullptr : it->second;
+}
+
+int32_t MpFactory::QueryInterface(const Guid* iid, void** out) {
+    if (out == nullptr)
+        return RC_NOT_FOUND;
+    *out = nullptr;
+    if (isGuid(iid, IID_IMpFactory2) || isGuid(iid, IID_IMpFactory) || isGuid(iid, IID_IMpUnknown)) {
+        *out = static_cast<IMpFactory2*>(this);
+        AddRef();
+        return RC_OK;
+    }
+    return RC_NOT_FOUND;
+}
+
+int32_t MpFactory::instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) {
+    if (out == nullptr)
+        return RC_FAILED;
+    *out = nullptr;
+    try {
+        ModuleMaker create = find(id, subType);
+        if (create == nullptr)
+            return RC_NOT_FOUND;
+        IMpUnknown* made = create();
+        *out = made;
+        if (made != nullptr) {
+#if OVRA_LEGACY_INIT
+            if (auto* init = dynamic_cast<IMpLegacyInitialization*>(made))
+                init->attachHost(host);
+#else
+            if (auto* init = dynamic_cast<IoldSchoolInitialisation*>(made))
+                init->attachHost(host);
+#endif
+        }
+        return RC_OK;
+    } catch (...) {
+        // A module that was made but could not be attached is given back.
+        if (*out != nullptr)
+            (*out)->Release();
+        *out = nullptr;
+        return RC_FAILED;
+    }
+}
+
+int32_t MpFactory::instantiateBare(const wchar* id, int32_t subType, IMpUnknown** out) {
+    if (out == nullptr)
+        return RC_FAILED;
+    *out = nullptr;
+    try {
+        ModuleMaker create = find(id, subType);
+        if (create == nullptr)
+            return RC_NOT_FOUND;
+        *out = create();
+        return RC_OK;
+    } catch (...) {
+        *out = nullptr;
+        return RC_FAILED;
+    }
+}
+
+void writeBuildText(int32_t compilerNumber, int32_t maxChars, wchar* text) {
+    if (text == nullptr || maxChars < 1)
+        return;
+    std::ostringstream s;  // ASCII only, widened below
+    s << "MS Compiler V" << compilerNumber << " (Release)";
+    const std::string narrow = s.str();
+    const size_t room = static_cast<size_t>(maxChars) - 1;
+    const size_t n = narrow.size() < room ? narrow.size() : room;
+    for (size_t i = 0; i < n; ++i)
+        text[i] = static_cast<wchar>(static_cast<unsigned char>(narrow[i]));
+    text[n] = 0;
+}
+
+int32_t MpFactory::describeBuild(int32_t* version, int32_t maxChars, wchar* text) {
+    if (version != nullptr)
+        *version = kFrameworkVersion;
+    writeBuildText(OVRA_COMPILER_NUMBER, maxChars, text);
+    return RC_OK;
+}
+
+namespace {
+// Destroys the factory and its registry when the library is unloaded.
+void destroyFactoryAtExit() {
+    delete factorySingleton();
+    gFactory = nullptr;
+}
+[[maybe_unused]] const int32_t gExitHandlerRegistered = (std::atexit(destroyFactoryAtExit), 0);
+}  // namespace
+
+}  // namespace ovra
+
+#if defined(_WIN32)
+#define OVRA_EXPORT extern "C" __declspec(dllexport)
+#else
+#define OVRA_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+OVRA_EXPORT int32_t MP_GetFactory(void** out) {
+    return ovra::factorySingleton()->QueryInterface(&ovra::IID_IMpUnknown, out);
+}

@@ -1,0 +1,293 @@
+#include "dsp/mp_base.h"
+
+#include "dsp/dsp_pins.h"
+
+namespace ovra {
+
+namespace {
+// A value whose bytes cannot be read is ignored, as if it never came.
+bool isReadable(const HostEvent& e) {
+    if (e.kind != EV_PIN_VALUE)
+        return true;
+    if (e.valueSize < 0)
+        return false;
+    return e.valuePointer != nullptr || e.valueSize <= static_cast<int32_t>(sizeof(e.inlineValue));
+}
+
+bool isPinEvent(const HostEvent& e) { return e.kind >= EV_PIN_VALUE && e.kind <= EV_PIN_OTHER; }
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// MpPluginBase
+
+MpPluginBase::~MpPluginBase() {
+    pins_.clear();
+    if (host_ != nullptr)
+        host_->Release();
+#if OVRA_LEGACY_INIT
+    if (hostAux_ != nullptr)
+        hostAux_->Release();
+#endif
+}
+
+int32_t MpPluginBase::QueryInterface(const Guid* iid, void** out) {
+    if (out == nullptr)
+        return RC_NOT_FOUND;
+    *out = nullptr;
+    if (isGuid(iid, IID_IMpPlugin2))
+        *out = static_cast<IMpPlugin2*>(this);
+    else if (isGuid(iid, IID_IMpPlugin) || isGuid(iid, IID_IMpUnknown))
+        *out = static_cast<IMpPlugin*>(this);
+#if OVRA_LEGACY_INIT
+    else if (isGuid(iid, IID_IMpLegacyInitialization))
+        *out = static_cast<IMpLegacyInitialization*>(this);
+#endif
+    else
+        return RC_NOT_FOUND;
+    AddRef();
+    return RC_OK;
+}
+
+uint32_t MpPluginBase::AddRef() { return static_cast<uint32_t>(++referenceCount_); }
+
+uint32_t MpPluginBase::Release() {
+    if (--referenceCount_ > 0)
+        return static_cast<uint32_t>(referenceCount_);
+    delete this;
+    return 0;
+}
+
+int32_t MpPluginBase::attachHost(IMpUnknown* host) {
+    // A second attachment replaces the first; the old references are given back.
+#if OVRA_LEGACY_INIT
+    if (hostAux_ != nullptr) {
+        hostAux_->Release();
+        hostAux_ = nullptr;
+    }
+#endif
+    if (host_ != nullptr) {
+        host_->Release();
+        host_ = nullptr;
+    }
+    if (host == nullptr)
+        return RC_NOT_FOUND;
+#if OVRA_LEGACY_INIT
+    host->QueryInterface(&IID_IMpDspHostAux, reinterpret_cast<void**>(&hostAux_));
+#endif
+    return host->QueryInterface(&IID_IMpDspHost, reinterpret_cast<void**>(&host_));
+}
+
+int32_t MpPluginBase::assignPinBuffer(int32_t pinIndex, float* buffer) {
+    MpPinBase* pin = findPin(pinIndex);
+    if (pin == nullptr)
+        return RC_FAILED;
+    pin->bindBuffer(buffer);
+    return RC_OK;
+}
+
+// The two entries forward to each other once; a module overriding either
+// receives calls made through both.
+int32_t MpPluginBase::deliverMessageFirst(int32_t a, int32_t b, void* c) {
+    if (messageGuard_)
+        return 0;
+    messageGuard_ = true;
+    const int32_t r = deliverMessageSecond(a, b, c);
+    messageGuard_ = false;
+    return r;
+}
+
+int32_t MpPluginBase::deliverMessageSecond(int32_t a, int32_t b, void* c) {
+    if (messageGuard_)
+        return 0;
+    messageGuard_ = true;
+    const int32_t r = deliverMessageFirst(a, b, c);
+    messageGuard_ = false;
+    return r;
+}
+
+void MpPluginBase::onEngineStart() {
+    for (auto& [index, pin] : pins_)
+        if (pin->directionCode() == DIRECTION_OUT)
+            pin->announceInitial();
+}
+
+void MpPluginBase::addPin(int32_t pinIndex, MpPinBase& pin, PinCallback callback) {
+    if (callback == nullptr && pin.directionCode() == DIRECTION_IN)
+        pin.defaultNotifier(callback);
+    pin.attach(pinIndex, this, callback);
+    pins_.emplace(pinIndex, &pin);
+}
+
+void MpPluginBase::addPin(MpPinBase& pin, PinCallback callback) {
+    const int32_t next = pins_.empty() ? 0 : pins_.rbegin()->first + 1;
+    addPin(next, pin, callback);
+}
+
+MpPinBase* MpPluginBase::findPin(int32_t pinIndex) const {
+    auto it = pins_.find(pinIndex);
+    return it == pins_.end() ? nullptr : it->second;
+}
+
+// ---------------------------------------------------------------------------
+// MpBase2
+
+MpBase2::MpBase2() : currentRoutine_(&MpBase2::sleepDispatch), moduleRoutine_(&MpBase2::doNothing) {}
+
+void MpBase2::processBlock(int32_t sampleCount, const HostEvent* events) {
+    const int32_t n = sampleCount < 0 ? 0 : sampleCount;
+    blockPosition_ = 0;
+    if (events == nullptr) {
+        run(currentRoutine_, n);
+        return;
+    }
+    // Offsets outside the contract are held inside the block: one before the
+    // block position counts as the block position, one past the end as the end.
+    auto offsetOf = [&](const HostEvent& e) {
+        if (e.sampleOffset < blockPosition_)
+            return blockPosition_;
+        return e.sampleOffset > n ? n : e.sampleOffset;
+    };
+    int32_t remaining = n;
+    const HostEvent* e = events;
+    while (e != nullptr) {
+        const int32_t gap = offsetOf(*e) - blockPosition_;
+        if (gap > 0) {
+            mayRequestSleep_ = false;
+            run(currentRoutine_, gap);
+            mayRequestSleep_ = true;
+            if (gap == remaining)
+                return;  // events at the block's very end belong to no sample of it
+            blockPosition_ += gap;
+            remaining -= gap;
+        }
+        const HostEvent* end = e->nextEvent;
+        while (end != nullptr && offsetOf(*end) == blockPosition_)
+            end = end->nextEvent;
+        deliverGroup(e, end);
+        e = end;
+    }
+    run(currentRoutine_, remaining);
+}
+
+// Simultaneous events reach the pins in three passes, with one
+// onPinsChanged between the second and the third.
+void MpBase2::deliverGroup(const HostEvent* first, const HostEvent* end) {
+    bool valuesChanged = false;
+    for (const HostEvent* e = first; e != end; e = e->nextEvent) {
+        if (!isReadable(*e))
+            continue;
+        if (e->kind == EV_PIN_VALUE || e->kind == EV_STREAM_ON || e->kind == EV_STREAM_OFF)
+            valuesChanged = true;
+        if (isPinEvent(*e))
+            if (MpPinBase* pin = findPin(e->pinIndex))
+                pin->eventPassOne(*e);
+    }
+    for (const HostEvent* e = first; e != end; e = e->nextEvent) {
+        if (!isReadable(*e))
+            continue;
+        if (isPinEvent(*e)) {
+            if (MpPinBase* pin = findPin(e->pinIndex))
+                pin->eventPassTwo(*e);
+        } else if (e->kind == EV_START) {
+            onEngineStart();
+        }
+    }
+    if (valuesChanged)
+        onPinsChanged();
+    for (const HostEvent* e = first; e != end; e = e->nextEvent) {
+        if (!isReadable(*e))
+            continue;
+        if (isPinEvent(*e))
+            if (MpPinBase* pin = findPin(e->pinIndex))
+                pin->eventPassThree(*e);
+    }
+}
+
+void MpBase2::onPinStreamChange(bool streaming) {
+    streamingPinCount_ += streaming ? 1 : -1;
+    if (streamingPinCount_ != 0 && sleepMode_ != 1)
+        currentRoutine_ = moduleRoutine_;
+    else
+        currentRoutine_ = &MpBase2::sleepDispatch;
+}
+
+void MpBase2::selectProcessRoutine(ProcessRoutine routine) {
+    if (currentRoutine_ == moduleRoutine_)
+        currentRoutine_ = routine;
+    moduleRoutine_ = routine;
+}
+
+void MpBase2::setSleepMode(bool mayEverSleep) {
+    if (mayEverSleep) {
+        sleepMode_ = 1;
+        currentRoutine_ = &MpBase2::sleepDispatch;
+    } else {
+        sleepMode_ = 0;
+    }
+}
+
+// Runs the module routine until the countdown is used up, then offers the
+// host to sleep (never in a sub-block that ends before an event).
+void MpBase2::sleepDispatch(int32_t sampleCount) {
+    const int32_t savedPosition = blockPosition_;
+    int32_t k = sampleCount;
+    for (;;) {
+        const bool canSleep = sleepMode_ == -1 ? streamingPinCount_ == 0 : sleepMode_ == 1;
+        if (!canSleep) {
+            currentRoutine_ = moduleRoutine_;
+            if (k > 0)
+                run(moduleRoutine_, k);
+            break;
+        }
+        if (sleepCountdown_ <= 0) {
+            if (mayRequestSleep_) {
+                if (host_ != nullptr)
+                    host_->offerSleep();
+                break;
+            }
+            sleepCountdown_ = k;
+        }
+        if (k == 0)
+            break;
+        const int32_t m = sleepCountdown_ < k ? sleepCountdown_ : k;
+        sleepCountdown_ -= m;
+        k -= m;
+        run(moduleRoutine_, m);
+        blockPosition_ += m;
+    }
+    blockPosition_ = savedPosition;
+}
+
+// ---------------------------------------------------------------------------
+// Audio pins
+
+void AudioInPin::eventPassOne(const HostEvent& event) {
+    if (event.kind != EV_STREAM_ON && event.kind != EV_STREAM_OFF)
+        return;
+    changedNow = true;
+    const bool streaming = event.kind == EV_STREAM_ON;
+    if (streaming != streamingFlag) {
+        streamingFlag = streaming;
+        module_->onPinStreamChange(streaming);
+    }
+    if (!streamingFlag && module_->sleepCountdown() <= 0)
+        module_->sleepCountdown() = 1;
+}
+
+void AudioOutPin::setOutputStreaming(bool streaming, int32_t sampleOffset) {
+    if (module_ == nullptr)
+        return;
+    const int32_t time = sampleOffset == -1 ? blockPosition() : sampleOffset;
+    if (streaming != streamingFlag) {
+        streamingFlag = streaming;
+        module_->onPinStreamChange(streaming);
+    }
+    IMpDspHost* h = host();
+    if (h == nullptr)
+        return;
+    if (!streamingFlag)
+        h->fillSleepCountdown(&module_->sleepCountdown());
+    h->announceStreaming(time, pinIndex_, streamingFlag);
+}
+
+}  // namespace ovra

@@ -1,0 +1,136 @@
+// The DSP module base: interfaces, pins, the event walk and sleeping.
+//
+// [audio thread] processBlock and everything it calls; the other entry
+// points come from the host's set-up thread, never at the same time.
+#pragma once
+
+#include <map>
+
+#include "abi/abi.h"
+
+#ifndef OVRA_LEGACY_INIT
+#define OVRA_LEGACY_INIT 0
+#endif
+
+namespace ovra {
+
+class MpBase2;
+class MpPinBase;
+
+// A module routine taking the event that reached a pin.
+using PinCallback = void (MpBase2::*)(const HostEvent*);
+// A module routine processing a run of samples from the block position on.
+using ProcessRoutine = void (MpBase2::*)(int32_t sampleCount);
+
+namespace detail {
+// Give the two deliverMessage entries names of their own so that each can
+// forward to the other.
+class PluginEntry : public IMpPlugin {
+public:
+    int32_t deliverMessage(int32_t a, int32_t b, void* c) final { return deliverMessageFirst(a, b, c); }
+    virtual int32_t deliverMessageFirst(int32_t a, int32_t b, void* c) = 0;
+};
+class Plugin2Entry : public IMpPlugin2 {
+public:
+    int32_t deliverMessage(int32_t a, int32_t b, void* c) final { return deliverMessageSecond(a, b, c); }
+    virtual int32_t deliverMessageSecond(int32_t a, int32_t b, void* c) = 0;
+};
+}  // namespace detail
+
+class MpPluginBase : public detail::PluginEntry,
+                     public detail::Plugin2Entry,
+                     public IoldSchoolInitialisation
+#if OVRA_LEGACY_INIT
+    ,
+                     public IMpLegacyInitialization
+#endif
+{
+public:
+    MpPluginBase() = default;
+    MpPluginBase(const MpPluginBase&) = delete;
+    MpPluginBase& operator=(const MpPluginBase&) = delete;
+
+    // IMpUnknown, through every interface of the object.
+    int32_t QueryInterface(const Guid* iid, void** out) override;
+    uint32_t AddRef() override;
+    uint32_t Release() override;
+
+    int32_t attachHost(IMpUnknown* host) override;
+    int32_t activate() override { return RC_OK; }
+    int32_t assignPinBuffer(int32_t pinIndex, float* buffer) override;
+    int32_t deliverMessageFirst(int32_t a, int32_t b, void* c) override;
+    int32_t deliverMessageSecond(int32_t a, int32_t b, void* c) override;
+
+    virtual ~MpPluginBase();
+
+    // Hooks for module code.
+    virtual void onPinsChanged() {}
+    virtual void onPinStreamChange(bool streaming) = 0;
+    virtual void onEngineStart();
+
+    // What pins and modules read.
+    IMpDspHost* host() const { return host_; }
+    int32_t blockPosition() const { return blockPosition_; }
+    int32_t& sleepCountdown() { return sleepCountdown_; }
+
+protected:
+    // Registers a pin under an index; a taken index keeps its first pin.
+    void addPin(int32_t pinIndex, MpPinBase& pin, PinCallback callback = nullptr);
+    // Registers a pin under the next free index (0 for the first).
+    void addPin(MpPinBase& pin, PinCallback callback = nullptr);
+    MpPinBase* findPin(int32_t pinIndex) const;
+
+    int32_t referenceCount_ = 1;
+    IMpDspHost* host_ = nullptr;
+#if OVRA_LEGACY_INIT
+    IMpDspHostAux* hostAux_ = nullptr;
+#endif
+    std::map<int32_t, MpPinBase*> pins_;
+    int32_t blockPosition_ = 0;
+    int32_t sleepCountdown_ = 0;
+    int32_t streamingPinCount_ = 0;
+    int32_t sleepMode_ = -1;  // -1 decide by streaming pins, 1 may sleep, 0 never
+    bool mayRequestSleep_ = true;
+    bool messageGuard_ = false;
+};
+
+class MpBase2 : public MpPluginBase {
+public:
+    MpBase2();
+
+    void processBlock(int32_t sampleCount, const HostEvent* events) override;
+    void onPinStreamChange(bool streaming) override;
+
+    // The module's own sample loop. The current routine follows it only when
+    // the two were the same routine.
+    void selectProcessRoutine(ProcessRoutine routine);
+    template <class Module>
+    void selectProcessRoutine(void (Module::*routine)(int32_t)) {
+        selectProcessRoutine(static_cast<ProcessRoutine>(routine));
+    }
+    bool isModuleRoutine(ProcessRoutine routine) const { return moduleRoutine_ == routine; }
+    template <class Module>
+    bool isModuleRoutine(void (Module::*routine)(int32_t)) const {
+        return isModuleRoutine(static_cast<ProcessRoutine>(routine));
+    }
+
+    void setSleepMode(bool mayEverSleep);
+
+protected:
+    template <class Module>
+    void addPin(int32_t pinIndex, MpPinBase& pin, void (Module::*callback)(const HostEvent*)) {
+        MpPluginBase::addPin(pinIndex, pin, static_cast<PinCallback>(callback));
+    }
+    using MpPluginBase::addPin;
+
+private:
+    void sleepDispatch(int32_t sampleCount);
+    void doNothing(int32_t) {}
+    void run(ProcessRoutine routine, int32_t sampleCount) { (this->*routine)(sampleCount); }
+    void deliverGroup(const HostEvent* first, const HostEvent* end);
+
+    ProcessRoutine currentRoutine_;
+    ProcessRoutine moduleRoutine_;
+};
+
+}  // namespace ovra

@@ -1,0 +1,148 @@
+// The two families of GUI module bases. [GUI thread]
+//
+// First family (sub-type 1): MpGuiBase answers IMpUserInterface and receives
+// its host from the factory. Second family (sub-type 2): MpGuiBase2 answers
+// IMpUserInterface2 and IMpUserInterface2B and receives its host when the
+// host calls attachHost.
+#pragma once
+
+#include <map>
+
+#include "abi/abi.h"
+#include "gui/gui_pins.h"
+
+namespace ovra {
+
+// The one text the framework itself throws: the factory turns it into
+// RC_FAILED.
+inline constexpr const char* kHostInterfacesNotSupported = "host Interfaces not supported";
+
+class MpGuiBase_base : public IMpUserInterface, public IoldSchoolInitialisation, public GuiPinOwner {
+public:
+    int32_t QueryInterface(const Guid* iid, void** out) override;
+    int32_t initialiseGui() override { return RC_OK; }
+    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
+        return storePinValue(pinIndex, voice, size, data);
+    }
+    int32_t signalPinChange(int32_t pinIndex, int32_t voice) override { return announcePinChange(pinIndex, voice); }
+    int32_t reserved7() override { return RC_OK; }
+    int32_t reserved8() override { return RC_OK; }
+    int32_t reserved9() override { return RC_OK; }
+
+    // Asks for IMpGuiHost; throws when the host has none.
+    int32_t attachHost(IMpUnknown* host) override;
+    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override;
+
+    virtual ~MpGuiBase_base() = default;
+
+protected:
+    void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
+    template <class Module>
+    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)()) {
+        registerPin(index, pin,
+                    std::make_unique<IGuiPinCallback<IMpUserInterface>>(
+                        this, static_cast<void (IMpUserInterface::*)()>(method)));
+    }
+    template <class Module>
+    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)(int32_t)) {
+        registerPin(index, pin,
+                    std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface>>(
+                        this, static_cast<void (IMpUserInterface::*)(int32_t)>(method)));
+    }
+    void registerPin(int32_t index, MpGuiPinBase& pin, std::unique_ptr<IGuiPinCallbackImpl> callback) {
+        pin.attach(index, this, std::move(callback));
+        insertPin(index, &pin);
+    }
+    // Asks the host for one interface; throws when it answers none.
+    template <class I>
+    int32_t requireHostInterface(IMpUnknown* host, const Guid& iid, I*& out) {
+        out = nullptr;
+        int32_t result = RC_NOT_FOUND;
+        if (host != nullptr)
+            result = host->QueryInterface(&iid, reinterpret_cast<void**>(&out));
+        if (out == nullptr)
+            throw kHostInterfacesNotSupported;
+        return result;
+    }
+
+    IMpGuiHost* host_ = nullptr;  // kept for the module's life, never released
+};
+
+class MpGuiBase : public MpGuiBase_base {
+public:
+    uint32_t AddRef() override { return static_cast<uint32_t>(++referenceCount_); }
+    uint32_t Release() override {
+        if (--referenceCount_ > 0)
+            return static_cast<uint32_t>(referenceCount_);
+        delete this;
+        return 0;
+    }
+
+protected:
+    int32_t referenceCount_ = 1;
+};
+
+class MpGuiBase2 : public IMpUserInterface2B, public GuiPinOwner {
+public:
+    int32_t QueryInterface(const Guid* iid, void** out) override;
+    // RC_OK with IMpGuiHost2 obtained, else RC_NOT_FOUND (and no host).
+    int32_t attachHost(IMpUnknown* host) override;
+    int32_t reserved5() override { return RC_OK; }
+    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
+        return storePinValue(pinIndex, voice, size, data);
+    }
+    int32_t reserved7() override { return RC_FAILED; }
+    int32_t reserved8() override { return RC_FAILED; }
+    int32_t reserved9() override { return RC_FAILED; }
+    int32_t reserved10() override { return RC_FAILED; }
+    int32_t signalPinChange(int32_t pinIndex, int32_t voice) override { return announcePinChange(pinIndex, voice); }
+
+    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override;
+
+    virtual ~MpGuiBase2() = default;
+
+protected:
+    // A null method makes no callback.
+    template <class Module>
+    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)() = nullptr) {
+        std::unique_ptr<IGuiPinCallbackImpl> callback;
+        if (method != nullptr)
+            callback = std::make_unique<IGuiPinCallback<IMpUserInterface2>>(
+                this, static_cast<void (IMpUserInterface2::*)()>(method));
+        registerPin(index, pin, std::move(callback));
+    }
+    void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
+    template <class Module>
+    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)(int32_t)) {
+        registerPin(index, pin,
+                    std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface2>>(
+                        this, static_cast<void (IMpUserInterface2::*)(int32_t)>(method)));
+    }
+    void registerPin(int32_t index, MpGuiPinBase& pin, std::unique_ptr<IGuiPinCallbackImpl> callback) {
+        pin.attach(index, this, std::move(callback));
+        insertPin(index, &pin);
+    }
+
+    IMpGuiHost2* host_ = nullptr;  // kept for the module's life, never released
+};
+
+// A second-family module that draws nothing.
+class QvGuiInvisibleBase : public MpGuiBase2 {};
+
+// The reference counting every second-family module class carries.
+template <class Base>
+class WithReferenceCount : public Base {
+public:
+    uint32_t AddRef() override { return static_cast<uint32_t>(++referenceCount_); }
+    uint32_t Release() override {
+        if (--referenceCount_ > 0)
+            return static_cast<uint32_t>(referenceCount_);
+        delete this;
+        return 0;
+    }
+
+private:
+    int32_t referenceCount_ = 1;
+};
+
+}  // namespace ovra
