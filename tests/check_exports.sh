@@ -14,7 +14,7 @@ for lib in "${libs[@]}"; do
   if [ "$kind" = native ]; then
     exports=$(nm -D --defined-only "$file" | awk '{print $3}' | grep -v '^$' | sort -u)
   else
-    exports=$(x86_64-w64-mingw32-objdump -p "$file" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^\s*\[/{print $NF} t&&/^$/{t=0}' | sort -u)
+    exports=$(x86_64-w64-mingw32-objdump -p "$file" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[[:space:]]*\[/{print $NF} t&&/^$/{t=0}' | sort -u)
   fi
   if [ "$exports" != "MP_GetFactory" ]; then
     echo "FAIL $lib exports: $(echo $exports)"; status=1
