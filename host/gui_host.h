@@ -1,0 +1,74 @@
+// A GUI-side host for tests and tools: answers the GUI host interfaces,
+// records every call, and can wire a module's pin to another module's pin
+// (deliver, then signal), as the real host carries values along a patch.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "abi/abi.h"
+#include "values.h"
+
+namespace ovra::host {
+
+struct GuiCall {
+    enum Kind { Query, Send, Invalidate, SetCapture, GetCapture, ReleaseCapture };
+    Kind kind;
+    int32_t pinIndex = 0;
+    Bytes bytes;                      // Send
+    int32_t voice = 0;                // Send
+    std::optional<GuiRect> rect;      // Invalidate: nullopt for the whole area
+    Guid iid{};                       // Query
+};
+
+// One host object per module: sendPinValue does not say which module sends.
+class RecordingGuiHost : public IMpGuiHost,
+                         public IMpGuiHost2,
+                         public IQvCompositedGfxHost,
+                         public IMpWinGdiHost,
+                         public IQvWindowsGfxHost {
+public:
+    // Which interfaces the host answers; all by default.
+    bool answersGuiHost = true;
+    bool answersGuiHost2 = true;
+    bool answersComposited = true;
+    bool answersWinGdi = true;
+    bool answersWindowsGfx = true;
+    int32_t captured = 0;  // what getCapture writes
+
+    std::vector<GuiCall> calls;
+
+    int32_t QueryInterface(const Guid* iid, void** out) override;
+    uint32_t AddRef() override { return 1; }
+    uint32_t Release() override { return 1; }
+    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override;
+    int32_t setCapture() override;
+    int32_t getCapture(int32_t* captured) override;
+    int32_t releaseCapture() override;
+    int32_t invalidateRect(const GuiRect* rect) override;
+
+    // The host pointer to hand to instantiate or attachHost.
+    IMpUnknown* unknown() { return static_cast<IMpGuiHost*>(this); }
+
+    // Every value sent on fromPin is delivered to toPin of target and then
+    // announced there (either GUI family).
+    void wire(int32_t fromPin, IMpUnknown* target, int32_t toPin);
+
+    // Recorded sends, in order (optionally of one pin only).
+    std::vector<GuiCall> sends(std::optional<int32_t> pin = std::nullopt) const;
+    size_t invalidations() const;
+    void clear() { calls.clear(); }
+
+private:
+    std::multimap<int32_t, std::pair<IMpUnknown*, int32_t>> wires_;
+};
+
+// Hands a value to a GUI module of either family: deliverPinValue, then
+// signalPinChange. Answers the first non-OK code, or RC_OK.
+int32_t deliverAndSignal(IMpUnknown* module, int32_t pin, const Bytes& bytes, int32_t voice = 0);
+int32_t deliverOnly(IMpUnknown* module, int32_t pin, const Bytes& bytes, int32_t voice = 0);
+int32_t signalOnly(IMpUnknown* module, int32_t pin, int32_t voice = 0);
+
+}  // namespace ovra::host
