@@ -105,7 +105,7 @@ DspModule::DspModule(IMpUnknown* created, RecordingDspHost& host) {
     created->Release();
     plugin_ = static_cast<IMpPlugin2*>(out);
     if (plugin_ != nullptr)
-        plugin_->attachHost(&host);
+        plugin_->attachHost(static_cast<IMpDspHost*>(&host));
 }
 
 DspModule::~DspModule() {

@@ -21,7 +21,7 @@ struct DspCall {
     Kind kind;
     int32_t sampleOffset = 0;
     int32_t pinIndex = 0;
-    Bytes bytes;             // Publish
+    Bytes bytes{};           // Publish
     bool streaming = false;  // Streaming
     Guid iid{};              // Query
 };

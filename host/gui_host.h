@@ -17,9 +17,9 @@ struct GuiCall {
     enum Kind { Query, Send, Invalidate, SetCapture, GetCapture, ReleaseCapture };
     Kind kind;
     int32_t pinIndex = 0;
-    Bytes bytes;                      // Send
+    Bytes bytes{};                    // Send
     int32_t voice = 0;                // Send
-    std::optional<GuiRect> rect;      // Invalidate: nullopt for the whole area
+    std::optional<GuiRect> rect{};    // Invalidate: nullopt for the whole area
     Guid iid{};                       // Query
 };
 
