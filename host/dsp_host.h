@@ -49,6 +49,9 @@ public:
     int32_t fillSleepCountdown(int32_t* countdown) override;
     int32_t readSampleRate(float* rate) override;
 
+    // The host pointer to hand to instantiate or attachHost.
+    IMpUnknown* unknown() { return static_cast<IMpDspHost*>(this); }
+
     std::vector<DspCall> callsOf(DspCall::Kind kind) const;
     size_t count(DspCall::Kind kind) const { return callsOf(kind).size(); }
     void clear() { calls.clear(); }
