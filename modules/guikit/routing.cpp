@@ -1,0 +1,79 @@
+// Redirects mirror two pairs of pins both ways; switches pass input A or B to
+// the output as the selector says. Neither changes a value on its way.
+#include "guikit_module.h"
+#include "module_helpers.h"
+
+namespace ovra::guikit {
+namespace {
+
+template <class T>
+class Redirect : public CopyingModule {
+public:
+    Redirect() {
+        addPin(0, firstSide1_, &Redirect::copyPin<&Redirect::firstSide1_, &Redirect::firstSide2_>);
+        addPin(1, firstSide2_, &Redirect::copyPin<&Redirect::firstSide2_, &Redirect::firstSide1_>);
+        addPin(2, secondSide1_, &Redirect::copyPin<&Redirect::secondSide1_, &Redirect::secondSide2_>);
+        addPin(3, secondSide2_, &Redirect::copyPin<&Redirect::secondSide2_, &Redirect::secondSide1_>);
+    }
+
+private:
+    PinOf<T> firstSide1_;
+    PinOf<T> firstSide2_;
+    PinOf<T> secondSide1_;
+    PinOf<T> secondSide2_;
+};
+
+enum class WriteBack { ToInputA, None };
+
+// A value written to the output from outside is copied to input A, whatever
+// the selector holds; the output is not re-evaluated.
+template <class T, WriteBack writeBack = WriteBack::ToInputA>
+class Switch : public CopyingModule {
+public:
+    Switch() {
+        addPin(0, inputA_, &Switch::select);
+        addPin(1, inputB_, &Switch::select);
+        addPin(2, selector_, &Switch::select);
+        if constexpr (writeBack == WriteBack::ToInputA)
+            addPin(3, output_, &Switch::copyPin<&Switch::output_, &Switch::inputA_>);
+        else
+            addPin(3, output_);
+    }
+
+private:
+    void select() { output_ = selector_.value ? inputB_.value : inputA_.value; }
+
+    PinOf<T> inputA_;
+    PinOf<T> inputB_;
+    MpGuiPin<bool> selector_;
+    PinOf<T> output_;
+};
+
+}  // namespace
+
+class Wbblobredirsdk3Gui : public Redirect<MpBlob> {};
+class Wbboolredirsdk3Gui : public Redirect<bool> {};
+class Wbfloatredirsdk3Gui : public Redirect<float> {};
+class Wbintredirsdk3Gui : public Redirect<int32_t> {};
+class Wbtextredirsdk3Gui : public Redirect<wstring> {};
+
+class Wbblobswitchsdk3Gui : public Switch<MpBlob> {};
+class Wbboolswitchsdk3Gui : public Switch<bool> {};
+// Float values travel through text pins: any value of even byte size, a
+// 4-byte float included, passes bit for bit (so -0.0 and 0.0 differ).
+class Wbfloatswitchsdk3Gui : public Switch<wstring> {};
+class Wbintswitchsdk3Gui : public Switch<int32_t> {};
+class WbtextGui : public Switch<wstring, WriteBack::None> {};
+
+GUIKIT_REGISTER(u"WB-Blob-RedirSDK3", Wbblobredirsdk3Gui);
+GUIKIT_REGISTER(u"WB-Blob-SwitchSDK3", Wbblobswitchsdk3Gui);
+GUIKIT_REGISTER(u"WB-Bool-RedirSDK3", Wbboolredirsdk3Gui);
+GUIKIT_REGISTER(u"WB-Bool-SwitchSDK3", Wbboolswitchsdk3Gui);
+GUIKIT_REGISTER(u"WB-Float-RedirSDK3", Wbfloatredirsdk3Gui);
+GUIKIT_REGISTER(u"WB-Float-SwitchSDK3", Wbfloatswitchsdk3Gui);
+GUIKIT_REGISTER(u"WB-Int-RedirSDK3", Wbintredirsdk3Gui);
+GUIKIT_REGISTER(u"WB-Int-SwitchSDK3", Wbintswitchsdk3Gui);
+GUIKIT_REGISTER(u"WB-Text-SwitchSDK3", WbtextGui);
+GUIKIT_REGISTER(u"WB-Text-RedirSDK3", Wbtextredirsdk3Gui);
+
+}  // namespace ovra::guikit
