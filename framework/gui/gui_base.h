@@ -6,7 +6,9 @@
 // host calls attachHost.
 #pragma once
 
+#include <cstddef>
 #include <map>
+#include <memory>
 
 #include "abi/abi.h"
 #include "gui/gui_pins.h"
@@ -36,18 +38,27 @@ public:
     virtual ~MpGuiBase_base() = default;
 
 protected:
+    // Registers a pin (a member of the module) under an index, with an
+    // optional handler run by signalPinChange: void Module::handler() or
+    // void Module::handler(int32_t voice). An index already taken keeps its
+    // first pin. A null handler makes no callback.
     void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
+    void addPin(int32_t index, MpGuiPinBase& pin, std::nullptr_t) { registerPin(index, pin, nullptr); }
     template <class Module>
     void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)()) {
-        registerPin(index, pin,
-                    std::make_unique<IGuiPinCallback<IMpUserInterface>>(
-                        this, static_cast<void (IMpUserInterface::*)()>(method)));
+        std::unique_ptr<IGuiPinCallbackImpl> callback;
+        if (method != nullptr)
+            callback = std::make_unique<IGuiPinCallback<IMpUserInterface>>(
+                this, static_cast<void (IMpUserInterface::*)()>(method));
+        registerPin(index, pin, std::move(callback));
     }
     template <class Module>
     void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)(int32_t)) {
-        registerPin(index, pin,
-                    std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface>>(
-                        this, static_cast<void (IMpUserInterface::*)(int32_t)>(method)));
+        std::unique_ptr<IGuiPinCallbackImpl> callback;
+        if (method != nullptr)
+            callback = std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface>>(
+                this, static_cast<void (IMpUserInterface::*)(int32_t)>(method));
+        registerPin(index, pin, std::move(callback));
     }
     void registerPin(int32_t index, MpGuiPinBase& pin, std::unique_ptr<IGuiPinCallbackImpl> callback) {
         pin.attach(index, this, std::move(callback));
@@ -102,21 +113,25 @@ public:
     virtual ~MpGuiBase2() = default;
 
 protected:
-    // A null method makes no callback.
+    // As in the first family: an optional handler, void Module::handler() or
+    // void Module::handler(int32_t voice); a null handler makes no callback.
+    void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
+    void addPin(int32_t index, MpGuiPinBase& pin, std::nullptr_t) { registerPin(index, pin, nullptr); }
     template <class Module>
-    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)() = nullptr) {
+    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)()) {
         std::unique_ptr<IGuiPinCallbackImpl> callback;
         if (method != nullptr)
             callback = std::make_unique<IGuiPinCallback<IMpUserInterface2>>(
                 this, static_cast<void (IMpUserInterface2::*)()>(method));
         registerPin(index, pin, std::move(callback));
     }
-    void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
     template <class Module>
     void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)(int32_t)) {
-        registerPin(index, pin,
-                    std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface2>>(
-                        this, static_cast<void (IMpUserInterface2::*)(int32_t)>(method)));
+        std::unique_ptr<IGuiPinCallbackImpl> callback;
+        if (method != nullptr)
+            callback = std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface2>>(
+                this, static_cast<void (IMpUserInterface2::*)(int32_t)>(method));
+        registerPin(index, pin, std::move(callback));
     }
     void registerPin(int32_t index, MpGuiPinBase& pin, std::unique_ptr<IGuiPinCallbackImpl> callback) {
         pin.attach(index, this, std::move(callback));

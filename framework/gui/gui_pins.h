@@ -5,7 +5,6 @@
 // different value, through the owner's sendPinValue. [GUI thread]
 #pragma once
 
-#include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -35,21 +34,24 @@ public:
     int64_t size() const { return size_; }
     const uint8_t* data() const { return data_; }
 
+    // A new size gets a new array; a failed allocation throws and leaves the
+    // old value whole.
     void assign(const void* bytes, int64_t size) {
         if (size < 0)
             size = 0;
         if (size != size_) {
+            uint8_t* fresh = size > 0 ? new uint8_t[static_cast<size_t>(size)]() : nullptr;
             delete[] data_;
-            data_ = nullptr;
+            data_ = fresh;
             size_ = size;
-            if (size > 0)
-                data_ = new uint8_t[static_cast<size_t>(size)];
         }
         if (size > 0 && bytes != nullptr)
             std::memmove(data_, bytes, static_cast<size_t>(size));
     }
     bool equals(const void* bytes, int64_t size) const {
-        return size == size_ && (size == 0 || std::memcmp(data_, bytes, static_cast<size_t>(size)) == 0);
+        if (size != size_)
+            return false;
+        return size == 0 || (bytes != nullptr && std::memcmp(data_, bytes, static_cast<size_t>(size)) == 0);
     }
     friend bool operator==(const MpBlob& a, const MpBlob& b) { return a.equals(b.data_, b.size_); }
 
@@ -96,12 +98,24 @@ private:
 // How this library's copy of the framework decides that two floats are the
 // same value: uplink and downlink count an unordered comparison as equal (a
 // NaN is never passed on); guikit follows IEEE (a NaN is always sent again).
+// Either way -0.0 and 0.0 are the same. Fixed when the library is compiled.
+inline constexpr bool kFloatUnorderedIsEqual = OVRA_FLOAT_UNORDERED_EQUAL != 0;
+
 inline bool sameFloat(float a, float b) {
-#if OVRA_FLOAT_UNORDERED_EQUAL
-    return a == b || std::isunordered(a, b);
-#else
-    return a == b;
-#endif
+    if constexpr (kFloatUnorderedIsEqual)
+        return !(a < b) && !(a > b);  // equal, or unordered
+    else
+        return a == b;
+}
+
+// The "unchanged" test of a value assignment: floats as above, everything
+// else by equality (text by length and code units, blobs by size and bytes).
+template <class T>
+bool samePinValue(const T& a, const T& b) {
+    if constexpr (std::is_same_v<T, float>)
+        return sameFloat(a, b);
+    else
+        return a == b;
 }
 
 class MpGuiPinBase {
@@ -110,8 +124,9 @@ public:
     MpGuiPinBase(const MpGuiPinBase&) = delete;
     virtual ~MpGuiPinBase() = default;
 
-    // Host to pin: answers whether the value changed. The caller guarantees
-    // size >= 0 and that size bytes can be read from data.
+    // Host to pin: answers whether the value changed. Bytes that cannot be
+    // read (a negative size, or a null pointer with a positive size) change
+    // nothing and answer false. May throw std::bad_alloc for text and blobs.
     virtual bool storeBytes(int32_t voice, int32_t size, const void* data) = 0;
     virtual int32_t typeCode() const = 0;
 
@@ -122,7 +137,8 @@ public:
             callback_->invoke(voice);
     }
 
-    // Set by the module's addPin.
+    // Set by the module's addPin. A pin registered twice keeps the last
+    // registration's index, owner and callback.
     void attach(int32_t index, GuiPinOwner* owner, std::unique_ptr<IGuiPinCallbackImpl> callback) {
         index_ = index;
         owner_ = owner;
@@ -153,7 +169,8 @@ public:
 
 protected:
     // The shared behaviour of both families' deliverPinValue and
-    // signalPinChange.
+    // signalPinChange. Neither lets an exception out: a value that cannot be
+    // stored, or a callback that throws, answers RC_FAILED.
     int32_t storePinValue(int32_t index, int32_t voice, int32_t size, const void* data);
     int32_t announcePinChange(int32_t index, int32_t voice);
 
@@ -162,6 +179,10 @@ protected:
 
 template <class T>
 class MpGuiPin : public MpGuiPinBase {
+    static_assert(std::is_same_v<T, float> || std::is_same_v<T, int32_t> || std::is_same_v<T, bool> ||
+                      std::is_same_v<T, wstring> || std::is_same_v<T, MpBlob>,
+                  "GUI pins carry float, int, bool, text or blob values");
+
 public:
     bool storeBytes(int32_t, int32_t size, const void* data) override;
     int32_t typeCode() const override;
@@ -169,9 +190,10 @@ public:
     virtual const void* bytePointer() const;
     virtual int32_t unusedEntry() const { return 0; }
 
-    // Module to pin: stores and sends only a different value.
+    // Module to pin: stores and sends only a different value. Before a host
+    // is attached (or before addPin) the value is stored and nothing is sent.
     MpGuiPin& operator=(const T& v) {
-        if (isSame(v))
+        if (samePinValue(value, v))
             return *this;
         value = v;
         if (owner_ != nullptr)
@@ -183,14 +205,6 @@ public:
     const T& getValue() const { return value; }
 
     T value{};
-
-private:
-    bool isSame(const T& v) const {
-        if constexpr (std::is_same_v<T, float>)
-            return sameFloat(value, v);
-        else
-            return value == v;
-    }
 };
 
 class StringGuiPin : public MpGuiPin<wstring> {
@@ -236,15 +250,18 @@ const void* MpGuiPin<T>::bytePointer() const {
 
 template <class T>
 bool MpGuiPin<T>::storeBytes(int32_t, int32_t size, const void* data) {
-    if (size < 0)
+    if (size < 0 || (size > 0 && data == nullptr))
         return false;
     if constexpr (std::is_same_v<T, float> || std::is_same_v<T, int32_t>) {
-        // Compared by bits: -0.0 over 0.0 is a change.
+        // Compared by bits: -0.0 over 0.0 is a change. At most 4 bytes are
+        // taken; fewer overwrite only the low bytes.
         if (size == 4 && std::memcmp(&value, data, 4) == 0)
             return false;
-        std::memcpy(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
+        if (size > 0)
+            std::memcpy(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
         return true;
     } else if constexpr (std::is_same_v<T, bool>) {
+        // Any non-zero byte is true; the pin holds a proper bool.
         if (size == 1) {
             const bool b = *static_cast<const uint8_t*>(data) != 0;
             if (b == value)
@@ -258,15 +275,17 @@ bool MpGuiPin<T>::storeBytes(int32_t, int32_t size, const void* data) {
             value = v != 0;
             return true;
         }
-        value = size == 0 ? false : *static_cast<const uint8_t*>(data) != 0;
+        value = size == 0 ? false : *static_cast<const uint8_t*>(data) != 0;  // no byte sent: false
         return true;
     } else if constexpr (std::is_same_v<T, wstring>) {
         const size_t units = static_cast<size_t>(size) / 2;  // an odd last byte is dropped
-        if (static_cast<size_t>(size) == value.size() * 2 && (units == 0 || std::memcmp(value.data(), data, size) == 0))
+        if (static_cast<size_t>(size) == value.size() * 2 &&
+            (units == 0 || std::memcmp(value.data(), data, units * 2) == 0))
             return false;
-        value.resize(units);
+        wstring fresh(units, u'\0');
         if (units > 0)
-            std::memcpy(value.data(), data, units * 2);
+            std::memcpy(fresh.data(), data, units * 2);
+        value.swap(fresh);
         return true;
     } else {
         if (value.equals(data, size))
@@ -282,7 +301,11 @@ inline int32_t GuiPinOwner::storePinValue(int32_t index, int32_t voice, int32_t 
         return RC_FAILED;
     if (size < 0 || (size > 0 && data == nullptr))
         return RC_FAILED;  // bytes that cannot be read change nothing
-    pin->storeBytes(voice, size, data);
+    try {
+        pin->storeBytes(voice, size, data);  // whether it changed is not looked at
+    } catch (...) {
+        return RC_FAILED;  // out of memory for a text or blob: the old value stays
+    }
     return RC_OK;
 }
 
@@ -290,7 +313,11 @@ inline int32_t GuiPinOwner::announcePinChange(int32_t index, int32_t voice) {
     MpGuiPinBase* pin = findPin(index);
     if (pin == nullptr)
         return RC_FAILED;
-    pin->invokeCallback(voice);
+    try {
+        pin->invokeCallback(voice);  // every time, changed or not
+    } catch (...) {
+        return RC_FAILED;
+    }
     return RC_OK;
 }
 
