@@ -78,6 +78,14 @@ function(ovra_add_plugin name)
     OVRA_FLOAT_UNORDERED_EQUAL=${float_unordered}
     OVRA_LEGACY_INIT=${legacy})
   ovra_target_defaults(${name})
+  # The module descriptions a host reads travel beside the library.
+  set(description ${CMAKE_CURRENT_SOURCE_DIR}/${name}.qvm.json)
+  if(EXISTS ${description})
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${description} ${OVRA_PLUGIN_OUTPUT_DIR}/${name}.qvm.json
+      VERBATIM)
+    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${description})
+  endif()
   if(WIN32)
     # One export (the dllexport on MP_GetFactory), a static C++ runtime: the
     # DLL imports nothing but system DLLs.
