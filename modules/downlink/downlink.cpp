@@ -1,2 +1,0 @@
-// Modules of the downlink library register themselves next to their classes.
-#include "abi/factory.h"

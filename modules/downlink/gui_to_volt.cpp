@@ -1,0 +1,54 @@
+// GUI values to constant audio voltages: float, int and bool. One unit of
+// signal stands for 10 volts.
+#include <algorithm>
+#include <cstdint>
+
+#include "downlink.h"
+
+namespace ovra::downlink {
+namespace {
+
+// The signal a value stands for: a product with the single-precision 0.1
+// (never a division by 10); true is 1.0, false 0.0.
+inline float toVolts(float value) { return value * 0.1f; }
+inline float toVolts(int32_t value) { return static_cast<float>(value) * 0.1f; }
+inline float toVolts(bool value) { return value ? 1.0f : 0.0f; }
+
+// Writes the input's value as a constant signal. Each new value is announced
+// as streaming at the sample where it starts; the output streams for the
+// module's whole life, so the module never sleeps.
+template <class T>
+class GUItoVolt final : public MpBase2 {
+public:
+    GUItoVolt() {
+        addPin(0, fromGui_);
+        addPin(1, voltage_);
+    }
+
+    void onPinsChanged() override {
+        selectProcessRoutine(&GUItoVolt::fill);
+        voltage_.setOutputStreaming(true);
+    }
+
+private:
+    void fill(int32_t sampleCount) {
+        float* out = voltage_.blockSamples();
+        if (out == nullptr || sampleCount <= 0)
+            return;  // no buffer assigned: nothing to write
+        std::fill(out, out + sampleCount, toVolts(fromGui_.value));
+    }
+
+    MpControlPin<T, DIRECTION_IN, kDataTypeOf<T>> fromGui_;
+    AudioOutPin voltage_;
+};
+
+}  // namespace
+
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIFloat2Volt", &makeDsp<GUItoVolt<float>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIFloat2Volt", &makeGui<GUItoDSPGui<float>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIInt2Volt", &makeDsp<GUItoVolt<int32_t>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIInt2Volt", &makeGui<GUItoDSPGui<int32_t>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIBool2Volt", &makeDsp<GUItoVolt<bool>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIBool2Volt", &makeGui<GUItoDSPGui<bool>>);
+
+}  // namespace ovra::downlink
