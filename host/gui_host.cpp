@@ -7,6 +7,8 @@ int32_t RecordingGuiHost::QueryInterface(const Guid* iid, void** out) {
     if (iid != nullptr)
         call.iid = *iid;
     calls.push_back(call);
+    if (out == nullptr)
+        return RC_NOT_FOUND;
     *out = nullptr;
     if (isGuid(iid, IID_IMpUnknown) || (answersGuiHost && isGuid(iid, IID_IMpGuiHost)))
         *out = static_cast<IMpGuiHost*>(this);
@@ -30,6 +32,8 @@ int32_t RecordingGuiHost::sendPinValue(int32_t pinIndex, int32_t size, const voi
     auto range = wires_.equal_range(pinIndex);
     for (auto it = range.first; it != range.second; ++it)
         deliverAndSignal(it->second.first, it->second.second, call.bytes, voice);
+    if (onSend)
+        onSend(pinIndex, call.bytes);
     return RC_OK;
 }
 
@@ -81,6 +85,8 @@ namespace {
 // The module's GUI interface of whichever family it belongs to.
 template <class Fn>
 int32_t withGui(IMpUnknown* module, Fn fn) {
+    if (module == nullptr)
+        return RC_NOT_FOUND;
     void* out = nullptr;
     if (module->QueryInterface(&IID_IMpUserInterface, &out) == RC_OK) {
         auto* gui = static_cast<IMpUserInterface*>(out);
@@ -113,6 +119,20 @@ int32_t deliverAndSignal(IMpUnknown* module, int32_t pin, const Bytes& bytes, in
     if (r != RC_OK)
         return r;
     return signalOnly(module, pin, voice);
+}
+
+}  // namespace ovra::host
+
+namespace ovra::host {
+
+int32_t attachGuiHost(IMpUnknown* module, IMpUnknown* host) {
+    void* out = nullptr;
+    if (module == nullptr || module->QueryInterface(&IID_IMpUserInterface2, &out) != RC_OK)
+        return RC_NOT_FOUND;
+    auto* gui = static_cast<IMpUserInterface2*>(out);
+    const int32_t r = gui->attachHost(host);
+    gui->Release();
+    return r;
 }
 
 }  // namespace ovra::host

@@ -39,6 +39,9 @@ public:
     int32_t captured = 0;  // what getCapture writes
 
     std::vector<GuiCall> calls;
+    // Called on every sendPinValue after it is recorded and carried along the
+    // wires, e.g. to turn GUI values into events for a DSP half.
+    std::function<void(int32_t pin, const Bytes&)> onSend;
 
     int32_t QueryInterface(const Guid* iid, void** out) override;
     uint32_t AddRef() override { return 1; }
@@ -70,5 +73,31 @@ private:
 int32_t deliverAndSignal(IMpUnknown* module, int32_t pin, const Bytes& bytes, int32_t voice = 0);
 int32_t deliverOnly(IMpUnknown* module, int32_t pin, const Bytes& bytes, int32_t voice = 0);
 int32_t signalOnly(IMpUnknown* module, int32_t pin, int32_t voice = 0);
+
+// Second family: the host's own attachHost call. RC_NOT_FOUND for a module
+// without IMpUserInterface2.
+int32_t attachGuiHost(IMpUnknown* module, IMpUnknown* host);
+
+// A GUI module created from a library; releases its reference when destroyed.
+class GuiModule {
+public:
+    explicit GuiModule(IMpUnknown* created) : module_(created) {}  // takes the reference
+    ~GuiModule() {
+        if (module_ != nullptr)
+            module_->Release();
+    }
+    GuiModule(const GuiModule&) = delete;
+    GuiModule& operator=(const GuiModule&) = delete;
+
+    IMpUnknown* get() const { return module_; }
+    explicit operator bool() const { return module_ != nullptr; }
+    int32_t attach(RecordingGuiHost& host) { return attachGuiHost(module_, host.unknown()); }
+    int32_t deliverAndSignal(int32_t pin, const Bytes& bytes, int32_t voice = 0) {
+        return host::deliverAndSignal(module_, pin, bytes, voice);
+    }
+
+private:
+    IMpUnknown* module_;
+};
 
 }  // namespace ovra::host
