@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: native, sanitizers, the Windows
-# cross-build with its export and import checks.
+# cross-build with its export and import checks and its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -20,3 +20,4 @@ echo "== windows"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 tests/check_exports.sh windows build/windows
+scripts/wine-tests.sh build/windows
