@@ -7,6 +7,8 @@ int32_t RecordingDspHost::QueryInterface(const Guid* iid, void** out) {
     if (iid != nullptr)
         call.iid = *iid;
     calls.push_back(call);
+    if (out == nullptr)
+        return RC_NOT_FOUND;
     *out = nullptr;
     if (answersDspHost && (isGuid(iid, IID_IMpDspHost) || isGuid(iid, IID_IMpUnknown)))
         *out = static_cast<IMpDspHost*>(this);

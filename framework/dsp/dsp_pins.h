@@ -110,13 +110,18 @@ private:
                 std::memcpy(&v, data, 4);
                 value = v != 0;
             } else if (size == 0) {
-                value = false;  // nothing was sent
+                value = false;  // no byte to read
             } else {
                 value = *static_cast<const uint8_t*>(data) != 0;
             }
         } else {
+            // Hosts send exactly 4 bytes. Extra bytes are not read; a short
+            // value is taken as the low bytes of a zero, never merged with
+            // what the pin held before.
             static_assert(sizeof(T) == 4);
-            std::memcpy(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
+            uint8_t bytes[4] = {0, 0, 0, 0};
+            std::memcpy(bytes, data, size < 4 ? static_cast<size_t>(size) : 4u);
+            std::memcpy(&value, bytes, 4);
         }
     }
 };

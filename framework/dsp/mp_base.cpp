@@ -212,6 +212,9 @@ void MpBase2::onPinStreamChange(bool streaming) {
 }
 
 void MpBase2::selectProcessRoutine(ProcessRoutine routine) {
+    if (routine == nullptr)
+        routine = &MpBase2::doNothing;  // a routine is always callable
+    // Member-routine comparison covers the routine and the object adjustment.
     if (currentRoutine_ == moduleRoutine_)
         currentRoutine_ = routine;
     moduleRoutine_ = routine;
