@@ -1,0 +1,212 @@
+// Maths: functions, rescaling, coordinates, distance and decibels.
+//
+// Everything is single precision with the float maths functions, in a fixed
+// order of operations, so a stored patch computes the same bits everywhere.
+// Infinities and NaNs that the arithmetic produces are passed on as values.
+#include <cmath>
+
+#include "guikit_module.h"
+
+namespace ovra::guikit {
+
+// One of eight functions of x, picked by the selector.
+class Wbmathsdk3Gui : public MpGuiBase {
+public:
+    Wbmathsdk3Gui() {
+        addPin(0, selector_, &Wbmathsdk3Gui::evaluate);
+        addPin(1, functionList_);
+        addPin(2, x_, &Wbmathsdk3Gui::evaluate);
+        addPin(3, result_);
+    }
+
+    int32_t initialiseGui() override {
+        functionList_ = u"Sin, Cos, aTan, Tan, Tanh, Exp, Log, Log10";
+        return RC_OK;
+    }
+
+private:
+    void evaluate() {
+        const float x = x_.value;
+        float r;
+        switch (selector_.value) {
+        case 0: r = sinf(x); break;
+        case 1: r = cosf(x); break;
+        case 2: r = atanf(x); break;
+        case 3: r = tanf(x); break;
+        case 4: r = tanhf(x); break;
+        case 5: r = expf(x); break;
+        case 6: r = logf(x); break;
+        case 7: r = log10f(x); break;
+        default: return;  // an unknown selector leaves the result alone
+        }
+        result_ = r;
+    }
+
+    MpGuiPin<int32_t> selector_;
+    StringGuiPin functionList_;
+    MpGuiPin<float> x_;
+    MpGuiPin<float> result_;
+};
+GUIKIT_REGISTER(u"WB-MathSDK3", Wbmathsdk3Gui);
+
+// Maps x linearly from the input range to the output range. x enters as it
+// is (not relative to the input low), so 0 lands on the output low. A value
+// set on either result pin becomes the new x.
+class Wbrescalesdk3Gui : public MpGuiBase {
+public:
+    Wbrescalesdk3Gui() {
+        addPin(0, x_, &Wbrescalesdk3Gui::evaluate);
+        addPin(1, inLow_, &Wbrescalesdk3Gui::evaluate);
+        addPin(2, inHigh_, &Wbrescalesdk3Gui::evaluate);
+        addPin(3, outLow_, &Wbrescalesdk3Gui::evaluate);
+        addPin(4, outHigh_, &Wbrescalesdk3Gui::evaluate);
+        addPin(5, result_, &Wbrescalesdk3Gui::copyBackFromResult);
+        addPin(6, resultCopy_, &Wbrescalesdk3Gui::copyBackFromResultCopy);
+    }
+
+    // Only the evaluation: copying the result back here would replace the
+    // host's x by the result at every initialisation.
+    int32_t initialiseGui() override {
+        evaluate();
+        return RC_OK;
+    }
+
+private:
+    void evaluate() {
+        const float spanIn = inHigh_.value - inLow_.value;
+        const float spanOut = outHigh_.value - outLow_.value;
+        float r = 0.0f;
+        if (spanIn != 0.0f || spanOut != 0.0f)
+            r = spanOut * x_.value / spanIn + outLow_.value;
+        result_ = r;
+        resultCopy_ = r;
+    }
+    // No evaluation follows a copy back: the result becomes x unscaled.
+    void copyBackFromResult() {
+        x_ = result_.value;
+        resultCopy_ = result_.value;
+    }
+    void copyBackFromResultCopy() {
+        x_ = resultCopy_.value;
+        result_ = resultCopy_.value;
+    }
+
+    MpGuiPin<float> x_;
+    MpGuiPin<float> inLow_;
+    MpGuiPin<float> inHigh_;
+    MpGuiPin<float> outLow_;
+    MpGuiPin<float> outHigh_;
+    MpGuiPin<float> result_;
+    MpGuiPin<float> resultCopy_;
+};
+GUIKIT_REGISTER(u"WB-RescaleSDK3", Wbrescalesdk3Gui);
+
+// Cartesian to polar and back; angles in degrees. Mode 0 gives angles in
+// -180..180, mode 1 (and above) in 0..360.
+class Wbcart2polarsdk3Gui : public MpGuiBase {
+public:
+    Wbcart2polarsdk3Gui() {
+        addPin(0, mode_, &Wbcart2polarsdk3Gui::toPolar);
+        addPin(1, modeList_);
+        addPin(2, x_, &Wbcart2polarsdk3Gui::toPolar);
+        addPin(3, y_, &Wbcart2polarsdk3Gui::toPolar);
+        addPin(4, radius_, &Wbcart2polarsdk3Gui::toCartesian);
+        addPin(5, angle_, &Wbcart2polarsdk3Gui::toCartesian);
+    }
+
+    int32_t initialiseGui() override {
+        modeList_ = u"180,360";
+        return RC_OK;
+    }
+
+private:
+    static constexpr float kPi = 3.14159265358979323846f;
+
+    void toPolar() {
+        const float x = x_.value;
+        const float y = y_.value;
+        const float radius = sqrtf(y * y + x * x);
+        const bool fullTurn = mode_.value >= 1;
+        float angle = atan2f(y, x) * 180.0f / kPi;
+        if (fullTurn && angle < 0.0f)
+            angle = angle + 360.0f;
+        angle_ = angle;
+        radius_ = radius;
+    }
+    void toCartesian() {
+        const float t = kPi * angle_.value / 180.0f;
+        x_ = cosf(t) * radius_.value;
+        y_ = sinf(t) * radius_.value;
+    }
+
+    MpGuiPin<int32_t> mode_;
+    StringGuiPin modeList_;
+    MpGuiPin<float> x_;
+    MpGuiPin<float> y_;
+    MpGuiPin<float> radius_;
+    MpGuiPin<float> angle_;
+};
+GUIKIT_REGISTER(u"WB-Cart2PolarSDK3", Wbcart2polarsdk3Gui);
+
+class Wb3ddistancesdk3Gui : public MpGuiBase {
+public:
+    Wb3ddistancesdk3Gui() {
+        addPin(0, x_, &Wb3ddistancesdk3Gui::evaluate);
+        addPin(1, y_, &Wb3ddistancesdk3Gui::evaluate);
+        addPin(2, z_, &Wb3ddistancesdk3Gui::evaluate);
+        addPin(3, distance_);
+    }
+
+private:
+    // Two roots, the plane first: the rounding is part of the result.
+    void evaluate() {
+        const float d = sqrtf(x_.value * x_.value + y_.value * y_.value);
+        distance_ = sqrtf(d * d + z_.value * z_.value);
+    }
+
+    MpGuiPin<float> x_;
+    MpGuiPin<float> y_;
+    MpGuiPin<float> z_;
+    MpGuiPin<float> distance_;
+};
+GUIKIT_REGISTER(u"WB-3DdistanceSDK3", Wb3ddistancesdk3Gui);
+
+// Voltage ratio to decibels and back.
+class Wbvolts2dbGui : public MpGuiBase {
+public:
+    Wbvolts2dbGui() {
+        addPin(0, voltage_, &Wbvolts2dbGui::toDecibels);
+        addPin(1, reference_, &Wbvolts2dbGui::toDecibels);
+        addPin(2, level_, &Wbvolts2dbGui::toVoltage);
+    }
+
+private:
+    // Keeps the logarithm finite for zero and negative voltages (a NaN
+    // passes, the comparison being false).
+    static constexpr float kFloor = 1e-6f;
+
+    void toDecibels() {
+        float v = voltage_.value;
+        if (v < kFloor)
+            v = kFloor;
+        float ref = reference_.value;
+        if (ref < kFloor)
+            ref = kFloor;
+        level_ = 20.0f * log10f(v / ref);
+    }
+    // A level of exactly 0 dB counts as the floor, so the voltage lands a
+    // step above the reference.
+    void toVoltage() {
+        float l = level_.value;
+        if (l == 0.0f)
+            l = kFloor;
+        voltage_ = powf(10.0f, l / 20.0f) * reference_.value;
+    }
+
+    MpGuiPin<float> voltage_;
+    MpGuiPin<float> reference_;
+    MpGuiPin<float> level_;
+};
+GUIKIT_REGISTER(u"WB-Volts2dBSDK3", Wbvolts2dbGui);
+
+}  // namespace ovra::guikit
