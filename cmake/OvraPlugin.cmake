@@ -88,8 +88,11 @@ function(ovra_add_plugin name)
   endif()
   if(WIN32)
     # One export (the dllexport on MP_GetFactory), a static C++ runtime: the
-    # DLL imports nothing but system DLLs.
-    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+    # DLL imports nothing but system DLLs. Release builds drop the symbols
+    # and every function and datum that nothing reaches.
+    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++
+      "$<$<CONFIG:Release>:-s;-Wl,--gc-sections>")
+    target_compile_options(${name} PRIVATE "$<$<CONFIG:Release>:-ffunction-sections;-fdata-sections>")
     if("windowed" IN_LIST P_PARTS OR "gui" IN_LIST P_PARTS OR "gui2" IN_LIST P_PARTS)
       target_link_libraries(${name} PRIVATE user32)
     endif()
