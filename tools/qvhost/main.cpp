@@ -1,26 +1,113 @@
-// qvhost: loads .qvm libraries without the audio host.
+// qvhost: loads .qvm libraries without the audio host: describes them,
+// checks them, renders and paints their modules, and runs patches.
 #include <cstdio>
+#include <exception>
 #include <string>
 
-#include "library.h"
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "failure.h"
+
+namespace {
+
+// CLI11 reports in several lines; qvhost reports in one.
+int usageError(const CLI::Error& e, const CLI::App& app) {
+    std::string what = e.what();
+    for (char& c : what)
+        if (c == '\n')
+            c = ' ';
+    std::fprintf(stderr, "qvhost: %s (see %s --help)\n", what.c_str(), app.get_name().c_str());
+    return qvhost::kExitUsage;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || std::string(argv[1]) != "info") {
-        std::fprintf(stderr, "usage: qvhost info LIB.qvm...\n");
-        return 2;
+    CLI::App app{"qvhost: a headless host for .qvm plug-in libraries", "qvhost"};
+    app.require_subcommand(1);
+    app.set_help_all_flag("--help-all", "Every command's options");
+
+    std::vector<std::string> infoPaths;
+    bool infoJson = false;
+    auto* info = app.add_subcommand("info", "Build description, modules and pins of each library");
+    info->add_option("LIB", infoPaths, "A .qvm library")->required();
+    info->add_flag("--json", infoJson, "Machine-readable output");
+
+    qvhost::ValidateOptions validate;
+    uint64_t seed = 0;
+    auto* val = app.add_subcommand("validate", "Conformance checks; exit 0 only when none failed");
+    val->add_option("LIB", validate.libraries, "A .qvm library")->required();
+    val->add_flag("--json", validate.json, "Machine-readable report");
+    auto* seedOption = val->add_option("--seed", seed, "Seed of the random checks (repeat a run)");
+    val->add_option("--repeat", validate.repeat, "Creations per module")->check(CLI::Range(1, 100000));
+
+    qvhost::RenderOptions render;
+    auto* ren = app.add_subcommand("render", "Drive a DSP module and write its audio outputs");
+    ren->add_option("LIB", render.library, "The .qvm library")->required();
+    ren->add_option("ID", render.id, "Module identifier")->required();
+    ren->add_option("--set", render.sets, "PIN=VALUE[@TIME]: a pin (name or index) takes a value at a time")
+        ->allow_extra_args(false);
+    ren->add_option("--rate", render.rate, "Sample rate in Hz")->capture_default_str();
+    ren->add_option("--block", render.block, "Block size in samples")->capture_default_str();
+    ren->add_option("--seconds", render.seconds, "Length of the render")->capture_default_str();
+    ren->add_option("-o,--output", render.output, "WAV file to write");
+    ren->add_option("--plot", render.plot, "PNG plot of the outputs over time");
+    ren->add_flag("--values", render.values, "Print the control values the module sends");
+
+    qvhost::PaintOptions paint;
+    auto* pnt = app.add_subcommand("paint", "Paint a GUI module to PNG");
+    pnt->add_option("LIB", paint.library, "The .qvm library")->required();
+    pnt->add_option("ID", paint.id, "Module identifier")->required();
+    pnt->add_option("--set", paint.sets, "PIN=VALUE: a pin (name or index) takes a value")->allow_extra_args(false);
+    pnt->add_option("--size", paint.size, "WxH in pixels (default: the module's own size)");
+    pnt->add_option("-o,--output", paint.output, "PNG file to write")->required();
+
+    qvhost::RunOptions run;
+    auto* rn = app.add_subcommand("run", "Run a patch of modules from several libraries");
+    rn->add_option("PATCH", run.patch, "The patch (.json)")->required();
+    rn->add_option("--out", run.outputDir, "Folder for the WAV and PNG files");
+    rn->add_option("--plugins", run.pluginDir, "Folder searched first for the libraries");
+    rn->add_flag("-q,--quiet", run.quiet, "Print only where the files are");
+
+    qvhost::RunOptions demo;
+    auto* dm = app.add_subcommand("demo", "Run the built-in demo patch");
+    dm->add_option("--out", demo.outputDir, "Folder for the WAV and PNG files");
+    dm->add_option("--plugins", demo.pluginDir, "Folder searched first for the libraries");
+    dm->add_flag("-q,--quiet", demo.quiet, "Print only where the files are");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return usageError(e, app);
     }
-    int status = 0;
-    for (int i = 2; i < argc; ++i) {
-        std::string error;
-        auto lib = ovra::host::Library::open(argv[i], error);
-        if (!lib) {
-            std::fprintf(stderr, "qvhost: %s\n", error.c_str());
-            status = 1;
-            continue;
+
+    try {
+        if (*info)
+            return qvhost::runInfo(infoPaths, infoJson);
+        if (*val) {
+            if (*seedOption)
+                validate.seed = seed;
+            return qvhost::runValidate(validate);
         }
-        int32_t version = 0;
-        const std::string text = lib->describeBuild(&version);
-        std::printf("%s: %s, framework %d\n", argv[i], text.c_str(), version);
+        if (*ren)
+            return qvhost::runRender(render);
+        if (*pnt)
+            return qvhost::runPaint(paint);
+        if (*rn)
+            return qvhost::runPatch(run);
+        if (*dm)
+            return qvhost::runDemo(demo);
+    } catch (const qvhost::Failure& e) {
+        std::fprintf(stderr, "qvhost: %s\n", e.what());
+        return qvhost::kExitFailure;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qvhost: internal error: %s\n", e.what());
+        return qvhost::kExitFailure;
     }
-    return status;
+    return qvhost::kExitUsage;
 }

@@ -1,0 +1,68 @@
+// The qvhost commands, each callable on its own (main only parses the
+// command line). Each answers the process exit code and throws Failure for
+// the user's mistakes.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "description.h"
+#include "library.h"
+
+namespace qvhost {
+
+// A library with its description; the description is optional for info and
+// validate only.
+struct LoadedLibrary {
+    std::unique_ptr<ovra::host::Library> library;
+    std::optional<LibraryDescription> description;
+    std::string descriptionProblem;  // why there is none
+};
+LoadedLibrary openLibrary(const std::string& path, bool needDescription);
+const ModuleDescription& findModule(const LoadedLibrary& lib, const std::string& id);
+
+int runInfo(const std::vector<std::string>& paths, bool json);
+
+struct RenderOptions {
+    std::string library;
+    std::string id;
+    std::vector<std::string> sets;  // PIN=VALUE[@TIME]
+    int32_t rate = 48000;
+    int32_t block = 64;
+    double seconds = 1.0;
+    std::string output;
+    std::string plot;
+    bool values = false;  // print the control values the module sends
+};
+int runRender(const RenderOptions& options);
+
+struct PaintOptions {
+    std::string library;
+    std::string id;
+    std::vector<std::string> sets;  // PIN=VALUE
+    std::string size;               // WxH
+    std::string output;
+};
+int runPaint(const PaintOptions& options);
+
+struct RunOptions {
+    std::string patch;
+    std::string outputDir;   // default: beside the patch, in <patch>-out
+    std::string pluginDir;   // where libraries are looked for first
+    bool quiet = false;
+};
+int runPatch(const RunOptions& options);
+// The demo: the built-in patch, written to outputDir.
+int runDemo(const RunOptions& options);
+
+struct ValidateOptions {
+    std::vector<std::string> libraries;
+    bool json = false;
+    std::optional<uint64_t> seed;
+    int repeat = 50;  // creations per module
+};
+int runValidate(const ValidateOptions& options);
+
+}  // namespace qvhost

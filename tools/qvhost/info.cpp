@@ -1,0 +1,133 @@
+// qvhost info: what a library is and which modules it offers.
+#include <cstdio>
+
+#include "abi/abi.h"
+#include "commands.h"
+#include "failure.h"
+
+namespace qvhost {
+
+using namespace ovra;
+
+LoadedLibrary openLibrary(const std::string& path, bool needDescription) {
+    LoadedLibrary lib;
+    std::string error;
+    lib.library = host::Library::open(path, error);
+    if (!lib.library)
+        throw Failure(error);
+    const std::string descriptionPath = descriptionPathFor(path);
+    try {
+        lib.description = loadDescription(descriptionPath);
+    } catch (const Failure& e) {
+        if (needDescription)
+            throw Failure(std::string(e.what()) + " (the module description of " + path + ")");
+        lib.descriptionProblem = e.what();
+    }
+    return lib;
+}
+
+const ModuleDescription& findModule(const LoadedLibrary& lib, const std::string& id) {
+    const ModuleDescription* module = lib.description->find(id);
+    if (module == nullptr)
+        throw Failure("unknown module identifier \"" + id + "\" in " + lib.library->path());
+    return *module;
+}
+
+namespace {
+
+Json pinJson(const PinDescription& p) {
+    return Json{{"index", p.index}, {"name", p.name}, {"type", typeName(p.type)},
+                {"direction", p.isInput() ? "in" : "out"}, {"default", p.defaultValue}};
+}
+
+Json libraryJson(const LoadedLibrary& lib) {
+    int32_t version = 0;
+    Json out{{"path", lib.library->path()}, {"build", lib.library->describeBuild(&version)}};
+    out["version"] = version;
+    if (!lib.description) {
+        out["description"] = nullptr;
+        out["descriptionProblem"] = lib.descriptionProblem;
+        return out;
+    }
+    out["library"] = lib.description->library;
+    Json modules = Json::array();
+    for (const auto& m : lib.description->modules) {
+        Json module{{"id", m.id}, {"summary", m.summary}};
+        Json halves = Json::array();
+        for (const auto& h : m.halves) {
+            Json half{{"subType", h.subType}, {"kind", h.dsp ? "dsp" : "gui"}, {"draws", h.draws}};
+            Json pins = Json::array();
+            for (const auto& p : h.pins)
+                pins.push_back(pinJson(p));
+            half["pins"] = pins;
+            if (h.growing)
+                half["growing"] = Json{{"from", h.growing->from}, {"last", h.growing->last},
+                                       {"name", h.growing->name}, {"type", typeName(h.growing->type)}};
+            halves.push_back(half);
+        }
+        module["halves"] = halves;
+        if (m.link)
+            module["link"] = Json{{"dsp", m.link->first}, {"gui", m.link->second}};
+        modules.push_back(module);
+    }
+    out["modules"] = modules;
+    return out;
+}
+
+std::string defaultText(const Json& v) {
+    if (v.is_null())
+        return "";
+    if (v.is_string())
+        return "'" + v.get<std::string>() + "'";
+    return v.dump();
+}
+
+void printTable(const LoadedLibrary& lib) {
+    int32_t version = 0;
+    const std::string build = lib.library->describeBuild(&version);
+    std::printf("%s: %s, framework %d\n", lib.library->path().c_str(), build.c_str(), version);
+    if (!lib.description) {
+        std::printf("  no module description: %s\n", lib.descriptionProblem.c_str());
+        return;
+    }
+    std::printf("  %zu modules\n", lib.description->modules.size());
+    for (const auto& m : lib.description->modules) {
+        std::printf("\n  %s", m.id.c_str());
+        if (!m.summary.empty())
+            std::printf("  %s", m.summary.c_str());
+        std::printf("\n");
+        for (const auto& h : m.halves) {
+            std::printf("    %s half, sub-type %d%s\n", h.dsp ? "DSP" : "GUI", h.subType, h.draws ? ", draws" : "");
+            std::printf("      %-5s %-18s %-6s %-4s %s\n", "pin", "name", "type", "dir", "default");
+            for (const auto& p : h.pins)
+                std::printf("      %-5d %-18s %-6s %-4s %s\n", p.index, p.name.c_str(), typeName(p.type).c_str(),
+                            p.isInput() ? "in" : "out", defaultText(p.defaultValue).c_str());
+            if (h.growing)
+                std::printf("      %d..%d %s%d.. %s in, created when first set\n", h.growing->from, h.growing->last,
+                            h.growing->name.c_str(), h.growing->from, typeName(h.growing->type).c_str());
+        }
+        if (m.link)
+            std::printf("    the host carries DSP pin %d to and from GUI pin %d\n", m.link->first, m.link->second);
+    }
+}
+
+}  // namespace
+
+int runInfo(const std::vector<std::string>& paths, bool json) {
+    Json all = Json::array();
+    for (size_t i = 0; i < paths.size(); ++i) {
+        LoadedLibrary lib = openLibrary(paths[i], false);
+        if (json) {
+            all.push_back(libraryJson(lib));
+        } else {
+            if (i > 0)
+                std::printf("\n");
+            printTable(lib);
+        }
+    }
+    if (json)
+        std::printf("%s\n", all.dump(2).c_str());
+    return 0;
+}
+
+}  // namespace qvhost

@@ -1,0 +1,116 @@
+// qvhost render: one DSP module, a timeline of input values, its audio
+// outputs to WAV and on request a plot.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "abi/abi.h"
+#include "audio_file.h"
+#include "commands.h"
+#include "dsp_runner.h"
+#include "failure.h"
+#include "pin_value.h"
+#include "progress.h"
+#include "timeline.h"
+
+namespace qvhost {
+
+using namespace ovra;
+
+int runRender(const RenderOptions& o) {
+    if (o.rate < 1 || o.rate > 1536000)
+        throw Failure("--rate " + std::to_string(o.rate) + " is not a usable sample rate");
+    if (o.block < 1 || o.block > 65536)
+        throw Failure("--block " + std::to_string(o.block) + " must lie between 1 and 65536");
+    if (!(o.seconds > 0) || o.seconds > 3600)
+        throw Failure("--seconds must lie above 0 and at most 3600");
+    if (o.output.empty() && o.plot.empty() && !o.values)
+        throw Failure("nothing to write: give -o FILE.wav, --plot FILE.png or --values");
+
+    LoadedLibrary lib = openLibrary(o.library, true);
+    const ModuleDescription& module = findModule(lib, o.id);
+    const HalfDescription* half = module.dspHalf();
+    if (half == nullptr)
+        throw Failure(o.id + " has no DSP half to render; try qvhost paint");
+
+    std::vector<TimedSet> timeline = defaultsOf(*half);
+    for (const auto& text : o.sets)
+        timeline.push_back(parseSet(*half, o.id, text, true));
+    const int64_t total = static_cast<int64_t>(std::llround(o.seconds * o.rate));
+    auto sampleOf = [&](double t) { return static_cast<int64_t>(std::llround(t * o.rate)); };
+    std::stable_sort(timeline.begin(), timeline.end(),
+                     [&](const TimedSet& a, const TimedSet& b) { return sampleOf(a.time) < sampleOf(b.time); });
+    for (const auto& s : timeline)
+        if (sampleOf(s.time) >= total)
+            std::fprintf(stderr, "qvhost: note: %s=%s at %gs lies after the end of the render\n", s.pin.name.c_str(),
+                         formatValue(s.pin.type, s.bytes).c_str(), s.time);
+
+    std::vector<Signal> outputs;
+    std::vector<int32_t> outputPins;
+    for (const auto& pin : half->pins)
+        if (pin.isAudio() && !pin.isInput()) {
+            outputs.push_back({pin.name, {}});
+            outputs.back().samples.reserve(static_cast<size_t>(total));
+            outputPins.push_back(pin.index);
+        }
+    if (outputs.empty() && (!o.output.empty() || !o.plot.empty()))
+        throw Failure(o.id + " has no audio outputs to write; use --values to see the values it sends");
+
+    DspRunner runner(*lib.library, module, static_cast<float>(o.rate), o.block);
+    std::vector<float> levels(half->pins.size(), 0.0f);
+    std::vector<Publication> published;
+    Progress progress("rendering " + o.id, total, o.seconds);
+    size_t next = 0;
+    for (int64_t start = 0; start < total; start += o.block) {
+        const int32_t n = static_cast<int32_t>(std::min<int64_t>(o.block, total - start));
+        std::vector<PendingEvent> events;
+        if (start == 0)
+            events.push_back({0, EV_START, 0});
+        for (const auto& pin : half->pins)
+            if (pin.isAudio() && pin.isInput())
+                std::fill_n(runner.input(pin.index), n, levels[static_cast<size_t>(pin.index)]);
+        for (; next < timeline.size() && sampleOf(timeline[next].time) < start + n; ++next) {
+            const TimedSet& s = timeline[next];
+            const int32_t offset = static_cast<int32_t>(std::max<int64_t>(sampleOf(s.time) - start, 0));
+            if (s.pin.isAudio()) {
+                // A new constant level: written from its sample on, announced as
+                // a static input there.
+                const float level = host::floatOf(s.bytes);
+                levels[static_cast<size_t>(s.pin.index)] = level;
+                std::fill(runner.input(s.pin.index) + offset, runner.input(s.pin.index) + n, level);
+                events.push_back({offset, EV_STREAM_OFF, s.pin.index});
+            } else {
+                events.push_back({offset, EV_PIN_VALUE, s.pin.index, s.bytes});
+            }
+        }
+        runner.process(start, n, std::move(events));
+        for (size_t k = 0; k < outputPins.size(); ++k) {
+            const float* out = runner.output(outputPins[k]);
+            outputs[k].samples.insert(outputs[k].samples.end(), out, out + n);
+        }
+        if (o.values)
+            published.insert(published.end(), runner.publications().begin(), runner.publications().end());
+        progress.update(start + n);
+    }
+    progress.finish();
+
+    if (o.values)
+        for (const auto& p : published) {
+            const auto pin = half->pinAt(p.pin);
+            std::printf("%.6f s  %s = %s\n", static_cast<double>(p.sample) / o.rate,
+                        pin ? pin->name.c_str() : ("pin " + std::to_string(p.pin)).c_str(),
+                        formatValue(pin ? pin->type : 0, p.bytes).c_str());
+        }
+    if (!o.output.empty()) {
+        writeWav(o.output, outputs, o.rate);
+        std::printf("wrote %s: %zu channel%s, %lld samples at %d Hz\n", o.output.c_str(), outputs.size(),
+                    outputs.size() == 1 ? "" : "s", static_cast<long long>(total), o.rate);
+    }
+    if (!o.plot.empty()) {
+        writePlot(o.plot, outputs, o.rate, o.id);
+        std::printf("wrote %s\n", o.plot.c_str());
+    }
+    return 0;
+}
+
+}  // namespace qvhost

@@ -1,0 +1,25 @@
+// Pin values at points in time, as given with --set or in a patch.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "description.h"
+#include "values.h"
+
+namespace qvhost {
+
+struct TimedSet {
+    double time = 0;  // seconds
+    PinDescription pin;
+    ovra::host::Bytes bytes;  // the value on the wire (audio: a float level)
+};
+
+// "PIN=VALUE" or "PIN=VALUE@TIME"; PIN is a name or an index of the half.
+TimedSet parseSet(const HalfDescription& half, const std::string& moduleId, const std::string& text,
+                  bool allowTime);
+
+// Every input of the half at its described default, at time 0.
+std::vector<TimedSet> defaultsOf(const HalfDescription& half);
+
+}  // namespace qvhost
