@@ -1,0 +1,225 @@
+// GUI entry points: creation through either factory operation, attachHost,
+// initialiseGui, deliverPinValue and signalPinChange in any order with any
+// index, voice, size and bytes, and for drawn modules measure, arrange and
+// onPaint.
+#include <string>
+#include <vector>
+
+#include "byte_reader.h"
+#include "gui_host.h"
+#include "harness.h"
+#include "paint_target.h"
+
+namespace ovra::fuzz {
+
+namespace {
+
+constexpr size_t kMaxDelivered = 600;
+constexpr int kMaxCalls = 48;
+
+bool isResultCode(int32_t rc) { return rc == RC_OK || rc == RC_FAILED || rc == RC_NOT_FOUND; }
+
+// Both families offer the same pin traffic under different table positions.
+struct GuiCalls {
+    IMpUserInterface* v1 = nullptr;
+    IMpUserInterface2B* v2 = nullptr;
+
+    int32_t deliver(int32_t pin, int32_t voice, int32_t size, const void* data) const {
+        return v1 != nullptr ? v1->deliverPinValue(pin, voice, size, data) : v2->deliverPinValue(pin, voice, size, data);
+    }
+    int32_t signal(int32_t pin, int32_t voice) const {
+        return v1 != nullptr ? v1->signalPinChange(pin, voice) : v2->signalPinChange(pin, voice);
+    }
+    IMpUnknown* unknown() const { return v1 != nullptr ? static_cast<IMpUnknown*>(v1) : v2; }
+};
+
+// The bytes of one delivery; data points at exactly size bytes, or is null.
+struct Delivery {
+    std::vector<uint8_t> bytes;
+    int32_t size = 0;
+    const void* data = nullptr;
+};
+
+Delivery readDelivery(ByteReader& r) {
+    Delivery d;
+    switch (r.below(10)) {
+    case 0:  // nothing
+        break;
+    case 1:
+    case 2: {  // a float or an int
+        d.bytes.resize(4);
+        if (r.flag()) {
+            const float f = r.oddFloat();
+            std::memcpy(d.bytes.data(), &f, 4);
+        } else {
+            const int32_t v = r.oddInt();
+            std::memcpy(d.bytes.data(), &v, 4);
+        }
+        break;
+    }
+    case 3:  // a bool byte, any value
+        d.bytes.push_back(r.byte());
+        break;
+    case 4:  // a negative size
+        d.bytes.resize(4);
+        d.size = -1 - static_cast<int32_t>(r.u32() & 0x7FFFFFFF);
+        d.data = d.bytes.data();
+        return d;
+    case 5:  // a size with no bytes behind it
+        d.size = 1 + static_cast<int32_t>(r.below(64));
+        d.data = nullptr;
+        return d;
+    default: {  // any bytes: text, blobs, odd lengths
+        d.bytes.resize(r.below(kMaxDelivered));
+        r.take(d.bytes.data(), d.bytes.size());
+        break;
+    }
+    }
+    d.size = static_cast<int32_t>(d.bytes.size());
+    d.data = d.bytes.empty() ? (r.flag() ? nullptr : reinterpret_cast<const void*>(&d)) : d.bytes.data();
+    return d;
+}
+
+GuiSize readSize(ByteReader& r) { return GuiSize{r.oddInt(), r.oddInt()}; }
+
+GuiRect readRect(ByteReader& r) {
+    if (r.flag())
+        return GuiRect{0, static_cast<int32_t>(r.below(120)), 0, static_cast<int32_t>(r.below(120))};
+    return GuiRect{r.oddInt(), r.oddInt(), r.oddInt(), r.oddInt()};
+}
+
+void checkMeasured(const char* entry, GuiSize result) {
+    if (result.width < 15 || result.width > 100 || result.height < 15 || result.height > 100)
+        violated(entry, "measure writes a size outside 15..100",
+                 std::to_string(result.width) + " x " + std::to_string(result.height));
+}
+
+void checkSends(const host::RecordingGuiHost& h, size_t from) {
+    for (size_t i = from; i < h.calls.size(); ++i) {
+        const auto& c = h.calls[i];
+        if (c.kind == host::GuiCall::Send && c.voice != 0)
+            violated("sendPinValue", "a module sends with a voice other than 0");
+    }
+}
+
+}  // namespace
+
+void runGuiInput(const uint8_t* data, size_t size) {
+    ByteReader r(data, size);
+    static const std::vector<ModuleEntry> modules = guiModules();
+    const ModuleEntry& entry = modules[r.below(modules.size())];
+    host::Library& lib = library(entry.library);
+
+    host::RecordingGuiHost h;
+    const uint8_t config = r.byte();
+    if ((config & 0x1F) == 0) {  // one host in thirty-two lacks an interface
+        h.answersGuiHost = (config & 0x20) != 0;
+        h.answersGuiHost2 = (config & 0x40) != 0;
+        h.answersComposited = (config & 0x80) != 0;
+    }
+
+    IMpUnknown* made = nullptr;
+    const int mode = static_cast<int>(r.below(3));
+    const int32_t rc = mode == 0   ? lib.create(entry.id, entry.subType, h.unknown(), &made)
+                       : mode == 1 ? lib.createBare(entry.id, entry.subType, &made)
+                                   : lib.create(entry.id, entry.subType, nullptr, &made);
+    if (!isResultCode(rc) || (rc == RC_OK) != (made != nullptr))
+        violated("instantiate", "a result other than RC_OK with a module, or a failure with one");
+    if (rc != RC_OK) {
+        // Only a first-family module refuses a host that lacks its interfaces.
+        if (entry.subType != SUBTYPE_GUI_V1 || mode == 1 || (mode == 0 && h.answersGuiHost && h.answersComposited))
+            violated("instantiate", "a registered GUI module was not created", host::toUtf8(entry.id));
+        return;
+    }
+
+    GuiCalls gui;
+    gui.v1 = host::queryInterface<IMpUserInterface>(made, IID_IMpUserInterface);
+    gui.v2 = host::queryInterface<IMpUserInterface2B>(made, IID_IMpUserInterface2B);
+    if ((gui.v1 == nullptr) == (gui.v2 == nullptr))
+        violated("QueryInterface", "a GUI module answers neither or both GUI families");
+    auto* composited = host::queryInterface<IQvGraphicsComposited>(made, IID_IQvGraphicsComposited);
+    auto* windowed = host::queryInterface<IMpGraphicsWinGdi>(made, IID_IMpGraphicsWinGdi);
+    made->Release();
+    if (gui.v2 != nullptr && r.below(4) != 0) {
+        const int32_t attached = gui.v2->attachHost(r.below(8) == 0 ? nullptr : h.unknown());
+        if (attached != RC_OK && attached != RC_NOT_FOUND)
+            violated("attachHost", "answers a code other than RC_OK or RC_NOT_FOUND");
+    }
+
+    PaintTarget surface;
+    for (int call = 0; call < kMaxCalls && !r.empty(); ++call) {
+        const size_t from = h.calls.size();
+        const uint8_t op = r.byte();
+        int32_t result = RC_OK;
+        if (op < 90) {
+            const int32_t pin = r.pinIndex(), voice = r.below(4) == 0 ? r.oddInt() : 0;
+            const Delivery d = readDelivery(r);
+            result = gui.deliver(pin, voice, d.size, d.data);
+        } else if (op < 170) {
+            const int32_t pin = r.pinIndex(), voice = r.below(4) == 0 ? r.oddInt() : 0;
+            result = gui.signal(pin, voice);
+        } else if (op < 190) {
+            const int32_t pin = r.pinIndex();
+            const Delivery d = readDelivery(r);
+            result = gui.deliver(pin, 0, d.size, d.data);
+            if (isResultCode(result))
+                result = gui.signal(pin, 0);
+        } else if (op < 200) {
+            if (gui.v1 != nullptr)
+                result = gui.v1->initialiseGui();
+        } else if (op < 215) {
+            const GuiSize available = readSize(r);
+            GuiSize out{-7, -7};
+            const bool toNull = r.below(8) == 0;
+            if (composited != nullptr) {
+                result = composited->measure(available, toNull ? nullptr : &out);
+                if (!toNull)
+                    checkMeasured("measure", out);
+            }
+            if (windowed != nullptr) {
+                out = {-7, -7};
+                result = windowed->measure(available, toNull ? nullptr : &out);
+                if (!toNull)
+                    checkMeasured("measure", out);
+            }
+        } else if (op < 230) {
+            const GuiRect rect = readRect(r);
+            const bool toNull = r.below(8) == 0;
+            if (composited != nullptr)
+                result = composited->arrange(toNull ? nullptr : &rect);
+            if (windowed != nullptr)
+                result = windowed->arrange(toNull ? nullptr : &rect);
+        } else if (op < 245) {
+            if (composited != nullptr)
+                result = composited->onPaint(r.below(8) == 0 ? nullptr : surface.context());
+        } else {
+            // The operations no module overrides keep their fixed answers.
+            if (gui.v1 != nullptr && (gui.v1->reserved7() != RC_OK || gui.v1->reserved8() != RC_OK ||
+                                      gui.v1->reserved9() != RC_OK))
+                violated("IMpUserInterface", "an unused operation does not answer RC_OK");
+            if (gui.v2 != nullptr && (gui.v2->reserved5() != RC_OK || gui.v2->reserved7() != RC_FAILED ||
+                                      gui.v2->reserved10() != RC_FAILED))
+                violated("IMpUserInterface2B", "an unused operation changed its answer");
+            void* out = reinterpret_cast<void*>(1);
+            Guid iid{};
+            r.take(&iid, sizeof iid);
+            if (gui.unknown()->QueryInterface(&iid, &out) == RC_OK)
+                static_cast<IMpUnknown*>(out)->Release();
+            else if (out != nullptr)
+                violated("QueryInterface", "a refused query leaves a pointer behind");
+        }
+        if (!isResultCode(result))
+            violated("GUI entry point", "answers a code outside RC_OK, RC_FAILED, RC_NOT_FOUND",
+                     std::to_string(result));
+        checkSends(h, from);
+    }
+
+    if (composited != nullptr)
+        composited->Release();
+    if (windowed != nullptr)
+        windowed->Release();
+    if (gui.unknown()->Release() != 0)
+        violated("Release", "the last Release does not destroy the module");
+}
+
+}  // namespace ovra::fuzz
