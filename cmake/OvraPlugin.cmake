@@ -4,7 +4,7 @@
 #       COMPILER <number>            # the number that describeBuild reports
 #       [FLOAT_COMPARE UNORDERED|IEEE]  # how GUI float pins decide "unchanged"
 #       [LEGACY_INIT]                # DSP modules carry IMpLegacyInitialization
-#       PARTS <part>...              # dsp gui gui2 windowed composited
+#       PARTS <part>...              # dsp gui gui2 windowed composited gdiplus
 #       SOURCES <file>...)
 #
 # The result is <name>.qvm on every platform, with MP_GetFactory as its only
@@ -28,6 +28,17 @@ function(ovra_target_defaults target)
   endif()
 endfunction()
 
+# GDI+: gdiplus.dll through its import library on Windows; libgdiplus
+# elsewhere, which some systems install without the unversioned name.
+if(WIN32)
+  set(OVRA_GDIPLUS_LIBRARY gdiplus)
+else()
+  find_library(OVRA_GDIPLUS_LIBRARY NAMES gdiplus libgdiplus.so.0 PATHS /usr/lib /usr/local/lib)
+  if(NOT OVRA_GDIPLUS_LIBRARY)
+    message(FATAL_ERROR "libgdiplus not found (Debian package libgdiplus; scripts/setup.sh installs it)")
+  endif()
+endif()
+
 function(ovra_framework_sources out)
   set(parts ${ARGN})
   set(dir ${OVRA_FRAMEWORK_DIR})
@@ -45,7 +56,11 @@ function(ovra_framework_sources out)
     endif()
   endif()
   if("composited" IN_LIST parts)
-    list(APPEND srcs ${dir}/gui/composited_gfx_base.cpp ${dir}/platform/gdiplus_runtime.cpp)
+    list(APPEND srcs ${dir}/gui/composited_gfx_base.cpp)
+  endif()
+  # Libraries whose modules paint with GDI+ start it through this.
+  if("gdiplus" IN_LIST parts)
+    list(APPEND srcs ${dir}/platform/gdiplus_runtime.cpp)
   endif()
   set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
@@ -93,11 +108,13 @@ function(ovra_add_plugin name)
     target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++
       "$<$<CONFIG:Release>:-s;-Wl,--gc-sections>")
     target_compile_options(${name} PRIVATE "$<$<CONFIG:Release>:-ffunction-sections;-fdata-sections>")
+    # Wide-character Windows API throughout (IDC_ARROW and friends included).
+    target_compile_definitions(${name} PRIVATE UNICODE _UNICODE)
     if("windowed" IN_LIST P_PARTS OR "gui" IN_LIST P_PARTS OR "gui2" IN_LIST P_PARTS)
       target_link_libraries(${name} PRIVATE user32)
     endif()
-    if("composited" IN_LIST P_PARTS)
-      target_link_libraries(${name} PRIVATE gdiplus)
+    if("gdiplus" IN_LIST P_PARTS)
+      target_link_libraries(${name} PRIVATE ${OVRA_GDIPLUS_LIBRARY})
     endif()
   else()
     set(map ${OVRA_FRAMEWORK_DIR}/abi/plugin_exports.map)
@@ -106,8 +123,11 @@ function(ovra_add_plugin name)
       target_link_options(${name} PRIVATE -Wl,--no-undefined)
     endif()
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
-    if("composited" IN_LIST P_PARTS)
-      target_link_libraries(${name} PRIVATE gdiplus)
+    if("gdiplus" IN_LIST P_PARTS)
+      target_link_libraries(${name} PRIVATE ${OVRA_GDIPLUS_LIBRARY})
+    endif()
+    if("windowed" IN_LIST P_PARTS)
+      target_link_libraries(${name} PRIVATE ${CMAKE_DL_LIBS})  # dladdr: the library's own module handle
     endif()
   endif()
 endfunction()

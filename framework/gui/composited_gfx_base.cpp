@@ -1,0 +1,61 @@
+#include "gui/composited_gfx_base.h"
+
+namespace ovra {
+
+int32_t QvGuiCompositedGfxBase::QueryInterface(const Guid* iid, void** out) {
+    if (out == nullptr)
+        return RC_NOT_FOUND;
+    *out = nullptr;
+    if (isGuid(iid, IID_IQvGraphicsComposited)) {
+        *out = static_cast<IQvGraphicsComposited*>(this);
+        AddRef();
+        return RC_OK;
+    }
+    return MpGuiBase_base::QueryInterface(iid, out);
+}
+
+int32_t QvGuiCompositedGfxBase::attachHost(IMpUnknown* host) {
+    requireHostInterface(host, IID_IMpGuiHost, host_);
+    return requireHostInterface(host, IID_IQvCompositedGfxHost, compositedHost_);
+}
+
+int32_t QvGuiCompositedGfxBase::onPaint(DeviceContext) { return RC_OK; }
+
+int32_t QvGuiCompositedGfxBase::measure(GuiSize available, GuiSize* result) {
+    if (result == nullptr)
+        return RC_FAILED;
+    *result = clampDrawingSize(available);
+    return RC_OK;
+}
+
+int32_t QvGuiCompositedGfxBase::arrange(const GuiRect* placement) {
+    if (placement == nullptr)
+        return RC_FAILED;
+    placement_ = *placement;
+    return RC_OK;
+}
+
+void QvGuiCompositedGfxBase::invalidateRect(const GuiRect* rect) {
+    if (compositedHost_ != nullptr)
+        compositedHost_->invalidateRect(rect);
+}
+
+bool QvGuiCompositedGfxBase::getCapture() const {
+    if (compositedHost_ == nullptr)
+        return false;
+    int32_t captured = 0;
+    compositedHost_->getCapture(&captured);
+    return captured != 0;
+}
+
+void QvGuiCompositedGfxBase::setCapture() {
+    if (compositedHost_ != nullptr)
+        compositedHost_->setCapture();
+}
+
+void QvGuiCompositedGfxBase::releaseCapture() {
+    if (compositedHost_ != nullptr)
+        compositedHost_->releaseCapture();
+}
+
+}  // namespace ovra

@@ -1,0 +1,23 @@
+// What the drawing bases answer to measure.
+#pragma once
+
+#include <cstdint>
+
+#include "abi/abi.h"
+
+namespace ovra {
+
+// Each dimension of an offered size clamped to 15..100 (signed).
+inline GuiSize clampDrawingSize(GuiSize available) {
+    auto clamp = [](int32_t v) { return v > 100 ? 100 : (v < 15 ? 15 : v); };
+    return GuiSize{clamp(available.width), clamp(available.height)};
+}
+
+// to - from, the width or height of a placement; a difference beyond the
+// int32 range saturates instead of wrapping.
+inline int32_t spanOf(int32_t from, int32_t to) {
+    const int64_t d = static_cast<int64_t>(to) - from;
+    return d > INT32_MAX ? INT32_MAX : (d < INT32_MIN ? INT32_MIN : static_cast<int32_t>(d));
+}
+
+}  // namespace ovra

@@ -1,0 +1,92 @@
+// Windowed drawing bases: a first-family GUI module that opens a child window
+// of its own inside a parent window the host gives, and paints it when the
+// window system asks. [GUI thread: the thread that owns the windows]
+//
+// While any module of the library has its window open, the library's window
+// class "DefaultMpWClass" is registered; the last window to close removes it.
+#pragma once
+
+#include "gui/drawing_size.h"
+#include "gui/gui_base.h"
+#include "platform/window_system.h"
+
+namespace ovra {
+
+class MpGuiWindowsGfxBase : public MpGuiBase, public IMpGraphicsWinGdi {
+public:
+    MpGuiWindowsGfxBase() = default;
+    // A window still open is closed first, so that no window is left pointing
+    // at a destroyed module.
+    ~MpGuiWindowsGfxBase() override;
+
+    // IMpUnknown, on either interface: the whole object.
+    int32_t QueryInterface(const Guid* iid, void** out) override;
+    uint32_t AddRef() override { return MpGuiBase::AddRef(); }
+    uint32_t Release() override { return MpGuiBase::Release(); }
+
+    // Asks for IMpGuiHost, then IMpWinGdiHost; throws when either is missing.
+    int32_t attachHost(IMpUnknown* host) override;
+
+    // IMpGraphicsWinGdi.
+    int32_t measure(GuiSize available, GuiSize* result) override;
+    int32_t arrange(const GuiRect* placement) override;
+    // Opens the module's window inside parent, at the stored placement. With a
+    // window already open, that one is closed first. RC_FAILED, with *window
+    // null, when the window system refuses the window.
+    int32_t openWindow(WindowHandle parent, WindowHandle* window) override;
+    // Destroys the window if one is open; RC_OK either way.
+    int32_t closeWindow() override;
+
+    // The window's messages, by message; anything not handled here goes to
+    // the window system's default procedure.
+    virtual win::LRESULT handleWindowMessage(win::HWND window, win::UINT message, win::WPARAM wParam,
+                                             win::LPARAM lParam);
+    virtual void fillWindowClass(win::WNDCLASSEXW& windowClass);
+    // Child and visible by default.
+    virtual void getWindowStyle(win::DWORD& style, win::DWORD& extendedStyle);
+    virtual int32_t registerWindowClass();
+    virtual int32_t unregisterWindowClass();
+    virtual int32_t onPaint(win::HDC dc);
+    virtual int32_t onLButtonDown(uint32_t flags, GuiPoint point);
+    virtual int32_t onLButtonUp(uint32_t flags, GuiPoint point);
+    virtual int32_t onPointerMove(uint32_t flags, GuiPoint point);
+    virtual int32_t onTimer();
+
+    // For module code. Nothing happens while no window is open.
+    void invalidateRect(const GuiRect* rect, int32_t erase);
+    bool getCapture() const;
+    void setCapture();
+    void releaseCapture();
+
+    win::HWND windowHandle() const { return window_; }
+
+    // Windows of this library that are open now.
+    static int32_t openWindowCount();
+
+protected:
+    win::HWND window_ = nullptr;
+    GuiRect placement_{};
+    IMpWinGdiHost* winGdiHost_ = nullptr;  // kept, never released, never called
+};
+
+// The windowed base with a reference count of its own and one more host
+// interface.
+class QvGuiWindowsGfxBase : public MpGuiWindowsGfxBase {
+public:
+    uint32_t AddRef() override { return static_cast<uint32_t>(++ownReferenceCount_); }
+    uint32_t Release() override {
+        if (--ownReferenceCount_ > 0)
+            return static_cast<uint32_t>(ownReferenceCount_);
+        delete this;
+        return 0;
+    }
+
+    // Asks for IMpGuiHost, IMpWinGdiHost, then IQvWindowsGfxHost.
+    int32_t attachHost(IMpUnknown* host) override;
+
+protected:
+    int32_t ownReferenceCount_ = 1;
+    IQvWindowsGfxHost* windowsGfxHost_ = nullptr;  // kept, never released, never called
+};
+
+}  // namespace ovra

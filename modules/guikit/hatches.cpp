@@ -1,0 +1,59 @@
+// Hatch fill: a cross-hatch grid in a line colour over a background colour,
+// drawn with GDI+ over the module's whole placement.
+#include "gui/composited_gfx_base.h"
+#include "guikit_module.h"
+#include "platform/gdiplus_runtime.h"
+
+namespace ovra::guikit {
+
+class WbhatchesGui final : public QvGuiCompositedGfxBase {
+public:
+    WbhatchesGui() {
+        addPin(0, pins_[0], &WbhatchesGui::onComponent<0>);
+        addPin(1, pins_[1], &WbhatchesGui::onComponent<1>);
+        addPin(2, pins_[2], &WbhatchesGui::onComponent<2>);
+        addPin(3, pins_[3], &WbhatchesGui::onComponent<3>);
+        addPin(4, pins_[4], &WbhatchesGui::onComponent<4>);
+        addPin(5, pins_[5], &WbhatchesGui::onComponent<5>);
+        addPin(6, pins_[6], &WbhatchesGui::onComponent<6>);
+        addPin(7, pins_[7], &WbhatchesGui::onComponent<7>);
+    }
+    ~WbhatchesGui() override { gdiplus_.stop(); }
+
+    int32_t initialiseGui() override {
+        gdiplus_.start();
+        return RC_OK;
+    }
+
+    int32_t onPaint(DeviceContext dc) override {
+        gdip::Graphics* graphics = nullptr;
+        GdipCreateFromHDC(dc, &graphics);
+        gdip::Hatch* brush = nullptr;
+        GdipCreateHatchBrush(gdip::HatchStyleCross, gdip::argbOf(colours_[0], colours_[1], colours_[2], colours_[3]),
+                             gdip::argbOf(colours_[4], colours_[5], colours_[6], colours_[7]), &brush);
+        GdipFillRectangleI(graphics, gdip::asBrush(brush), 0, 0, placedWidth(), placedHeight());
+        if (brush != nullptr)
+            GdipDeleteBrush(gdip::asBrush(brush));
+        if (graphics != nullptr) {
+            GdipFlush(graphics, gdip::FlushIntentionFlush);
+            GdipDeleteGraphics(graphics);
+        }
+        return RC_OK;
+    }
+
+private:
+    // Pins 0..3: line alpha, red, green, blue; 4..7 the background's.
+    template <int K>
+    void onComponent() {
+        colours_[K] = pins_[K].value;
+        invalidateRect();
+    }
+
+    MpGuiPin<int32_t> pins_[8];
+    int32_t colours_[8] = {255, 0, 255, 0, 255, 0, 0, 0};  // green lines on black
+    platform::GdiplusSession gdiplus_;
+};
+
+GUIKIT_REGISTER(u"WB-Hatches-SDK3", WbhatchesGui);
+
+}  // namespace ovra::guikit

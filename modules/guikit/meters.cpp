@@ -1,0 +1,203 @@
+// Meters: one value shown as text on a filled background, drawn with GDI+.
+// Font, position, colours and anti-aliasing come from pins; every announced
+// pin change asks the host to repaint the whole module.
+#include <cstdio>
+#include <type_traits>
+
+#include "gui/composited_gfx_base.h"
+#include "guikit_module.h"
+#include "platform/gdiplus_runtime.h"
+
+namespace ovra::guikit {
+
+namespace {
+
+// Text to GDI+ units; ASCII only.
+template <size_t N>
+void widen(const char* text, gdip::Char (&out)[N]) {
+    size_t i = 0;
+    for (; i + 1 < N && text[i] != 0; ++i)
+        out[i] = static_cast<gdip::Char>(static_cast<unsigned char>(text[i]));
+    out[i] = 0;
+}
+
+}  // namespace
+
+// The three meters differ in the value they show and in the float meter's
+// decimals pin at index 5, which moves its later pins up by one.
+template <class T>
+class Meter : public QvGuiCompositedGfxBase {
+public:
+    static constexpr bool kHasDecimals = std::is_same_v<T, float>;
+
+    Meter() {
+        addPin(0, value_, &Meter::onValue);
+        addPin(1, fontSize_, &Meter::onFontSize);
+        addPin(2, fontStyle_, &Meter::onFontStyle);
+        addPin(3, textX_, &Meter::onTextX);
+        addPin(4, textY_, &Meter::onTextY);
+        int32_t next = 5;
+        if constexpr (kHasDecimals)
+            addPin(next++, decimals_, &Meter::onDecimals);
+        addPin(next++, antiAlias_, &Meter::onAntiAlias);
+        addPin(next++, colourPins_[0], &Meter::onColour<0>);
+        addPin(next++, colourPins_[1], &Meter::onColour<1>);
+        addPin(next++, colourPins_[2], &Meter::onColour<2>);
+        addPin(next++, colourPins_[3], &Meter::onColour<3>);
+        addPin(next++, colourPins_[4], &Meter::onColour<4>);
+        addPin(next++, colourPins_[5], &Meter::onColour<5>);
+        addPin(next++, colourPins_[6], &Meter::onColour<6>);
+        addPin(next++, colourPins_[7], &Meter::onColour<7>);
+    }
+    ~Meter() override { gdiplus_.stop(); }
+
+    int32_t initialiseGui() override {
+        gdiplus_.start();
+        return RC_OK;
+    }
+
+    int32_t measure(GuiSize, GuiSize* result) override {
+        if (result == nullptr)
+            return RC_FAILED;
+        *result = GuiSize{110, 20};
+        return RC_OK;
+    }
+
+    // Every GDI+ object is made and released within the paint; statuses are
+    // not acted upon, a failed step leaves its object null and the rest goes
+    // on.
+    int32_t onPaint(DeviceContext dc) override {
+        gdip::Graphics* graphics = nullptr;
+        GdipCreateFromHDC(dc, &graphics);
+
+        gdip::SolidFill* background = nullptr;
+        GdipCreateSolidFill(colour(4), &background);
+        GdipFillRectangleI(graphics, gdip::asBrush(background), 0, 0, placedWidth(), placedHeight());
+
+        gdip::SolidFill* textBrush = nullptr;
+        GdipCreateSolidFill(colour(0), &textBrush);
+
+        gdip::FontFamily* family = nullptr;
+        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, &family);
+        gdip::Font* font = nullptr;
+        if (family != nullptr)
+            GdipCreateFont(family, static_cast<float>(fontSize_.value), style_, gdip::UnitPixel, &font);
+
+        gdip::Char text[kTextRoom];
+        makeText(text);
+
+        if (antiAliasState_)
+            GdipSetTextRenderingHint(graphics, gdip::TextRenderingHintAntiAlias);
+
+        // Width and height 0: the text starts at (x, y), neither clipped nor
+        // wrapped.
+        const gdip::RectF layout{x_, y_, 0.0f, 0.0f};
+        if (font != nullptr)
+            GdipDrawString(graphics, text, -1, font, &layout, nullptr, gdip::asBrush(textBrush));
+
+        if (font != nullptr)
+            GdipDeleteFont(font);
+        if (textBrush != nullptr)
+            GdipDeleteBrush(gdip::asBrush(textBrush));
+        if (background != nullptr)
+            GdipDeleteBrush(gdip::asBrush(background));
+        if (graphics != nullptr) {
+            GdipFlush(graphics, gdip::FlushIntentionFlush);
+            GdipDeleteGraphics(graphics);
+        }
+        if (family != nullptr)
+            GdipDeleteFontFamily(family);
+        return RC_OK;
+    }
+
+private:
+    // Room for the longest text any value gives (a float of magnitude near
+    // 3.4e38 with 15 decimals and a minus sign: 56 characters) and the
+    // terminator.
+    static constexpr size_t kTextRoom = 57;
+
+    void makeText(gdip::Char (&text)[kTextRoom]) const {
+        char narrow[kTextRoom];
+        if constexpr (std::is_same_v<T, bool>) {
+            std::snprintf(narrow, sizeof narrow, "%s", value_.value ? "True" : "False");
+        } else if constexpr (std::is_same_v<T, int32_t>) {
+            std::snprintf(narrow, sizeof narrow, "%d", value_.value);
+        } else {
+            char format[16];
+            std::snprintf(format, sizeof format, "%%.%df", decimalsShown_);
+            std::snprintf(narrow, sizeof narrow, format, static_cast<double>(shown_));
+        }
+        widen(narrow, text);
+    }
+
+    // Components in pin order: text alpha, red, green, blue, then the
+    // background's.
+    gdip::ARGB colour(int first) const {
+        return gdip::argbOf(colours_[first], colours_[first + 1], colours_[first + 2], colours_[first + 3]);
+    }
+
+    void onValue() {
+        if constexpr (std::is_same_v<T, float>)
+            shown_ = value_.value;
+        invalidateRect();
+    }
+    void onFontSize() { invalidateRect(); }  // read when painting
+    void onFontStyle() {
+        const int32_t v = fontStyle_.value;
+        style_ = (v >= 1 && v <= 4) ? v : 0;
+        invalidateRect();
+    }
+    // A NaN is not below 0 and passes unchanged.
+    void onTextX() {
+        x_ = textX_.value < 0.0f ? 0.0f : textX_.value;
+        invalidateRect();
+    }
+    void onTextY() {
+        y_ = textY_.value < 0.0f ? 0.0f : textY_.value;
+        invalidateRect();
+    }
+    void onDecimals() {
+        const int32_t v = decimals_.value;
+        decimalsShown_ = v < 1 ? 1 : (v > 15 ? 15 : v);
+        invalidateRect();
+    }
+    void onAntiAlias() {
+        antiAliasState_ = antiAlias_.value;
+        invalidateRect();
+    }
+    template <int K>
+    void onColour() {
+        colours_[K] = colourPins_[K].value;
+        invalidateRect();
+    }
+
+    MpGuiPin<T> value_;
+    MpGuiPin<int32_t> fontSize_;
+    MpGuiPin<int32_t> fontStyle_;
+    MpGuiPin<float> textX_;
+    MpGuiPin<float> textY_;
+    MpGuiPin<int32_t> decimals_;  // registered by the float meter only
+    MpGuiPin<bool> antiAlias_;
+    MpGuiPin<int32_t> colourPins_[8];
+
+    // Drawing state.
+    float shown_ = 0.0f;
+    int32_t style_ = 0;
+    float x_ = 2.0f;
+    float y_ = 2.0f;
+    int32_t decimalsShown_ = 2;
+    bool antiAliasState_ = false;
+    int32_t colours_[8] = {255, 0, 250, 0, 255, 0, 0, 0};
+
+    platform::GdiplusSession gdiplus_;
+};
+
+class WbmeterboolGui final : public Meter<bool> {};
+class WbmeterintGui final : public Meter<int32_t> {};
+class WbmeterfloatGui final : public Meter<float> {};
+
+GUIKIT_REGISTER(u"WB-Meter-Bool-SDK3", WbmeterboolGui);
+GUIKIT_REGISTER(u"WB-Meter-Float-SDK3", WbmeterfloatGui);
+GUIKIT_REGISTER(u"WB-Meter-Int-SDK3", WbmeterintGui);
+
+}  // namespace ovra::guikit
