@@ -268,11 +268,18 @@ TEST_F(Adsr, HoldingEnvelopeSleepsAfterTheCountdown) {
     run(9000, gateOn());
     const int64_t held = announced().back().first;
     ASSERT_EQ(held, 8160);
-    // Stop is preceded by the countdown refill; 16 more samples, then sleep.
-    auto stop = std::find_if(log.begin(), log.end(), [](const DspCall& c) { return c.kind == DspCall::Streaming && !c.streaming; });
-    ASSERT_NE(stop, log.begin());
-    EXPECT_EQ((stop - 1)->kind, DspCall::FillCountdown);
-    EXPECT_EQ(countOf(DspCall::OfferSleep), 9000u / kBlock - 8192 / kBlock + 1);
+    run(2000, EventList().value(0, kReset, 1.0f));
+    // Every stop is preceded by the countdown refill.
+    int stops = 0;
+    for (size_t i = 0; i < log.size(); ++i)
+        if (log[i].kind == DspCall::Streaming && !log[i].streaming) {
+            ++stops;
+            ASSERT_GT(i, 0u);
+            EXPECT_EQ(log[i - 1].kind, DspCall::FillCountdown) << log[i].sampleOffset;
+        }
+    EXPECT_EQ(stops, 2);
+    // Every block from 8192 on offers: 13 up to 9000, then 32 for the reset run.
+    EXPECT_EQ(countOf(DspCall::OfferSleep), 13u + 32u);
     // The block holding the stop runs to its end; the next one runs the
     // countdown and no further.
     EXPECT_EQ(rendered[8207], 0.3f);
@@ -304,6 +311,21 @@ TEST_F(Adsr, AsksForTheAuxInterfaceFirstAndGivesEveryReferenceBack) {
     static_cast<IMpLegacyInitialization*>(legacy)->Release();
     EXPECT_EQ(made->Release(), 0u);
     EXPECT_EQ(other.references, 1);
+}
+
+TEST_F(Adsr, InterfacesSitInTheirOrderInOneObject) {
+    void* first = nullptr;
+    void* second = nullptr;
+    void* legacy = nullptr;
+    IMpUnknown* unknown = module->plugin();
+    ASSERT_EQ(unknown->QueryInterface(&IID_IMpPlugin, &first), RC_OK);
+    ASSERT_EQ(unknown->QueryInterface(&IID_IMpPlugin2, &second), RC_OK);
+    ASSERT_EQ(unknown->QueryInterface(&IID_IMpLegacyInitialization, &legacy), RC_OK);
+    // One table pointer each: plugin, plugin 2, the factory's own, legacy.
+    EXPECT_EQ(static_cast<char*>(second) - static_cast<char*>(first), 8);
+    EXPECT_EQ(static_cast<char*>(legacy) - static_cast<char*>(first), 24);
+    for (void* p : {first, second, legacy})
+        static_cast<IMpUnknown*>(p)->Release();
 }
 
 TEST_F(Adsr, PinsAreNumberedZeroToTen) {
