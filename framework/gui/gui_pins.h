@@ -254,11 +254,14 @@ bool MpGuiPin<T>::storeBytes(int32_t, int32_t size, const void* data) {
         return false;
     if constexpr (std::is_same_v<T, float> || std::is_same_v<T, int32_t>) {
         // Compared by bits: -0.0 over 0.0 is a change. At most 4 bytes are
-        // taken; fewer overwrite only the low bytes.
+        // taken; a short value is the low bytes of a zero, never merged with
+        // what the pin held before (the DSP pins read it the same way).
         if (size == 4 && std::memcmp(&value, data, 4) == 0)
             return false;
+        uint8_t bytes[4] = {0, 0, 0, 0};
         if (size > 0)
-            std::memcpy(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
+            std::memcpy(bytes, data, size < 4 ? static_cast<size_t>(size) : 4u);
+        std::memcpy(&value, bytes, 4);
         return true;
     } else if constexpr (std::is_same_v<T, bool>) {
         // Any non-zero byte is true; the pin holds a proper bool.

@@ -277,6 +277,7 @@ const RawCase kRawCases[] = {
     {"FloatTakesAtMostFourBytes", probe::kFloat, bytesOf(0.0f), Bytes{0, 0, 0x80, 0x3F, 9, 9, 9, 9}, true,
      bytesOf(1.0f)},
     {"IntSameUnchanged", probe::kInt, bytesOf(9), bytesOf(9), false, bytesOf(9)},
+    {"IntShortValueIsNotMergedWithTheOld", probe::kInt, bytesOf(0x01020304), Bytes{5}, true, bytesOf(5)},
     {"TextOddByteDropped", probe::kText, Bytes{}, Bytes{'a', 0, 'b', 0, 'c'}, true, bytesOf(u"ab")},
     {"TextSameUnitsUnchanged", probe::kText, bytesOf(u"ab"), bytesOf(u"ab"), false, bytesOf(u"ab")},
     {"TextSameLengthOtherUnits", probe::kText, bytesOf(u"ab"), bytesOf(u"ax"), true, bytesOf(u"ax")},
