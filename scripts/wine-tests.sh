@@ -38,14 +38,22 @@ trap '"$wineserver" -k 2>/dev/null || true' EXIT
 start=$SECONDS
 timeout 180 "$wine" wineboot --init >/dev/null 2>&1 ||
   { echo "wine-tests: creating the Wine prefix failed" >&2; exit 1; }
-# The prefix's desktop process keeps one Wine server alive for all test
-# programs, so that each starts quickly.
 reg() { timeout 60 "$wine" reg add "$@" /f >/dev/null; }
 # Modules draw with "Arial"; Wine finds the system's Liberation fonts through
 # fontconfig, and Liberation Sans has Arial's metrics.
 reg 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d 'Liberation Sans'
+# Windows live on a virtual Wine desktop: without a window manager on the X
+# display, Wine would wait for one on every top-level window it hides.
+reg 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default
+reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768
 # A crashing program reports on the console and exits; no dialog waits.
 reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+# The desktop settings take effect when Wine starts anew; the desktop process
+# then keeps one Wine server alive for all test programs, so that each starts
+# quickly.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w
+timeout 60 "$wine" wineboot >/dev/null 2>&1 || true
 echo "wine-tests: prefix ready in $((SECONDS - start)) s ($WINEPREFIX)"
 
 status=0
