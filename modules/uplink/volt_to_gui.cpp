@@ -53,6 +53,10 @@ private:
             return;  // no buffer assigned: nothing to read
         const int32_t start = blockPosition();
         for (int32_t i = 0; i < sampleCount; ++i) {
+            // A sample equal to the one before converts to a value that the
+            // last step already found unchanged or stored.
+            if (i > 0 && samples[i] == samples[i - 1])
+                continue;
             const T v = fromVolts<T>(samples[i]);
             if (samePinValue(v, last_))
                 continue;
