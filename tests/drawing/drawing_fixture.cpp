@@ -1,0 +1,190 @@
+// A test-only library of drawing modules that draw nothing: one on each
+// drawing base, each answering a probe through which tests drive the
+// library's window system and see what the module's handlers received.
+#include <vector>
+
+#include "abi/factory.h"
+#include "gui/composited_gfx_base.h"
+#include "gui/windowed_gfx_base.h"
+#include "window_probe.h"
+
+using namespace ovra::win;
+
+namespace ovra::test {
+namespace {
+
+const WCHAR kParentClass[] = OVRA_WIN_TEXT("ProbeParent");
+int anchor;
+
+HINSTANCE thisLibrary() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&anchor), &module);
+    return module;
+}
+
+HWND handleOf(WindowHandle w) { return static_cast<HWND>(w); }
+
+template <class Base>
+class ProbedWindowed final : public Base {
+public:
+    int32_t QueryInterface(const Guid* iid, void** out) override {
+        if (out != nullptr && (isGuid(iid, IID_WindowProbe) || isGuid(iid, IID_ModuleProbe))) {
+            *out = static_cast<WindowProbe*>(&probe_);
+            this->AddRef();
+            return RC_OK;
+        }
+        return Base::QueryInterface(iid, out);
+    }
+
+    void getWindowStyle(DWORD& style, DWORD& extendedStyle) override {
+        Base::getWindowStyle(style, extendedStyle);
+        if (styleOverride_ != 0)
+            style = styleOverride_;
+    }
+    int32_t onPaint(HDC dc) override { return record(ProbeEvent::Paint, 0, {}, dc); }
+    int32_t onLButtonDown(uint32_t flags, GuiPoint p) override { return record(ProbeEvent::LButtonDown, flags, p); }
+    int32_t onLButtonUp(uint32_t flags, GuiPoint p) override { return record(ProbeEvent::LButtonUp, flags, p); }
+    int32_t onPointerMove(uint32_t flags, GuiPoint p) override { return record(ProbeEvent::PointerMove, flags, p); }
+    int32_t onTimer() override { return record(ProbeEvent::Timer, 0, {}); }
+
+private:
+    int32_t record(ProbeEvent::Kind kind, uint32_t flags, GuiPoint p, void* dc = nullptr) {
+        events_.push_back(ProbeEvent{kind, flags, p, dc});
+        return RC_OK;
+    }
+
+    class Probe final : public WindowProbe {
+    public:
+        explicit Probe(ProbedWindowed& m) : m_(m) {}
+        int32_t QueryInterface(const Guid* iid, void** out) override { return m_.QueryInterface(iid, out); }
+        uint32_t AddRef() override { return m_.AddRef(); }
+        uint32_t Release() override { return m_.Release(); }
+
+        void invalidate(const GuiRect* rect, int32_t erase) override { m_.invalidateRect(rect, erase); }
+        bool getCapture() override { return m_.getCapture(); }
+        void setCapture() override { m_.setCapture(); }
+        void releaseCapture() override { m_.releaseCapture(); }
+
+        WindowHandle moduleWindow() override { return m_.windowHandle(); }
+        int32_t openWindowCount() override { return MpGuiWindowsGfxBase::openWindowCount(); }
+        bool classRegistered() override {
+            WNDCLASSEXW info{};
+            info.cbSize = sizeof info;
+            return GetClassInfoExW(thisLibrary(), OVRA_WIN_TEXT("DefaultMpWClass"), &info) != 0;
+        }
+        WindowHandle createParent(int32_t x, int32_t y, int32_t width, int32_t height) override {
+            WNDCLASSEXW parentClass{};
+            parentClass.cbSize = sizeof parentClass;
+            parentClass.lpfnWndProc = &DefWindowProcW;
+            parentClass.hInstance = thisLibrary();
+            parentClass.lpszClassName = kParentClass;
+            RegisterClassExW(&parentClass);  // fails harmlessly once registered
+            return CreateWindowExW(0, kParentClass, nullptr, WS_POPUP, x, y, width, height, nullptr, nullptr,
+                                   thisLibrary(), nullptr);
+        }
+        bool destroyWindow(WindowHandle w) override { return DestroyWindow(handleOf(w)) != 0; }
+        bool isWindow(WindowHandle w) override { return IsWindow(handleOf(w)) != 0; }
+        WindowHandle parentOf(WindowHandle w) override { return GetParent(handleOf(w)); }
+        bool windowRect(WindowHandle w, ProbeRect* out) override {
+            RECT r{};
+            if (GetWindowRect(handleOf(w), &r) == 0)
+                return false;
+            *out = ProbeRect{r.left, r.top, r.right, r.bottom};
+            return true;
+        }
+        intptr_t userData(WindowHandle w) override { return GetWindowLongPtrW(handleOf(w), GWLP_USERDATA); }
+        uint32_t style(WindowHandle w) override {
+            return static_cast<uint32_t>(GetWindowLongPtrW(handleOf(w), GWL_STYLE));
+        }
+        bool post(WindowHandle w, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+            return PostMessageW(handleOf(w), message, wParam, lParam) != 0;
+        }
+        intptr_t send(WindowHandle w, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+            return SendMessageW(handleOf(w), message, wParam, lParam);
+        }
+        int32_t pump() override {
+            int32_t n = 0;
+            MSG msg{};
+            // A window that never validates would repaint for ever; stop well
+            // before that.
+            while (n < 1000 && PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) != 0 && msg.message != WM_QUIT) {
+                PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+                DispatchMessageW(&msg);
+                ++n;
+            }
+            return n;
+        }
+        bool takeQuit(int32_t* code) override {
+            MSG msg{};
+            if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) == 0 || msg.message != WM_QUIT)
+                return false;
+            *code = static_cast<int32_t>(msg.wParam);
+            return true;
+        }
+        int32_t defaultProcedureCount(WindowHandle w, uint32_t message) override {
+            return win::defaultProcedureCount(handleOf(w), message);
+        }
+        bool setDeviceContext(WindowHandle w, void* dc) override {
+            return setWindowDeviceContext(handleOf(w), static_cast<HDC>(dc)) != 0;
+        }
+        bool updateRect(WindowHandle w, ProbeRect* out) override {
+            RECT r{};
+            const bool pending = GetUpdateRect(handleOf(w), &r, FALSE) != 0;
+            *out = ProbeRect{r.left, r.top, r.right, r.bottom};
+            return pending;
+        }
+        WindowHandle captureWindow() override { return GetCapture(); }
+        void overrideStyle(uint32_t style) override { m_.styleOverride_ = style; }
+        int32_t eventCount() override { return static_cast<int32_t>(m_.events_.size()); }
+        ProbeEvent event(int32_t i) override { return m_.events_.at(static_cast<size_t>(i)); }
+
+    private:
+        ProbedWindowed& m_;
+    };
+
+    Probe probe_{*this};
+    std::vector<ProbeEvent> events_;
+    DWORD styleOverride_ = 0;
+};
+
+class ProbedComposited final : public QvGuiCompositedGfxBase {
+public:
+    int32_t QueryInterface(const Guid* iid, void** out) override {
+        if (out != nullptr && isGuid(iid, IID_ModuleProbe)) {
+            *out = static_cast<ModuleProbe*>(&probe_);
+            AddRef();
+            return RC_OK;
+        }
+        return QvGuiCompositedGfxBase::QueryInterface(iid, out);
+    }
+
+private:
+    class Probe final : public ModuleProbe {
+    public:
+        explicit Probe(ProbedComposited& m) : m_(m) {}
+        int32_t QueryInterface(const Guid* iid, void** out) override { return m_.QueryInterface(iid, out); }
+        uint32_t AddRef() override { return m_.AddRef(); }
+        uint32_t Release() override { return m_.Release(); }
+        void invalidate(const GuiRect* rect, int32_t) override { m_.invalidateRect(rect); }
+        bool getCapture() override { return m_.getCapture(); }
+        void setCapture() override { m_.setCapture(); }
+        void releaseCapture() override { m_.releaseCapture(); }
+
+    private:
+        ProbedComposited& m_;
+    };
+    Probe probe_{*this};
+};
+
+template <class Module>
+IMpUnknown* make() {
+    return static_cast<IMpUserInterface*>(new Module());
+}
+
+}  // namespace
+}  // namespace ovra::test
+
+OVRA_REGISTER(ovra::SUBTYPE_GUI_V1, u"Test-Windowed", &ovra::test::make<ovra::test::ProbedWindowed<ovra::MpGuiWindowsGfxBase>>);
+OVRA_REGISTER(ovra::SUBTYPE_GUI_V1, u"Test-QvWindowed", &ovra::test::make<ovra::test::ProbedWindowed<ovra::QvGuiWindowsGfxBase>>);
+OVRA_REGISTER(ovra::SUBTYPE_GUI_V1, u"Test-Composited", &ovra::test::make<ovra::test::ProbedComposited>);
