@@ -4,6 +4,7 @@
 #include "abi/abi.h"
 #include "commands.h"
 #include "failure.h"
+#include "pin_value.h"
 
 namespace qvhost {
 
@@ -78,7 +79,7 @@ std::string defaultText(const Json& v) {
     if (v.is_null())
         return "";
     if (v.is_string())
-        return "'" + v.get<std::string>() + "'";
+        return quoted(v.get<std::string>());
     return v.dump();
 }
 

@@ -112,7 +112,7 @@ std::string formatValue(int32_t type, const Bytes& bytes) {
     case DATATYPE_BOOL:
         return host::boolOf(bytes) ? "true" : "false";
     case DATATYPE_TEXT:
-        return "'" + host::toUtf8(host::textOf(bytes)) + "'";
+        return quoted(host::toUtf8(host::textOf(bytes)));
     default: {
         std::string out;
         for (uint8_t b : bytes) {
@@ -122,6 +122,15 @@ std::string formatValue(int32_t type, const Bytes& bytes) {
         return out.empty() ? "(empty)" : out;
     }
     }
+}
+
+std::string quoted(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '\'';
+    out += text;
+    out += '\'';
+    return out;
 }
 
 double parseSeconds(const std::string& text, const std::string& what) {

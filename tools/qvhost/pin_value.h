@@ -22,6 +22,9 @@ float audioLevel(const std::string& text, const std::string& pinName);
 // Wire bytes back to text, for reports.
 std::string formatValue(int32_t type, const Bytes& bytes);
 
+// 'text' in single quotes, for messages.
+std::string quoted(const std::string& text);
+
 // A time in seconds from text ("0.25", "250ms", "1.5s").
 double parseSeconds(const std::string& text, const std::string& what);
 

@@ -168,9 +168,13 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
                     cmin = std::min(cmin, samples[i]);
                     cmax = std::max(cmax, samples[i]);
                 }
-            points.push_back({left + c, yOf(cmax)});
-            if (cmin != cmax)
-                points.push_back({left + c, yOf(cmin)});
+            // Enter the column at the end nearer to where the trace is.
+            int32_t first = yOf(cmax), second = yOf(cmin);
+            if (!points.empty() && std::abs(points.back().Y - second) < std::abs(points.back().Y - first))
+                std::swap(first, second);
+            points.push_back({left + c, first});
+            if (second != first)
+                points.push_back({left + c, second});
         }
         const gdip::ARGB colour = kTraces[k % std::size(kTraces)];
         paint.lines(colour, 1.5f, points);
