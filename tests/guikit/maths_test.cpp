@@ -323,6 +323,10 @@ TEST(Volts2dBEdge, LevelToVoltageUsesTheReferenceUnfloored) {
     m.deliver(kReference, 0.7f);
     m.set(kLevel, -9.99f);
     EXPECT_EQ(m.sends(), Sends{sent(kVoltage, powf(10.0f, atRunTime(-9.99f / 20.0f)) * 0.7f)});
+    // Here the power taken in double precision rounds differently.
+    m.deliver(kReference, 1.0f);
+    m.set(kLevel, -99.61f);
+    EXPECT_EQ(m.sends().back(), sent(kVoltage, powf(10.0f, atRunTime(-99.61f / 20.0f))));
 
     // A zero reference is not floored on the way back: the voltage is 0.
     m.deliver(kReference, 0.0f);
