@@ -64,15 +64,4 @@ INSTANTIATE_TEST_SUITE_P(Guikit, Catalogue, ::testing::ValuesIn(kCatalogue), [](
     return name;
 });
 
-TEST(Catalogue, IdentifiersMatchExactly) {
-    auto lib = test::loadPlugin("guikit");
-    ASSERT_TRUE(lib);
-    host::RecordingGuiHost host;
-    for (const char16_t* id : {u"WB-MathSDK3 ", u"wb-mathsdk3", u"WB-Math", u""}) {
-        IMpUnknown* out = nullptr;
-        EXPECT_EQ(lib->create(id, SUBTYPE_GUI_V1, host.unknown(), &out), RC_NOT_FOUND);
-        EXPECT_EQ(out, nullptr);
-    }
-}
-
 }  // namespace

@@ -119,15 +119,6 @@ TEST(TwoInputGate, FreshXnorWaitsForAnAnnouncement) {
     EXPECT_EQ(m.sends(), Sends{sent(2, true)});
 }
 
-TEST(TwoInputGate, UnknownIndexIsRefused) {
-    for (const char16_t* id : {u"WB-LogicGateB-XOR-SDK3", u"WB-LogicGateI-NOR-SDK3", u"WB-LogicGateI-NOT-SDK3"}) {
-        GuikitModule m(id);
-        ASSERT_TRUE(m.ready());
-        EXPECT_EQ(m.deliver(3, int32_t{1}), RC_FAILED);
-        EXPECT_EQ(m.signal(-1), RC_FAILED);
-    }
-}
-
 struct NotStep {
     int32_t pin, value;
     Sends expected;
