@@ -560,6 +560,7 @@ private:
                 result.files.push_back(outputPath(rec.plot));
             }
         }
+        std::sort(frameFiles_.begin(), frameFiles_.end());
         result.files.insert(result.files.end(), frameFiles_.begin(), frameFiles_.end());
         return result;
     }
