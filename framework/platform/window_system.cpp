@@ -50,8 +50,8 @@ struct Display {
 };
 
 Display& display() {
-    static Display* d = new Display();  // outlives every static destructor that may still close a window
-    return *d;
+    static Display d;
+    return d;
 }
 
 WindowRecord* find(HWND window) {
