@@ -246,7 +246,7 @@ TEST_P(Distance3D, TakesThePlaneRootFirst) {
 
 // 0.1, 0.4, 0.3: one root of the three squares rounds differently.
 INSTANTIATE_TEST_SUITE_P(Cases, Distance3D,
-                         ::testing::Values(DistanceCase{3, 4, 12}, DistanceCase{0.1f, 0.4f, 0.3f},
+                         ::testing::Values(DistanceCase{0.1f, 0.4f, 0.3f},
                                            DistanceCase{-1.1f, 2.3f, -3.7f}));
 
 TEST(Distance3DEdge, ThreeFourTwelveIsThirteen) {
