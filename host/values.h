@@ -25,12 +25,14 @@ inline Bytes bytesOf(const char16_t* v) { return bytesOf(wstring(v)); }
 
 inline float floatOf(const Bytes& b) {
     float v = 0;
-    std::memcpy(&v, b.data(), b.size() < 4 ? b.size() : 4);
+    if (!b.empty())
+        std::memcpy(&v, b.data(), b.size() < 4 ? b.size() : 4);
     return v;
 }
 inline int32_t intOf(const Bytes& b) {
     int32_t v = 0;
-    std::memcpy(&v, b.data(), b.size() < 4 ? b.size() : 4);
+    if (!b.empty())
+        std::memcpy(&v, b.data(), b.size() < 4 ? b.size() : 4);
     return v;
 }
 inline bool boolOf(const Bytes& b) { return !b.empty() && b[0] != 0; }
