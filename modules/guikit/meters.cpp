@@ -79,8 +79,10 @@ public:
 
         gdip::FontFamily* family = nullptr;
         GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, &family);
+        // No font below one pixel: Windows' GDI+ refuses such a size, but
+        // Wine's accepts 0 and draws at a default size.
         gdip::Font* font = nullptr;
-        if (family != nullptr)
+        if (family != nullptr && fontSize_.value > 0)
             GdipCreateFont(family, static_cast<float>(fontSize_.value), style_, gdip::UnitPixel, &font);
 
         gdip::Char text[kTextRoom];
