@@ -86,6 +86,24 @@ EventList& EventList::add(int32_t offset, int32_t kind, int32_t pin, int32_t val
     return *this;
 }
 
+EventList& EventList::operator=(const EventList& other) {
+    if (this == &other)
+        return *this;
+    events_.clear();
+    payloads_ = other.payloads_;
+    for (const HostEvent& e : other.events_) {
+        HostEvent copy = e;
+        for (size_t i = 0; i < other.payloads_.size(); ++i)
+            if (e.valuePointer == other.payloads_[i].data())
+                copy.valuePointer = payloads_[i].data();
+        copy.nextEvent = nullptr;
+        events_.push_back(copy);
+        if (events_.size() > 1)
+            events_[events_.size() - 2].nextEvent = &events_.back();
+    }
+    return *this;
+}
+
 EventList& EventList::value(int32_t offset, int32_t pin, const Bytes& bytes) {
     add(offset, EV_PIN_VALUE, pin, static_cast<int32_t>(bytes.size()));
     HostEvent& e = events_.back();

@@ -60,6 +60,13 @@ public:
 // A list of HostEvent records with stable addresses, linked in the order added.
 class EventList {
 public:
+    EventList() = default;
+    // A copy links its own records (and value bytes), never the original's.
+    EventList(const EventList& other) { *this = other; }
+    EventList& operator=(const EventList& other);
+    EventList(EventList&&) = default;  // a deque move keeps element addresses
+    EventList& operator=(EventList&&) = default;
+
     EventList& value(int32_t offset, int32_t pin, const Bytes& bytes);
     EventList& value(int32_t offset, int32_t pin, float v) { return value(offset, pin, bytesOf(v)); }
     EventList& value(int32_t offset, int32_t pin, int32_t v) { return value(offset, pin, bytesOf(v)); }
