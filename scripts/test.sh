@@ -16,6 +16,9 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j"$jobs"
 ctest --preset asan -j"$jobs"
 
+echo "== fuzzing (bounded, from the seed corpus)"
+./scripts/fuzz.sh
+
 echo "== windows"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"

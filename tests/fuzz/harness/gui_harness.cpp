@@ -88,9 +88,11 @@ GuiRect readRect(ByteReader& r) {
     return GuiRect{r.oddInt(), r.oddInt(), r.oddInt(), r.oddInt()};
 }
 
+// Whatever size is offered, a drawn module asks for a small, positive one
+// (the base clamps to 15..100; the meters answer a fixed 110 x 20).
 void checkMeasured(const char* entry, GuiSize result) {
-    if (result.width < 15 || result.width > 100 || result.height < 15 || result.height > 100)
-        violated(entry, "measure writes a size outside 15..100",
+    if (result.width < 1 || result.width > 110 || result.height < 1 || result.height > 110)
+        violated(entry, "measure writes a size that is not small and positive",
                  std::to_string(result.width) + " x " + std::to_string(result.height));
 }
 
@@ -191,7 +193,7 @@ void runGuiInput(const uint8_t* data, size_t size) {
                 result = windowed->arrange(toNull ? nullptr : &rect);
         } else if (op < 245) {
             if (composited != nullptr)
-                result = composited->onPaint(r.below(8) == 0 ? nullptr : surface.context());
+                result = r.below(8) == 0 ? composited->onPaint(nullptr) : surface.paint(composited);
         } else {
             // The operations no module overrides keep their fixed answers.
             if (gui.v1 != nullptr && (gui.v1->reserved7() != RC_OK || gui.v1->reserved8() != RC_OK ||
