@@ -22,6 +22,7 @@ bool isPinEvent(const HostEvent& e) { return e.kind >= EV_PIN_VALUE && e.kind <=
 
 MpPluginBase::~MpPluginBase() {
     pins_.clear();
+    directPins_.clear();
     if (host_ != nullptr)
         host_->Release();
 #if OVRA_LEGACY_INIT
@@ -115,7 +116,13 @@ void MpPluginBase::addPin(int32_t pinIndex, MpPinBase& pin, PinCallback callback
     if (callback == nullptr && pin.directionCode() == DIRECTION_IN)
         pin.defaultNotifier(callback);
     pin.attach(pinIndex, this, callback);
-    pins_.emplace(pinIndex, &pin);
+    if (!pins_.emplace(pinIndex, &pin).second)
+        return;  // the first pin keeps the index
+    if (pinIndex >= 0 && pinIndex < kDirectPins) {
+        if (directPins_.size() <= static_cast<size_t>(pinIndex))
+            directPins_.resize(static_cast<size_t>(pinIndex) + 1, nullptr);
+        directPins_[static_cast<size_t>(pinIndex)] = &pin;
+    }
 }
 
 void MpPluginBase::addPin(MpPinBase& pin, PinCallback callback) {
@@ -124,6 +131,8 @@ void MpPluginBase::addPin(MpPinBase& pin, PinCallback callback) {
 }
 
 MpPinBase* MpPluginBase::findPin(int32_t pinIndex) const {
+    if (pinIndex >= 0 && pinIndex < kDirectPins)
+        return static_cast<size_t>(pinIndex) < directPins_.size() ? directPins_[static_cast<size_t>(pinIndex)] : nullptr;
     auto it = pins_.find(pinIndex);
     return it == pins_.end() ? nullptr : it->second;
 }

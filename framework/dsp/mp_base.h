@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <vector>
 
 #include "abi/abi.h"
 
@@ -86,6 +87,10 @@ protected:
     IMpDspHostAux* hostAux_ = nullptr;
 #endif
     std::map<int32_t, MpPinBase*> pins_;
+    // The pins under small indexes again, for lookups in the event walk
+    // without a tree search; filled only while pins are registered.
+    static constexpr int32_t kDirectPins = 256;
+    std::vector<MpPinBase*> directPins_;
     int32_t blockPosition_ = 0;
     int32_t sleepCountdown_ = 0;
     int32_t streamingPinCount_ = 0;

@@ -99,6 +99,15 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EventWalkGroups,
                                            GroupKind{"UnknownKind", 99, 1, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(EventWalk, EventsReachTheFirstPinRegisteredUnderAnIndex) {
+    process(4, EventList().value(0, test::Probe::kIntIn, int32_t{5}).value(0, test::Probe::kFarIn, int32_t{6}));
+    EXPECT_EQ(probe->intIn.value, 5);
+    EXPECT_EQ(probe->shadow.value, 0);
+    EXPECT_EQ(probe->farIn.value, 6);
+    EXPECT_EQ(plugin->assignPinBuffer(test::Probe::kFarIn, nullptr), RC_OK);
+    EXPECT_EQ(plugin->assignPinBuffer(test::Probe::kFarIn - 1, nullptr), RC_FAILED);
+}
+
 TEST_F(EventWalk, UnreadableValuesAreIgnoredEntirely) {
     EventList events;
     events.add(0, EV_PIN_VALUE, test::Probe::kTextIn, -2);

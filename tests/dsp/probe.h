@@ -28,7 +28,7 @@ private:
 
 class Probe : public MpBase2 {
 public:
-    enum Pins { kFloatIn, kIntIn, kBoolIn, kTextIn, kAudioIn, kAudioOut, kFloatOut, kTextOut };
+    enum Pins { kFloatIn, kIntIn, kBoolIn, kTextIn, kAudioIn, kAudioOut, kFloatOut, kTextOut, kFarIn = 300 };
 
     Probe() {
         addPin(kFloatIn, floatIn, &Probe::onFloat);
@@ -39,6 +39,8 @@ public:
         addPin(kAudioOut, audioOut);
         addPin(kFloatOut, floatOut);
         addPin(kTextOut, textOut);
+        addPin(kFarIn, farIn);
+        addPin(kIntIn, shadow);  // taken: the first pin keeps it
         selectProcessRoutine(&Probe::render);
     }
 
@@ -87,6 +89,8 @@ public:
     AudioOutPin audioOut;
     MpControlPin<float, DIRECTION_OUT, DATATYPE_FLOAT> floatOut;
     MpControlPin<wstring, DIRECTION_OUT, DATATYPE_TEXT> textOut;
+    MpControlPin<int32_t, DIRECTION_IN, DATATYPE_INT> farIn;
+    MpControlPin<int32_t, DIRECTION_IN, DATATYPE_INT> shadow;
 
 private:
     void onFloat(const HostEvent*) { floatChangedInCallback = floatIn.changedNow; }
