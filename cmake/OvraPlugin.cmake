@@ -11,6 +11,9 @@
 # export. The framework is compiled into each library from source, so that
 # the per-library choices above are fixed at compile time and the static
 # initialisers that register modules are never dropped by the linker.
+#
+# This file works in place in the source tree and from an installed package
+# (find_package(ovra)): either way the framework lies in ../framework.
 
 set(OVRA_FRAMEWORK_DIR "${CMAKE_CURRENT_LIST_DIR}/../framework" CACHE PATH "ovra framework sources")
 set(OVRA_PLUGIN_OUTPUT_DIR "${CMAKE_BINARY_DIR}" CACHE PATH "Where .qvm files are written")
@@ -72,6 +75,7 @@ function(ovra_add_plugin name)
   endif()
   ovra_framework_sources(fw ${P_PARTS})
   add_library(${name} MODULE ${P_SOURCES} ${fw})
+  target_compile_features(${name} PRIVATE cxx_std_20)
   set_target_properties(${name} PROPERTIES
     PREFIX "" SUFFIX ".qvm"
     CXX_VISIBILITY_PRESET hidden
