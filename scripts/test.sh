@@ -22,5 +22,5 @@ echo "== fuzzing (bounded, from the seed corpus)"
 echo "== windows"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
-tests/check_exports.sh windows build/windows
+tests/check_exports.sh windows build/windows release
 scripts/wine-tests.sh build/windows

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks that every plug-in library exports MP_GetFactory and nothing else,
-# and (Windows) that it imports system DLLs only.
-#   check_exports.sh native|windows DIR
+# and (Windows) that it imports system DLLs only and, for a release build,
+# carries no symbols or debug sections. Prints each Windows DLL's size.
+#   check_exports.sh native|windows DIR [release]
 set -u
 kind=$1
 dir=$2
+release=${3:-}
 status=0
 libs=(uplink downlink guikit adsr)
 allowed_imports='^(KERNEL32|USER32|GDI32|gdiplus|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$'
@@ -26,6 +28,13 @@ for lib in "${libs[@]}"; do
     bad=$(echo "$imports" | grep -v -i -E "$allowed_imports" || true)
     if [ -n "$bad" ]; then echo "FAIL $lib imports non-system DLLs: $(echo $bad)"; status=1
     else echo "ok   $lib imports $(echo $imports) ($(stat -c %s "$file") bytes)"; fi
+    if [ "$release" = release ]; then
+      symbols=$(x86_64-w64-mingw32-objdump -t "$file" | grep -c '^\[' || true)
+      debug=$(x86_64-w64-mingw32-objdump -h "$file" | grep -c '\.debug' || true)
+      if [ "$symbols" != 0 ] || [ "$debug" != 0 ]; then
+        echo "FAIL $lib is not stripped: $symbols symbols, $debug debug sections"; status=1
+      fi
+    fi
   fi
 done
 exit $status
