@@ -45,7 +45,7 @@ TEST_P(FuzzReplay, EveryKeptInputRunsCleanly) {
     for (const auto& file : files) {
         SCOPED_TRACE(file.string());
         const auto bytes = contentsOf(file);
-        std::fprintf(stderr, "replaying %s\n", file.filename().c_str());
+        std::fprintf(stderr, "replaying %s\n", file.filename().string().c_str());
         harness(bytes.data(), bytes.size());
     }
 }
