@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine64 xvfb xauth
+  # X extensions Wine's display driver uses (recommended, not required, by Wine)
+  libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxcomposite1 libxinerama1
   libgdiplus fonts-liberation
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
   clang libclang-rt-14-dev
