@@ -326,6 +326,24 @@ TEST_F(WindowedBase, CloseMessageDestroysTheWindowAndCloseWindowStillBalancesThe
     EXPECT_EQ(windowed.probe->openWindows(), 0);
 }
 
+TEST_F(WindowedBase, WindowDestroyedWithItsParentLeavesCloseWindowOnlyTheBookkeeping) {
+    Windowed& windowed = create(probe::kWindowProbe);
+    ASSERT_EQ(windowed.open(parent_), RC_OK);
+    DestroyWindow(parent_);
+    parent_ = nullptr;
+    EXPECT_FALSE(IsWindow(windowed.window));
+    EXPECT_TRUE(classExists());
+
+    // A window made now may reuse the handle; closeWindow must leave it be.
+    const HWND stranger = CreateWindowExW(0, kParentClassName, L"stranger", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50,
+                                          nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    EXPECT_EQ(windowed.gfx->closeWindow(), RC_OK);
+    EXPECT_TRUE(IsWindow(stranger));
+    EXPECT_EQ(windowed.probe->openWindows(), 0);
+    EXPECT_FALSE(classExists());
+    DestroyWindow(stranger);
+}
+
 TEST_F(WindowedBase, OnlyAWindowWithoutParentPostsTheQuitMessage) {
     Windowed& child = create(probe::kWindowProbe);
     ASSERT_EQ(child.open(parent_), RC_OK);
