@@ -76,6 +76,17 @@ int main(int argc, char** argv) {
     dm->add_option("--plugins", demo.pluginDir, "Folder searched first for the libraries");
     dm->add_flag("-q,--quiet", demo.quiet, "Print only where the files are");
 
+    // CLI11 would only say that a command is missing.
+    if (argc > 1 && argv[1][0] != '-') {
+        bool known = false;
+        for (const auto* sub : app.get_subcommands({}))
+            known = known || sub->get_name() == argv[1];
+        if (!known) {
+            std::fprintf(stderr, "qvhost: unknown command '%s' (commands: info, validate, render, paint, run, demo)\n",
+                         argv[1]);
+            return qvhost::kExitUsage;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -1,0 +1,337 @@
+// qvhost info, render, paint, run and demo, and the errors a user meets.
+#include <sndfile.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "paint_surface.h"
+#include "platform/gdiplus_flat.h"
+#include "run_qvhost.h"
+
+// Reading a PNG back through GDI+.
+extern "C" {
+ovra::gdip::Status OVRA_GDIPAPI GdipCreateBitmapFromFile(const ovra::gdip::Char* file, ovra::gdip::Bitmap** bitmap);
+ovra::gdip::Status OVRA_GDIPAPI GdipBitmapGetPixel(ovra::gdip::Bitmap* bitmap, int32_t x, int32_t y,
+                                                   ovra::gdip::ARGB* color);
+ovra::gdip::Status OVRA_GDIPAPI GdipGetImageWidth(ovra::gdip::Image* image, uint32_t* width);
+ovra::gdip::Status OVRA_GDIPAPI GdipGetImageHeight(ovra::gdip::Image* image, uint32_t* height);
+}
+
+using namespace qvtest;
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Wav {
+    int rate = 0;
+    int channels = 0;
+    bool isFloat = false;
+    std::vector<std::vector<float>> channel;
+};
+
+Wav readWav(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    Wav w;
+    if (f == nullptr)
+        return w;
+    w.rate = info.samplerate;
+    w.channels = info.channels;
+    w.isFloat = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
+    std::vector<float> all(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(f, all.data(), info.frames);
+    sf_close(f);
+    w.channel.resize(static_cast<size_t>(info.channels));
+    for (sf_count_t i = 0; i < info.frames; ++i)
+        for (int c = 0; c < info.channels; ++c)
+            w.channel[static_cast<size_t>(c)].push_back(all[static_cast<size_t>(i * info.channels + c)]);
+    return w;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(Info, TableListsModulesPinsAndBuild) {
+    const Ran r = runQvhost({"info", plugin("uplink")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("MS Compiler V1916 (Release), framework 30800"), std::string::npos);
+    EXPECT_NE(r.out.find("ZVR_Text2GUIText"), std::string::npos);
+    EXPECT_NE(r.out.find("the host carries DSP pin 0 to and from GUI pin 0"), std::string::npos);
+}
+
+TEST(Info, JsonDescribesEveryLibraryGiven) {
+    const Ran r = runQvhost({"info", "--json", plugin("guikit"), plugin("adsr")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Json doc = Json::parse(r.out);
+    ASSERT_EQ(doc.size(), 2u);
+    EXPECT_EQ(doc[0]["modules"].size(), 42u);
+    EXPECT_EQ(doc[1]["version"], 30800);
+    EXPECT_EQ(doc[1]["modules"][0]["halves"][0]["pins"][9]["name"], "EnvelopeOut");
+}
+
+// ---------------------------------------------------------------------------
+
+// An attack from 0 with AttackTime 0.5 and AttackShape 0.5 at 48 kHz: level
+// k = A (1 - (1 - c)^k), ending exactly at 1.0 on its 4801st sample.
+TEST(Render, AdsrAttackMatchesItsRecurrence) {
+    const std::string out = scratchDir() + "/attack.wav";
+    const Ran r = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--set", "AttackTime=0.5", "--set",
+                             "AttackShape=0.5", "--set", "Gate=true", "--set", "Trigger=true", "--seconds", "0.2",
+                             "-o", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Wav w = readWav(out);
+    ASSERT_EQ(w.channels, 1);
+    EXPECT_EQ(w.rate, 48000);
+    EXPECT_TRUE(w.isFloat);
+    ASSERT_EQ(w.channel[0].size(), 9600u);
+    const auto& s = w.channel[0];
+    const double c = 0.0010411243, a = 1.0067836549;
+    for (size_t k : {1u, 2u, 10u, 100u, 1000u, 3000u, 4800u}) {
+        const double expected = a * (1.0 - std::pow(1.0 - c, static_cast<double>(k)));
+        EXPECT_NEAR(s[k - 1], expected, 2e-6) << "attack sample " << k;
+    }
+    EXPECT_NEAR(s[4799], 1.0f, 1e-6f) << "0.9999999993 before its last step";
+    EXPECT_EQ(s[4800], 1.0f);
+    EXPECT_LT(s[4801], 1.0f) << "the decay follows at once";
+}
+
+TEST(Render, TimelineValuesLandOnTheirSample) {
+    const std::string out = scratchDir() + "/gate.wav";
+    const Ran r = runQvhost({"render", plugin("downlink"), "ZVR_GUIInt2Volt", "--set", "FromGui=5@0.01", "--set",
+                             "0=-3@250ms", "--rate", "1000", "--block", "7", "--seconds", "0.5", "-o", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Wav w = readWav(out);
+    ASSERT_EQ(w.channel[0].size(), 500u);
+    EXPECT_EQ(w.channel[0][9], 0.0f);
+    EXPECT_EQ(w.channel[0][10], 0.5f);
+    EXPECT_EQ(w.channel[0][249], 0.5f);
+    EXPECT_EQ(w.channel[0][250], -0.3f);
+}
+
+TEST(Render, ValuesPrintsWhatAControlOutputSends) {
+    const Ran r = runQvhost({"render", plugin("uplink"), "ZVR_Volt2GUIInt", "--set", "Voltage=0.55@0.5",
+                             "--seconds", "1", "--values"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("0.500000 s  ToGui = 5"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.err.empty()) << "no progress bar when stderr is no terminal: " << r.err;
+}
+
+TEST(Render, PlotIsAPngOfTheRequestedSignal) {
+    const std::string png = scratchDir() + "/plot.png";
+    const Ran r = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=true@0.1", "--set",
+                             "Trigger=true@0.1", "--seconds", "0.5", "--plot", png});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(png).substr(1, 3), "PNG");
+}
+
+// ---------------------------------------------------------------------------
+
+struct Png {
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(uint32_t x, uint32_t y) const { return pixels[y * width + x]; }
+};
+
+Png readPng(const std::string& path) {
+    ovra::host::PaintSurface gdiplusOn(1, 1);  // keeps GDI+ started
+    const std::u16string wide(path.begin(), path.end());
+    std::vector<ovra::gdip::Char> name(wide.begin(), wide.end());
+    name.push_back(0);
+    ovra::gdip::Bitmap* bitmap = nullptr;
+    Png png;
+    if (GdipCreateBitmapFromFile(name.data(), &bitmap) != ovra::gdip::Ok || bitmap == nullptr)
+        return png;
+    auto* image = reinterpret_cast<ovra::gdip::Image*>(bitmap);
+    GdipGetImageWidth(image, &png.width);
+    GdipGetImageHeight(image, &png.height);
+    for (uint32_t y = 0; y < png.height; ++y)
+        for (uint32_t x = 0; x < png.width; ++x) {
+            ovra::gdip::ARGB c = 0;
+            GdipBitmapGetPixel(bitmap, static_cast<int32_t>(x), static_cast<int32_t>(y), &c);
+            png.pixels.push_back(c);
+        }
+    GdipDisposeImage(image);
+    return png;
+}
+
+TEST(Paint, HatchesPaintTheirTwoColoursOnly) {
+    const std::string png = scratchDir() + "/hatch.png";
+    const Ran r = runQvhost({"paint", plugin("guikit"), "WB-Hatches-SDK3", "--set", "LineRed=255", "--set",
+                             "LineGreen=0", "--set", "BackBlue=255", "--size", "24x16", "-o", png});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("24 x 16"), std::string::npos);
+    const Png p = readPng(png);
+    ASSERT_EQ(p.width, 24u);
+    ASSERT_EQ(p.height, 16u);
+    size_t lines = 0, background = 0;
+    for (uint32_t c : p.pixels) {
+        lines += c == 0xFFFF0000u;
+        background += c == 0xFF0000FFu;
+    }
+    EXPECT_EQ(lines + background, p.pixels.size()) << "only the two colours of the pins";
+    EXPECT_GT(lines, 24u);
+    EXPECT_GT(background, lines);
+}
+
+TEST(Paint, MeterFillsItsBackgroundAndDrawsItsTextInThePinsColours) {
+    const std::string png = scratchDir() + "/meter.png";
+    const Ran r = runQvhost({"paint", plugin("guikit"), "WB-Meter-Int-SDK3", "--set", "Value=-42", "--set",
+                             "BackRed=200", "--set", "TextBlue=255", "--set", "FontSize=14", "-o", png});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Png p = readPng(png);
+    ASSERT_EQ(p.width, 110u) << "the described size";
+    ASSERT_EQ(p.height, 20u);
+    EXPECT_EQ(p.at(109, 19), 0xFFC80000u);
+    EXPECT_EQ(p.at(0, 0), 0xFFC80000u);
+    size_t text = 0;
+    for (uint32_t y = 0; y < p.height; ++y)
+        for (uint32_t x = 0; x < 40; ++x)
+            text += p.at(x, y) == 0xFF00FAFFu;
+    EXPECT_GT(text, 10u) << "text pixels in green 250 and blue 255";
+    for (uint32_t y = 0; y < p.height; ++y)
+        for (uint32_t x = 70; x < p.width; ++x)
+            EXPECT_EQ(p.at(x, y), 0xFFC80000u) << "nothing drawn right of a short text at " << x << "," << y;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(Run, GuiSwitchPlaysTheEnvelopeFromTheBlockItIsSetIn) {
+    const std::string dir = scratchDir() + "/gate";
+    const Ran r = runQvhost({"run", example("gate_from_gui.json"), "--out", dir});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Wav w = readWav(dir + "/envelope.wav");
+    ASSERT_EQ(w.channels, 2);
+    const auto& gate = w.channel[0];
+    const auto& env = w.channel[1];
+    // 0.2 s is sample 9600, the start of block 150: the GUI value crosses
+    // to the DSP half before that block runs.
+    EXPECT_EQ(gate[9599], 0.0f);
+    EXPECT_EQ(gate[9600], 1.0f);
+    EXPECT_EQ(env[9599], 0.0f);
+    EXPECT_GT(env[9600], 0.0f);
+    EXPECT_EQ(gate[33600], 0.0f) << "the switch opens again at 0.7 s";
+    EXPECT_LT(env.back(), env[33599]);
+    EXPECT_TRUE(fs::exists(dir + "/envelope.png"));
+}
+
+TEST(Run, DemoCarriesTheEnvelopeToTheMeterAndBack) {
+    const std::string dir = scratchDir() + "/demo";
+    const Ran r = runQvhost({"demo", "--out", dir});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(dir + "/envelope.wav"), std::string::npos) << "says where the files are";
+    for (const char* f : {"envelope.wav", "envelope.png", "round-trip.wav", "round-trip.png", "meter_0000.png",
+                          "meter_0015.png"})
+        EXPECT_TRUE(fs::exists(dir + "/" + f)) << f;
+    const Wav w = readWav(dir + "/round-trip.wav");
+    ASSERT_EQ(w.channels, 2);
+    const auto& env = w.channel[0];
+    const auto& back = w.channel[1];
+    // The way back is one block late: each block carries the value that the
+    // envelope had at the end of the block before (x 10 up, x 0.1 down).
+    size_t checked = 0;
+    for (size_t i = 128; i < env.size(); i += 37) {
+        const size_t lastOfPrevious = (i / 64) * 64 - 1;
+        EXPECT_NEAR(back[i], env[lastOfPrevious], 1e-6) << "sample " << i;
+        ++checked;
+    }
+    EXPECT_GT(checked, 1000u);
+}
+
+TEST(Run, ExamplesRun) {
+    const Ran r = runQvhost({"run", example("meters.json"), "--out", scratchDir() + "/meters"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("(4 frames)"), std::string::npos) << r.out;
+}
+
+// ---------------------------------------------------------------------------
+
+struct ErrorCase {
+    const char* name;
+    std::vector<std::string> args;
+    int exitCode;
+    const char* message;
+};
+
+class Errors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(Errors, OneLineOnStderrAndANonZeroExit) {
+    const ErrorCase& e = GetParam();
+    const Ran r = runQvhost(e.args);
+    EXPECT_EQ(r.exitCode, e.exitCode) << r.err;
+    ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+    EXPECT_NE(r.err.find(e.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("qvhost: ", 0), 0u) << r.err;
+}
+
+std::string notALibrary() {
+    const std::string path = scratchDir() + "/notes.qvm";
+    writeFile(path, "just some text\n");
+    return path;
+}
+
+std::string badPatch() {
+    const std::string path = scratchDir() + "/bad.json";
+    writeFile(path, "{\n  \"modules\": {\n    \"a\": {\"library\": \"adsr\" \"id\": \"QV ADSR4\"}\n  }\n}\n");
+    return path;
+}
+
+std::string patchWith(const std::string& name, const std::string& body) {
+    const std::string path = scratchDir() + "/" + name + ".json";
+    writeFile(path, body);
+    return path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Qvhost, Errors,
+    ::testing::Values(
+        ErrorCase{"MissingFile", {"info", "/nowhere/none.qvm"}, 1, "no such file"},
+        ErrorCase{"NotALibrary", {"info", notALibrary()}, 1, "cannot load"},
+        ErrorCase{"UnknownIdentifier", {"render", plugin("adsr"), "QV ADSR5", "-o", "x.wav"}, 1,
+                  "unknown module identifier \"QV ADSR5\""},
+        ErrorCase{"UnknownPinName", {"render", plugin("adsr"), "QV ADSR4", "--set", "Gait=true", "-o", "x.wav"}, 1,
+                  "unknown pin name \"Gait\""},
+        ErrorCase{"WrongTypeOfValue", {"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=often", "-o", "x.wav"}, 1,
+                  "value 'often' for pin Gate is not a bool"},
+        ErrorCase{"IntOutOfRange", {"paint", plugin("guikit"), "WB-Meter-Int-SDK3", "--set", "Value=9999999999",
+                                    "-o", "x.png"},
+                  1, "is not an int"},
+        ErrorCase{"BadTime", {"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=true@soon", "-o", "x.wav"}, 1,
+                  "time 'soon'"},
+        ErrorCase{"OutputPinSet", {"render", plugin("adsr"), "QV ADSR4", "--set", "EnvelopeOut=1", "-o", "x.wav"}, 1,
+                  "is an output"},
+        ErrorCase{"PaintWithoutDrawing", {"paint", plugin("guikit"), "WB-MathSDK3", "-o", "x.png"}, 1,
+                  "does not draw"},
+        ErrorCase{"RenderWithoutDsp", {"render", plugin("guikit"), "WB-MathSDK3", "-o", "x.wav"}, 1,
+                  "has no DSP half"},
+        ErrorCase{"BadSize", {"paint", plugin("guikit"), "WB-Hatches-SDK3", "--size", "wide", "-o", "x.png"}, 1,
+                  "is not WxH"},
+        ErrorCase{"BadPatchJson", {"run", badPatch()}, 1, "bad.json:3:32: syntax error"},
+        ErrorCase{"MissingPatch", {"run", "/nowhere/patch.json"}, 1, "cannot read /nowhere/patch.json"},
+        ErrorCase{"PatchUnknownModule",
+                  {"run", patchWith("unknown", R"({"modules": {"a": {"library": "adsr", "id": "QV ADSR4"}},
+                      "connections": [["a.EnvelopeOut", "b.Voltage"]], "record": [{"signals": ["a.EnvelopeOut"], "wav": "a.wav"}]})")},
+                  1, "connection 1: unknown module \"b\""},
+        ErrorCase{"PatchTypeMismatch",
+                  {"run", patchWith("types", R"({"modules": {"a": {"library": "adsr", "id": "QV ADSR4"},
+                      "u": {"library": "uplink", "id": "ZVR_Float2GUIFloat"}},
+                      "connections": [["a.EnvelopeOut", "u.dsp.Value"]], "record": [{"signals": ["a.EnvelopeOut"], "wav": "a.wav"}]})")},
+                  1, "carries audio but u.dsp.Value takes float"},
+        ErrorCase{"PatchWrongValueType",
+                  {"run", patchWith("value", R"({"modules": {"a": {"library": "adsr", "id": "QV ADSR4", "set": {"Gate": 1.5}}},
+                      "record": [{"signals": ["a.EnvelopeOut"], "wav": "a.wav"}]})")},
+                  1, "is not a bool"},
+        ErrorCase{"PatchMissingLibrary",
+                  {"run", patchWith("nolib", R"({"modules": {"a": {"library": "nolib", "id": "X"}}})")}, 1,
+                  "cannot find library \"nolib\""},
+        ErrorCase{"PatchAmbiguousPin",
+                  {"run", patchWith("both", R"({"modules": {"u": {"library": "uplink", "id": "ZVR_Float2GUIFloat"}},
+                      "record": [{"signals": ["u.Value"], "wav": "a.wav"}]})")},
+                  1, "is on both halves"},
+        ErrorCase{"UnknownCommand", {"sing"}, 2, "sing"},
+        ErrorCase{"MissingArgument", {"render", plugin("adsr")}, 2, "ID"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
