@@ -20,7 +20,7 @@ for shape in -1.0 -0.2 0.0 0.2 1.0; do
     --set AttackTime=0.6 --set DecayTime=0.6 --set ReleaseTime=0.6 --set SustainLevel=0.5 \
     --set AttackShape=$shape --set DecayShape=$shape --set ReleaseShape=$shape \
     --set Gate=true@0.1 --set Trigger=true@0.1 --set Gate=false@0.6 \
-    --seconds 0.9 --plot "$out/adsr-shape-$shape.png" >/dev/null
+    --seconds 0.9 --plot "$out/adsr-shape-${shape/-/minus}.png" >/dev/null
 done
 
 # The meters and the hatch fill, each at its own size.
