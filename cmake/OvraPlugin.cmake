@@ -20,8 +20,10 @@ set(OVRA_PLUGIN_OUTPUT_DIR "${CMAKE_BINARY_DIR}" CACHE PATH "Where .qvm files ar
 set(OVRA_SANITIZE "" CACHE STRING "Sanitizers for everything built (e.g. address,undefined)")
 
 # Bit-exact numerics on every build: no contraction into fused multiply-add,
-# never fast-math.
-set(OVRA_COMMON_FLAGS -ffp-contract=off -fno-fast-math)
+# never fast-math. Cached, as is the GDI+ library below, so that a project
+# that takes ovra with add_subdirectory and declares its libraries in its own
+# folders gets the same flags.
+set(OVRA_COMMON_FLAGS -ffp-contract=off -fno-fast-math CACHE INTERNAL "Numerics flags of every ovra target")
 
 function(ovra_target_defaults target)
   target_compile_options(${target} PRIVATE ${OVRA_COMMON_FLAGS} -Wall -Wextra)
@@ -34,7 +36,7 @@ endfunction()
 # GDI+: gdiplus.dll through its import library on Windows; libgdiplus
 # elsewhere, which some systems install without the unversioned name.
 if(WIN32)
-  set(OVRA_GDIPLUS_LIBRARY gdiplus)
+  set(OVRA_GDIPLUS_LIBRARY gdiplus CACHE STRING "GDI+ import library")
 else()
   find_library(OVRA_GDIPLUS_LIBRARY NAMES gdiplus libgdiplus.so.0 PATHS /usr/lib /usr/local/lib)
   if(NOT OVRA_GDIPLUS_LIBRARY)
@@ -78,6 +80,7 @@ function(ovra_add_plugin name)
   target_compile_features(${name} PRIVATE cxx_std_20)
   set_target_properties(${name} PROPERTIES
     PREFIX "" SUFFIX ".qvm"
+    CXX_EXTENSIONS OFF
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON
     LIBRARY_OUTPUT_DIRECTORY ${OVRA_PLUGIN_OUTPUT_DIR}
