@@ -20,16 +20,6 @@ HINSTANCE libraryInstance() {
     return module;
 }
 
-// One procedure for every windowed module of the library: the module is the
-// one named in the window's user-data slot. Messages that come before the
-// slot is set go to the default procedure.
-LRESULT OVRA_WINAPI windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* module = reinterpret_cast<MpGuiWindowsGfxBase*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (module != nullptr)
-        return module->handleWindowMessage(window, message, wParam, lParam);
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 // Mouse positions travel as two signed 16-bit numbers in lParam.
 GuiPoint pointOf(LPARAM lParam) {
     const auto bits = static_cast<uint32_t>(static_cast<uintptr_t>(lParam));
@@ -41,6 +31,23 @@ uint32_t keyFlagsOf(WPARAM wParam) { return static_cast<uint32_t>(wParam & 0xFFF
 }  // namespace
 
 int32_t MpGuiWindowsGfxBase::openWindowCount() { return openWindows; }
+
+// One procedure for every windowed module of the library: the module is the
+// one named in the window's user-data slot. Messages that come before the
+// slot is set go to the default procedure. No exception leaves a module's
+// handler through the window system.
+LRESULT MpGuiWindowsGfxBase::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* module = reinterpret_cast<MpGuiWindowsGfxBase*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (module == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY && window == module->window_)
+        module->windowAlive_ = false;  // the last message the window receives
+    try {
+        return module->handleWindowMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
 
 MpGuiWindowsGfxBase::~MpGuiWindowsGfxBase() {
     // Only this base's handlers run from here on: the module's own parts are
@@ -110,6 +117,7 @@ int32_t MpGuiWindowsGfxBase::openWindow(WindowHandle parent, WindowHandle* windo
             unregisterWindowClass();
         return RC_FAILED;
     }
+    windowAlive_ = true;
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return RC_OK;
 }
@@ -119,8 +127,9 @@ int32_t MpGuiWindowsGfxBase::closeWindow() {
         return RC_OK;
     // The window may already be gone (closed by its own close message, or
     // with its parent); then only the bookkeeping remains.
-    if (IsWindow(window_))
+    if (windowAlive_)
         DestroyWindow(window_);
+    windowAlive_ = false;
     window_ = nullptr;
     if (openWindows-- == 1)
         unregisterWindowClass();

@@ -67,6 +67,16 @@ protected:
     win::HWND window_ = nullptr;
     GuiRect placement_{};
     IMpWinGdiHost* winGdiHost_ = nullptr;  // kept, never released, never called
+
+private:
+    // The one procedure of the library's window class.
+    static win::LRESULT OVRA_WINAPI windowProcedure(win::HWND window, win::UINT message, win::WPARAM wParam,
+                                                    win::LPARAM lParam);
+
+    // False once the window system has destroyed window_ on its own (a close
+    // message, its parent going): closeWindow then only does the bookkeeping,
+    // and never hands the stale handle back to the window system.
+    bool windowAlive_ = false;
 };
 
 // The windowed base with a reference count of its own and one more host

@@ -9,7 +9,6 @@
 #include <deque>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace ovra::win {
 
@@ -86,12 +85,22 @@ ATOM RegisterClassExW(const WNDCLASSEXW* windowClass) {
         windowClass->lpfnWndProc == nullptr)
         return 0;
     Display& d = display();
-    std::u16string name(windowClass->lpszClassName);
+    std::u16string name;
+    try {
+        name = windowClass->lpszClassName;
+    } catch (...) {
+        return 0;
+    }
     auto key = std::make_pair(name, windowClass->hInstance);
     if (d.classes.count(key) != 0)
         return 0;
-    ClassRecord record{*windowClass, name, d.nextAtom++};
-    d.classes.emplace(key, record);
+    ClassRecord record{*windowClass, name, d.nextAtom};
+    try {
+        d.classes.emplace(key, record);
+    } catch (...) {
+        return 0;  // out of memory: no class, as the real call would answer
+    }
+    ++d.nextAtom;
     return record.atom;
 }
 
@@ -99,7 +108,12 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance) {
     if (className == nullptr)
         return FALSE;
     Display& d = display();
-    auto it = d.classes.find(std::make_pair(std::u16string(className), instance));
+    auto it = d.classes.end();
+    try {
+        it = d.classes.find(std::make_pair(std::u16string(className), instance));
+    } catch (...) {
+        return FALSE;
+    }
     if (it == d.classes.end())
         return FALSE;
     for (const auto& [handle, w] : d.windows)
@@ -113,7 +127,12 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out) {
     if (className == nullptr || out == nullptr)
         return FALSE;
     Display& d = display();
-    auto it = d.classes.find(std::make_pair(std::u16string(className), instance));
+    auto it = d.classes.end();
+    try {
+        it = d.classes.find(std::make_pair(std::u16string(className), instance));
+    } catch (...) {
+        return FALSE;
+    }
     if (it == d.classes.end())
         return FALSE;
     *out = it->second.record;
@@ -121,8 +140,34 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out) {
     return TRUE;
 }
 
+namespace {
+HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent,
+               HINSTANCE instance);
+}
+
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter) {
+    HWND handle = nullptr;
+    try {
+        handle = addWindow(className, style, exStyle, x, y, width, height, parent, instance);
+    } catch (...) {
+        return nullptr;  // out of memory: no window
+    }
+    if (handle == nullptr)
+        return nullptr;
+    CREATESTRUCTW create{parameter, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
+                         windowName, className, exStyle};
+    const LPARAM createParam = reinterpret_cast<LPARAM>(&create);
+    if (deliver(handle, WM_NCCREATE, 0, createParam) == 0 || deliver(handle, WM_CREATE, 0, createParam) == -1) {
+        DestroyWindow(handle);
+        return nullptr;
+    }
+    return find(handle) != nullptr ? handle : nullptr;
+}
+
+namespace {
+HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent,
+               HINSTANCE instance) {
     if (className == nullptr)
         return nullptr;
     Display& d = display();
@@ -148,16 +193,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     HWND handle = reinterpret_cast<HWND>(d.nextHandle);
     d.nextHandle += 0x10;
     d.windows.emplace(handle, std::move(w));
-
-    CREATESTRUCTW create{parameter, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
-                         windowName, className, exStyle};
-    const LPARAM createParam = reinterpret_cast<LPARAM>(&create);
-    if (deliver(handle, WM_NCCREATE, 0, createParam) == 0 || deliver(handle, WM_CREATE, 0, createParam) == -1) {
-        DestroyWindow(handle);
-        return nullptr;
-    }
-    return find(handle) != nullptr ? handle : nullptr;
+    return handle;
 }
+}  // namespace
 
 BOOL DestroyWindow(HWND window) {
     WindowRecord* w = find(window);
@@ -171,12 +209,19 @@ BOOL DestroyWindow(HWND window) {
     }
     deliver(window, WM_DESTROY, 0, 0);
 
-    std::vector<HWND> children;
-    for (const auto& [handle, child] : d.windows)
-        if (child.parent == window)
-            children.push_back(handle);
-    for (HWND child : children)
+    // Children go first; one at a time, since each destruction may change
+    // the table.
+    for (;;) {
+        HWND child = nullptr;
+        for (const auto& [handle, record] : d.windows)
+            if (record.parent == window && !record.destroying) {
+                child = handle;
+                break;
+            }
+        if (child == nullptr)
+            break;
         DestroyWindow(child);
+    }
 
     deliver(window, WM_NCDESTROY, 0, 0);
     d.windows.erase(window);
@@ -259,7 +304,11 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
     WindowRecord* w = find(window);
     if (w == nullptr)
         return 0;
-    ++w->defaultProcedureSeen[message];
+    try {
+        ++w->defaultProcedureSeen[message];
+    } catch (...) {
+        // only the count is lost
+    }
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
@@ -284,7 +333,11 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (window != nullptr && find(window) == nullptr)
         return FALSE;
-    display().posted.push_back(MSG{window, message, wParam, lParam, 0, POINT{0, 0}});
+    try {
+        display().posted.push_back(MSG{window, message, wParam, lParam, 0, POINT{0, 0}});
+    } catch (...) {
+        return FALSE;  // the queue is full
+    }
     return TRUE;
 }
 

@@ -263,6 +263,10 @@ TEST_F(MeterTest, UnusablePaintArgumentsPaintNothingAndAnswerOk) {
     m.set(3, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(m.gfx->onPaint(nullptr), RC_OK);
     paintOf(m);  // a nonsensical placement and a NaN position do not crash
+    for (int32_t size : {std::numeric_limits<int32_t>::max(), -12, 0}) {
+        m.set(1, size);
+        paintOf(m);
+    }
 }
 
 TEST_F(HatchTest, MeasureClampsTo15To100) {
