@@ -18,9 +18,12 @@ if [ -z "${OVRA_WINE_DISPLAY:-}" ]; then
   command -v xvfb-run >/dev/null || { echo "wine-tests: xvfb-run is missing (run scripts/setup.sh)" >&2; exit 2; }
   [ -f "$build/CTestTestfile.cmake" ] || { echo "wine-tests: $build is not a configured build with tests" >&2; exit 2; }
   export OVRA_WINE_DISPLAY=1
+  limit=${OVRA_WINE_TIMEOUT:-900}
+  status=0
   # A 24-bit screen: windows then draw like on a desktop.
-  exec timeout --kill-after=20 "${OVRA_WINE_TIMEOUT:-900}" \
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$@"
+  timeout --kill-after=20 "$limit" xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$@" || status=$?
+  [ "$status" -eq 124 ] && echo "wine-tests: stopped after $limit s" >&2
+  exit "$status"
 fi
 
 # Inside the virtual display from here on.
