@@ -33,6 +33,32 @@ struct GuiCalls {
     IMpUnknown* unknown() const { return v1 != nullptr ? static_cast<IMpUnknown*>(v1) : v2; }
 };
 
+// A host that carries some of the module's sends straight back into the
+// module (a patch cable from an output to one of its own inputs), before
+// sendPinValue returns, as a host without a message queue would. Depth is
+// bounded as a host's own loop guard would bound it.
+class LoopingGuiHost : public host::RecordingGuiHost {
+public:
+    static constexpr int kMaxDepth = 6;
+    int32_t fromPin = -100;
+    int32_t toPin = -100;
+    IMpUnknown* module = nullptr;
+
+    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override {
+        host::RecordingGuiHost::sendPinValue(pinIndex, size, data, voice);
+        if (module != nullptr && pinIndex == fromPin && depth_ < kMaxDepth) {
+            const host::Bytes bytes = calls.back().bytes;  // the module may change its value meanwhile
+            ++depth_;
+            host::deliverAndSignal(module, toPin, bytes, 0);
+            --depth_;
+        }
+        return RC_OK;
+    }
+
+private:
+    int depth_ = 0;
+};
+
 // The bytes of one delivery; data points at exactly size bytes, or is null.
 struct Delivery {
     std::vector<uint8_t> bytes;
@@ -112,7 +138,7 @@ void runGuiInput(const uint8_t* data, size_t size) {
     const ModuleEntry& entry = modules[r.below(modules.size())];
     host::Library& lib = library(entry.library);
 
-    host::RecordingGuiHost h;
+    LoopingGuiHost h;
     const uint8_t config = r.byte();
     if ((config & 0x1F) == 0) {  // one host in thirty-two lacks an interface
         h.answersGuiHost = (config & 0x20) != 0;
@@ -146,6 +172,12 @@ void runGuiInput(const uint8_t* data, size_t size) {
         const int32_t attached = gui.v2->attachHost(r.below(8) == 0 ? nullptr : h.unknown());
         if (attached != RC_OK && attached != RC_NOT_FOUND)
             violated("attachHost", "answers a code other than RC_OK or RC_NOT_FOUND");
+    }
+
+    if (r.below(4) == 0) {  // one run in four has its output looped back
+        h.module = gui.unknown();
+        h.fromPin = r.pinIndex();
+        h.toPin = r.pinIndex();
     }
 
     PaintTarget surface;
