@@ -318,18 +318,20 @@ TEST_F(DrawnModules, BoolMeterDrawsFalseThenTrueInGreenAtTwoTwo) {
 }
 
 TEST_F(DrawnModules, IntAndFloatMetersDrawTheirFormattedValue) {
+    constexpr int32_t kKeep = INT32_MIN;
     struct Case {
         const char16_t* id;
-        int32_t decimals;  // float meter only; 0 leaves the pin alone
+        int32_t decimals;  // float meter only; kKeep leaves the pin alone
         float floatValue;
         int32_t intValue;
         const wchar_t* text;
         const wchar_t* neighbour;  // a text the comparison must tell apart
     } cases[] = {
-        {kIntMeter, 0, 0, -42, L"-42", L"42"},
-        {kIntMeter, 0, 0, INT32_MIN, L"-2147483648", L"-2147483647"},
-        {kFloatMeter, 0, 3.14159f, 0, L"3.14", L"3.15"},
-        {kFloatMeter, 2, 1.005f, 0, L"1.00", L"1.01"},  // the float lies below 1.005
+        {kIntMeter, kKeep, 0, -42, L"-42", L"42"},
+        {kIntMeter, kKeep, 0, INT32_MIN, L"-2147483648", L"-2147483647"},
+        {kFloatMeter, kKeep, 3.14159f, 0, L"3.14", L"3.15"},  // two decimals at first
+        {kFloatMeter, 2, 1.005f, 0, L"1.00", L"1.01"},        // the float lies below 1.005
+        {kFloatMeter, 0, 2.25f, 0, L"2.2", L"2.25"},          // one decimal at least; ties to even
         {kFloatMeter, 1, -0.26f, 0, L"-0.3", L"-0.2"},
         {kFloatMeter, 3, 2.5f, 0, L"2.500", L"2.50"},
         {kFloatMeter, 20, 0.5f, 0, L"0.500000000000000", L"0.50000000000000"},  // 15 decimals at most
@@ -342,7 +344,7 @@ TEST_F(DrawnModules, IntAndFloatMetersDrawTheirFormattedValue) {
         if (c.id == kIntMeter) {
             meter.set(kIntPins.value, c.intValue);
         } else {
-            if (c.decimals != 0)
+            if (c.decimals != kKeep)
                 meter.set(kDecimals, c.decimals);
             meter.set(kFloatPins.value, c.floatValue);
         }
