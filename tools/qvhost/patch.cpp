@@ -297,11 +297,17 @@ private:
     }
 
     void readTimeline() {
-        // Described defaults first, then each module's own settings, both at 0.
+        // Described defaults first (but not where a connection feeds the
+        // pin), then each module's own settings, both at 0.
+        auto fed = [&](const PatchModule* m, int32_t pin) {
+            return std::any_of(dspConnections_.begin(), dspConnections_.end(), [&](const DspConnection& c) {
+                return c.to.module == m && c.to.pin.index == pin;
+            });
+        };
         for (auto& [name, m] : modules_) {
             for (const auto& half : m->description->halves)
                 for (const auto& pin : half.pins)
-                    if (pin.isInput() && !pin.defaultValue.is_null())
+                    if (pin.isInput() && !pin.defaultValue.is_null() && !(half.dsp && fed(m.get(), pin.index)))
                         timeline_.push_back({0.0, PinRef{m.get(), half.dsp, pin, name + "." + pin.name},
                                              valueFromJson(pin.type, pin.defaultValue, pin.name)});
             const Json& spec = doc_["modules"][name];
