@@ -264,6 +264,28 @@ protected:
 host::Library* DrawnModules::library_ = nullptr;
 gdip::Token DrawnModules::token_ = 0;
 
+// Sizes travel by value across the interface, in the platform's calling
+// convention.
+TEST_F(DrawnModules, MetersMeasure110By20AndTheHatchClampsTo15To100) {
+    struct Case {
+        const char16_t* id;
+        GuiSize offered, answered;
+    } cases[] = {
+        {kBoolMeter, {0, 0}, {110, 20}},
+        {kFloatMeter, {500, 500}, {110, 20}},
+        {kHatches, {300, 10}, {100, 15}},
+        {kHatches, {-5, 50}, {15, 50}},
+    };
+    for (const Case& c : cases) {
+        Drawn drawn(*library_, c.id);
+        ASSERT_TRUE(drawn.ok());
+        GuiSize answered{-1, -1};
+        EXPECT_EQ(drawn.gfx()->measure(c.offered, &answered), RC_OK);
+        EXPECT_EQ(answered.width, c.answered.width);
+        EXPECT_EQ(answered.height, c.answered.height);
+    }
+}
+
 TEST_F(DrawnModules, FreshMeterFillsItsPlacementOpaqueBlackAndNothingElse) {
     for (const char16_t* id : {kBoolMeter, kIntMeter, kFloatMeter}) {
         SCOPED_TRACE(std::string(id, id + std::char_traits<char16_t>::length(id)));
