@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -500,6 +501,30 @@ TEST_F(DrawnModules, TransparentHatchPartsShowWhatTheContextHeld) {
     ASSERT_TRUE(lineless.ok());
     lineless.set(kLineAlpha, 0);
     EXPECT_EQ(checkCross(lineless.paint(kCanvas), kCanvas, kBlack).wrong, 0);
+}
+
+// Each drawn module starts GDI+ for itself and shuts it down when destroyed;
+// the test holds no start-up of its own here.
+TEST(DrawnModuleGdiplus, DestroyingOneMeterLeavesGdiplusToTheOthers) {
+    auto library = test::loadPlugin("guikit");
+    ASSERT_NE(library, nullptr);
+    auto first = std::make_unique<Drawn>(*library, kBoolMeter);
+    Drawn second(*library, kBoolMeter);
+    ASSERT_TRUE(first->ok() && second.ok());
+    second.set(kBoolPins.fontSize, 12);
+    first.reset();
+
+    const Picture painted = second.paint();
+    EXPECT_EQ(count(painted, kCanvas), 0) << "the background was not filled";
+    EXPECT_GT(count(painted, kMeterGreen), 20) << "no text";
+
+    // With every meter gone, the next one starts GDI+ again.
+    {
+        Drawn last(*library, kHatches);
+    }
+    Drawn again(*library, kHatches);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(checkCross(again.paint(), kHatchGreen, kBlack).wrong, 0);
 }
 
 }  // namespace
