@@ -119,6 +119,23 @@ TEST(Render, ValuesPrintsWhatAControlOutputSends) {
     EXPECT_TRUE(r.err.empty()) << "no progress bar when stderr is no terminal: " << r.err;
 }
 
+// What qvhost prints on a terminal (util-linux `script` gives it one).
+std::string onTerminal(const std::string& args) {
+    const std::string log = scratchDir() + "/terminal.txt";
+    const std::string command = "script -qec \"" + std::string(QVHOST_PATH) + " " + args + "\" /dev/null > " + log;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return readFile(log);
+}
+
+TEST(Render, ProgressBarOnlyOnATerminalAndOnlyBeyondASecond) {
+    const std::string lib = plugin("adsr");
+    const std::string longRun = onTerminal("render " + lib + " 'QV ADSR4' --seconds 3 -o " + scratchDir() + "/l.wav");
+    EXPECT_NE(longRun.find("] 100%"), std::string::npos) << longRun;
+    EXPECT_NE(longRun.find("[####"), std::string::npos);
+    const std::string shortRun = onTerminal("render " + lib + " 'QV ADSR4' --seconds 1 -o " + scratchDir() + "/s.wav");
+    EXPECT_EQ(shortRun.find('%'), std::string::npos) << shortRun;
+}
+
 TEST(Render, PlotIsAPngOfTheRequestedSignal) {
     const std::string png = scratchDir() + "/plot.png";
     const Ran r = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=true@0.1", "--set",
