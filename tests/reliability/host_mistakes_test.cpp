@@ -215,6 +215,49 @@ TEST_P(DeliveryMistake, AnswersAndPassesOnOnlyWhatWasReadable) {
 INSTANTIATE_TEST_SUITE_P(Downlink, DeliveryMistake, testing::ValuesIn(kDeliveryCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Sizes that do not fit the type: text drops an odd last byte, a bool of
+// four bytes is an int (non-zero is true), a bool of any other size is its
+// first byte.
+struct OddSizeCase {
+    const char16_t* id;
+    Bytes delivered;
+    Bytes sent;
+};
+
+void PrintTo(const OddSizeCase& c, std::ostream* os) { *os << toUtf8(c.id) << " " << c.delivered.size() << " bytes"; }
+
+class OddSize : public testing::TestWithParam<OddSizeCase> {};
+
+TEST_P(OddSize, ReachesTheOtherSideAsItsTypeReadsIt) {
+    const OddSizeCase& c = GetParam();
+    {  // GUI half: pin 1 to pin 0
+        RecordingGuiHost h;
+        IMpUnknown* made = nullptr;
+        ASSERT_EQ(fuzz::library("downlink").createBare(c.id, SUBTYPE_GUI_V2, &made), RC_OK);
+        auto* gui = queryInterface<IMpUserInterface2B>(made, IID_IMpUserInterface2B);
+        made->Release();
+        gui->attachHost(h.unknown());
+        EXPECT_EQ(gui->deliverPinValue(1, 0, static_cast<int32_t>(c.delivered.size()), c.delivered.data()), RC_OK);
+        gui->signalPinChange(1, 0);
+        ASSERT_EQ(h.sends(0).size(), 1u);
+        EXPECT_EQ(h.sends(0)[0].bytes, c.sent);
+        gui->Release();
+    }
+    {  // DSP half: pin 0 to pin 1, the value by pointer
+        DspProbe probe("downlink", c.id);
+        probe.module->process(8, EventList().add(0, EV_PIN_VALUE, 0, static_cast<int32_t>(c.delivered.size()),
+                                                 c.delivered.data()));
+        ASSERT_EQ(probe.publishes().size(), 1u);
+        EXPECT_EQ(probe.publishes()[0].bytes, c.sent);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Downlink, OddSize,
+                         testing::Values(OddSizeCase{u"ZVR_GUIText2Text", Bytes{'a', 0, 'b', 0, 'c', 0, 'd'},
+                                                     Bytes{'a', 0, 'b', 0, 'c', 0}},
+                                         OddSizeCase{u"ZVR_GUIBool2Bool", Bytes{0, 0, 0, 1}, Bytes{1}},
+                                         OddSizeCase{u"ZVR_GUIBool2Bool", Bytes{7, 0, 0, 0, 0, 0, 0, 0}, Bytes{1}}));
+
 TEST(DeliveryMistake, GrowingInputListStopsAtItsBound) {
     RecordingGuiHost h;
     IMpUnknown* made = nullptr;
