@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -232,6 +233,25 @@ TEST(Run, GuiSwitchPlaysTheEnvelopeFromTheBlockItIsSetIn) {
     EXPECT_EQ(gate[33600], 0.0f) << "the switch opens again at 0.7 s";
     EXPECT_LT(env.back(), env[33599]);
     EXPECT_TRUE(fs::exists(dir + "/envelope.png"));
+}
+
+TEST(Run, GuiValueSetAtTheStartReachesTheDspHalf) {
+    // The linked DSP pin of a converter is fed by its GUI half: its described
+    // default must not overwrite a value the GUI side sets at time 0.
+    const std::string dir = scratchDir() + "/gate0";
+    fs::create_directories(dir);
+    std::ifstream in(example("gate_from_gui.json"));
+    Json patch = Json::parse(in);
+    patch["timeline"] = Json::array({Json{{"at", 0.0}, {"set", "switch.Value"}, {"value", true}}});
+    const std::string path = dir + "/patch.json";
+    std::ofstream(path) << patch.dump();
+    const Ran r = runQvhost({"run", path, "--out", dir});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Wav w = readWav(dir + "/envelope.wav");
+    ASSERT_EQ(w.channels, 2);
+    EXPECT_EQ(w.channel[0][64], 1.0f) << "the gate is open from the first blocks on";
+    EXPECT_EQ(w.channel[0].back(), 1.0f);
+    EXPECT_GT(w.channel[1].back(), 0.5f);
 }
 
 TEST(Run, DemoCarriesTheEnvelopeToTheMeterAndBack) {

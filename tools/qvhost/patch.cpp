@@ -299,7 +299,11 @@ private:
     void readTimeline() {
         // Described defaults first (but not where a connection feeds the
         // pin), then each module's own settings, both at 0.
+        // A converter's linked DSP pin is fed by its GUI half through the host.
         auto fed = [&](const PatchModule* m, int32_t pin) {
+            const auto& link = m->description->link;
+            if (link && m->gui && link->first == pin)
+                return true;
             return std::any_of(dspConnections_.begin(), dspConnections_.end(), [&](const DspConnection& c) {
                 return c.to.module == m && c.to.pin.index == pin;
             });
