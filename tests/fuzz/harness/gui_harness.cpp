@@ -35,20 +35,27 @@ struct GuiCalls {
 
 // A host that carries some of the module's sends straight back into the
 // module (a patch cable from an output to one of its own inputs), before
-// sendPinValue returns, as a host without a message queue would. Depth is
-// bounded as a host's own loop guard would bound it.
+// sendPinValue returns, as a host without a message queue would. The loop is
+// bounded as a host's own loop guard would bound it: in depth, in the number
+// of values carried per run and in their size. (A text join fed its own
+// output doubles its text on every pass: unbounded, that is the patch's
+// doing, not the module's.)
 class LoopingGuiHost : public host::RecordingGuiHost {
 public:
     static constexpr int kMaxDepth = 6;
+    static constexpr int kMaxCarried = 64;
+    static constexpr size_t kMaxCarriedBytes = 4096;
     int32_t fromPin = -100;
     int32_t toPin = -100;
     IMpUnknown* module = nullptr;
 
     int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override {
         host::RecordingGuiHost::sendPinValue(pinIndex, size, data, voice);
-        if (module != nullptr && pinIndex == fromPin && depth_ < kMaxDepth) {
+        if (module != nullptr && pinIndex == fromPin && depth_ < kMaxDepth && carried_ < kMaxCarried &&
+            calls.back().bytes.size() <= kMaxCarriedBytes) {
             const host::Bytes bytes = calls.back().bytes;  // the module may change its value meanwhile
             ++depth_;
+            ++carried_;
             host::deliverAndSignal(module, toPin, bytes, 0);
             --depth_;
         }
@@ -57,6 +64,7 @@ public:
 
 private:
     int depth_ = 0;
+    int carried_ = 0;
 };
 
 // The bytes of one delivery; data points at exactly size bytes, or is null.
