@@ -142,7 +142,18 @@ MpPinBase* MpPluginBase::findPin(int32_t pinIndex) const {
 
 MpBase2::MpBase2() : currentRoutine_(&MpBase2::sleepDispatch), moduleRoutine_(&MpBase2::doNothing) {}
 
+// No exception reaches the host: a module or pin that runs out of memory
+// (a text value too large to store, say) ends the block where it stands; the
+// next block starts afresh.
 void MpBase2::processBlock(int32_t sampleCount, const HostEvent* events) {
+    try {
+        walkBlock(sampleCount, events);
+    } catch (...) {
+        mayRequestSleep_ = true;
+    }
+}
+
+void MpBase2::walkBlock(int32_t sampleCount, const HostEvent* events) {
     const int32_t n = sampleCount < 0 ? 0 : sampleCount;
     blockPosition_ = 0;
     if (events == nullptr) {

@@ -132,6 +132,7 @@ private:
     void sleepDispatch(int32_t sampleCount);
     void doNothing(int32_t) {}
     void run(ProcessRoutine routine, int32_t sampleCount) { (this->*routine)(sampleCount); }
+    void walkBlock(int32_t sampleCount, const HostEvent* events);
     void deliverGroup(const HostEvent* first, const HostEvent* end);
 
     ProcessRoutine currentRoutine_;

@@ -31,7 +31,9 @@
 // - deliverPinValue to 0 or 1 only stores (pin 1's handler runs on
 //   signalPinChange);
 // - a negative index, or one beyond kMaxFurtherInputs further inputs, answers
-//   RC_FAILED, creates nothing and evaluates nothing.
+//   RC_FAILED, creates nothing and evaluates nothing;
+// - an evaluation that runs out of memory makes initialiseGui or
+//   deliverPinValue answer RC_FAILED; no exception reaches the host.
 // [GUI thread]
 #pragma once
 
@@ -60,10 +62,7 @@ public:
     // The module's computation over pin 1 and every further input.
     virtual void evaluate() = 0;
 
-    int32_t initialiseGui() override {
-        evaluate();
-        return RC_OK;
-    }
+    int32_t initialiseGui() override { return evaluateQuietly() ? RC_OK : RC_FAILED; }
 
     int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
         if (pinIndex < 0 || pinIndex > kLastFurtherInput)
@@ -73,7 +72,8 @@ public:
         if (!growTo(pinIndex))
             return RC_FAILED;
         const int32_t result = MpGuiBase::deliverPinValue(pinIndex, voice, size, data);
-        evaluate();
+        if (!evaluateQuietly())
+            return RC_FAILED;
         return result;
     }
 
@@ -88,6 +88,18 @@ protected:
     }
 
 private:
+    // Runs evaluate; false when it ran out of memory (the outputs keep what
+    // they held), which the host learns as RC_FAILED rather than as an
+    // exception through the ABI.
+    bool evaluateQuietly() {
+        try {
+            evaluate();
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
     // Creates the further inputs up to lastIndex; false when memory ran out
     // (the inputs created so far stay).
     bool growTo(int32_t lastIndex) {
