@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 #include <new>
-#include <sstream>
+#include <charconv>
+#include <string>
 
 #ifndef OVRA_COMPILER_NUMBER
 #error "OVRA_COMPILER_NUMBER is set per library by ovra_add_plugin"
@@ -103,9 +104,11 @@ int32_t MpFactory::instantiateBare(const wchar* id, int32_t subType, IMpUnknown*
 void writeBuildText(int32_t compilerNumber, int32_t maxChars, wchar* text) {
     if (text == nullptr || maxChars < 1)
         return;
-    std::ostringstream s;  // ASCII only, widened below
-    s << "MS Compiler V" << compilerNumber << " (Release)";
-    const std::string narrow = s.str();
+    // Built by hand rather than through a stream: the text is plain ASCII,
+    // and a stream would pull the whole locale machinery into every DLL.
+    char number[16];
+    const auto [end, ec] = std::to_chars(number, number + sizeof(number), compilerNumber);
+    const std::string narrow = "MS Compiler V" + std::string(number, ec == std::errc() ? end : number) + " (Release)";
     const size_t room = static_cast<size_t>(maxChars) - 1;
     const size_t n = narrow.size() < room ? narrow.size() : room;
     for (size_t i = 0; i < n; ++i)

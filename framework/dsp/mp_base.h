@@ -139,4 +139,11 @@ private:
     ProcessRoutine moduleRoutine_;
 };
 
+// Creation routine of a DSP module: the host receives its IMpPlugin2
+// interface.
+template <class Module>
+IMpUnknown* makeDspModule() {
+    return static_cast<IMpPlugin2*>(new Module());
+}
+
 }  // namespace ovra

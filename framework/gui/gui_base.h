@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <map>
+#include <type_traits>
 #include <memory>
 
 #include "abi/abi.h"
@@ -18,6 +19,22 @@ namespace ovra {
 // The one text the framework itself throws: the factory turns it into
 // RC_FAILED.
 inline constexpr const char* kHostInterfacesNotSupported = "host Interfaces not supported";
+
+// The callback of a pin: void Module::handler() or void Module::handler(int32_t
+// voice), converted to a member of the family's interface I. A null handler
+// makes no callback.
+template <class I, class Module>
+std::unique_ptr<IGuiPinCallbackImpl> makePinCallback(I* module, void (Module::*method)()) {
+    if (method == nullptr)
+        return nullptr;
+    return std::make_unique<IGuiPinCallback<I>>(module, static_cast<void (I::*)()>(method));
+}
+template <class I, class Module>
+std::unique_ptr<IGuiPinCallbackImpl> makePinCallback(I* module, void (Module::*method)(int32_t)) {
+    if (method == nullptr)
+        return nullptr;
+    return std::make_unique<IGuiPinCallbackIndexed<I>>(module, static_cast<void (I::*)(int32_t)>(method));
+}
 
 class MpGuiBase_base : public IMpUserInterface, public IoldSchoolInitialisation, public GuiPinOwner {
 public:
@@ -44,25 +61,9 @@ protected:
     // first pin. A null handler makes no callback.
     void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
     void addPin(int32_t index, MpGuiPinBase& pin, std::nullptr_t) { registerPin(index, pin, nullptr); }
-    template <class Module>
-    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)()) {
-        std::unique_ptr<IGuiPinCallbackImpl> callback;
-        if (method != nullptr)
-            callback = std::make_unique<IGuiPinCallback<IMpUserInterface>>(
-                this, static_cast<void (IMpUserInterface::*)()>(method));
-        registerPin(index, pin, std::move(callback));
-    }
-    template <class Module>
-    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)(int32_t)) {
-        std::unique_ptr<IGuiPinCallbackImpl> callback;
-        if (method != nullptr)
-            callback = std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface>>(
-                this, static_cast<void (IMpUserInterface::*)(int32_t)>(method));
-        registerPin(index, pin, std::move(callback));
-    }
-    void registerPin(int32_t index, MpGuiPinBase& pin, std::unique_ptr<IGuiPinCallbackImpl> callback) {
-        pin.attach(index, this, std::move(callback));
-        insertPin(index, &pin);
+    template <class Method>
+    void addPin(int32_t index, MpGuiPinBase& pin, Method method) {
+        registerPin(index, pin, makePinCallback<IMpUserInterface>(this, method));
     }
     // Asks the host for one interface; throws when it answers none.
     template <class I>
@@ -117,25 +118,9 @@ protected:
     // void Module::handler(int32_t voice); a null handler makes no callback.
     void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
     void addPin(int32_t index, MpGuiPinBase& pin, std::nullptr_t) { registerPin(index, pin, nullptr); }
-    template <class Module>
-    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)()) {
-        std::unique_ptr<IGuiPinCallbackImpl> callback;
-        if (method != nullptr)
-            callback = std::make_unique<IGuiPinCallback<IMpUserInterface2>>(
-                this, static_cast<void (IMpUserInterface2::*)()>(method));
-        registerPin(index, pin, std::move(callback));
-    }
-    template <class Module>
-    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)(int32_t)) {
-        std::unique_ptr<IGuiPinCallbackImpl> callback;
-        if (method != nullptr)
-            callback = std::make_unique<IGuiPinCallbackIndexed<IMpUserInterface2>>(
-                this, static_cast<void (IMpUserInterface2::*)(int32_t)>(method));
-        registerPin(index, pin, std::move(callback));
-    }
-    void registerPin(int32_t index, MpGuiPinBase& pin, std::unique_ptr<IGuiPinCallbackImpl> callback) {
-        pin.attach(index, this, std::move(callback));
-        insertPin(index, &pin);
+    template <class Method>
+    void addPin(int32_t index, MpGuiPinBase& pin, Method method) {
+        registerPin(index, pin, makePinCallback<IMpUserInterface2>(this, method));
     }
 
     IMpGuiHost2* host_ = nullptr;  // kept for the module's life, never released
@@ -159,5 +144,15 @@ public:
 private:
     int32_t referenceCount_ = 1;
 };
+
+// Creation routine of a GUI module: the host receives the interface of its
+// family.
+template <class Module>
+IMpUnknown* makeGuiModule() {
+    if constexpr (std::is_base_of_v<IMpUserInterface, Module>)
+        return static_cast<IMpUserInterface*>(new Module());
+    else
+        return static_cast<IMpUserInterface2B*>(new Module());
+}
 
 }  // namespace ovra

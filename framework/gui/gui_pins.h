@@ -177,6 +177,13 @@ public:
     }
 
 protected:
+    // The module's addPin: the pin learns its index, owner and callback; the
+    // registry keeps the first pin of an index.
+    void registerPin(int32_t index, MpGuiPinBase& pin, std::unique_ptr<IGuiPinCallbackImpl> callback) {
+        pin.attach(index, this, std::move(callback));
+        insertPin(index, &pin);
+    }
+
     // The shared behaviour of both families' deliverPinValue and
     // signalPinChange. Neither lets an exception out: a value that cannot be
     // stored, or a callback that throws, answers RC_FAILED.

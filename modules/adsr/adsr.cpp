@@ -190,9 +190,8 @@ private:
     int32_t stage_ = kIdle;
 };
 
-IMpUnknown* makeAdsr() { return static_cast<IMpPlugin*>(new Adsr()); }
 
-OVRA_REGISTER(SUBTYPE_DSP, u"QV ADSR4", &makeAdsr);
+OVRA_REGISTER(SUBTYPE_DSP, u"QV ADSR4", &makeDspModule<Adsr>);
 
 }  // namespace
 }  // namespace ovra

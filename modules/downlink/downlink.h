@@ -35,14 +35,4 @@ private:
     MpGuiPin<T> value2_;
 };
 
-template <class Module>
-IMpUnknown* makeDsp() {
-    return static_cast<IMpPlugin2*>(new Module());
-}
-
-template <class Module>
-IMpUnknown* makeGui() {
-    return static_cast<IMpUserInterface2B*>(new Module());
-}
-
 }  // namespace ovra::downlink

@@ -29,13 +29,13 @@ private:
 
 }  // namespace
 
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIFloat2Float", &makeDsp<GUItoDSP<float>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIFloat2Float", &makeGui<GUItoDSPGui<float>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIInt2Int", &makeDsp<GUItoDSP<int32_t>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIInt2Int", &makeGui<GUItoDSPGui<int32_t>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIBool2Bool", &makeDsp<GUItoDSP<bool>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIBool2Bool", &makeGui<GUItoDSPGui<bool>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIText2Text", &makeDsp<GUItoDSP<wstring>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIText2Text", &makeGui<GUItoDSPGui<wstring>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIFloat2Float", &makeDspModule<GUItoDSP<float>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIFloat2Float", &makeGuiModule<GUItoDSPGui<float>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIInt2Int", &makeDspModule<GUItoDSP<int32_t>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIInt2Int", &makeGuiModule<GUItoDSPGui<int32_t>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIBool2Bool", &makeDspModule<GUItoDSP<bool>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIBool2Bool", &makeGuiModule<GUItoDSPGui<bool>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIText2Text", &makeDspModule<GUItoDSP<wstring>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIText2Text", &makeGuiModule<GUItoDSPGui<wstring>>);
 
 }  // namespace ovra::downlink

@@ -12,17 +12,10 @@ inline int32_t registerModule(const wchar* id, ModuleMaker create) {
     return enrolModule(SUBTYPE_GUI_V1, id, create);
 }
 
-// Creation routine: a constructor that throws gives its memory back and the
-// factory answers RC_FAILED.
-template <class Module>
-IMpUnknown* make() {
-    return static_cast<IMpUserInterface*>(new Module());
-}
-
 }  // namespace ovra::guikit
 
 // Registers a module class under its identifier while the library loads:
 //   GUIKIT_REGISTER(u"WB-MathSDK3", Wbmathsdk3Gui);
 #define GUIKIT_REGISTER(id, Class)                                               \
     [[maybe_unused]] static const int32_t OVRA_CONCAT(guikitRegistration_, __LINE__) = \
-        ::ovra::guikit::registerModule((id), &::ovra::guikit::make<Class>)
+        ::ovra::guikit::registerModule((id), &::ovra::makeGuiModule<Class>)

@@ -29,13 +29,13 @@ private:
 
 }  // namespace
 
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Float2GUIFloat", &makeDsp<DSPtoGUI<float>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Float2GUIFloat", &makeGui<DSPtoGUIGui<float>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Int2GUIInt", &makeDsp<DSPtoGUI<int32_t>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Int2GUIInt", &makeGui<DSPtoGUIGui<int32_t>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Bool2GUIBool", &makeDsp<DSPtoGUI<bool>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Bool2GUIBool", &makeGui<DSPtoGUIGui<bool>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Text2GUIText", &makeDsp<DSPtoGUI<wstring>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Text2GUIText", &makeGui<DSPtoGUIGui<wstring>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Float2GUIFloat", &makeDspModule<DSPtoGUI<float>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Float2GUIFloat", &makeGuiModule<DSPtoGUIGui<float>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Int2GUIInt", &makeDspModule<DSPtoGUI<int32_t>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Int2GUIInt", &makeGuiModule<DSPtoGUIGui<int32_t>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Bool2GUIBool", &makeDspModule<DSPtoGUI<bool>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Bool2GUIBool", &makeGuiModule<DSPtoGUIGui<bool>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Text2GUIText", &makeDspModule<DSPtoGUI<wstring>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Text2GUIText", &makeGuiModule<DSPtoGUIGui<wstring>>);
 
 }  // namespace ovra::uplink

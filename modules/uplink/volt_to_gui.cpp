@@ -75,11 +75,11 @@ private:
 
 }  // namespace
 
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIFloat", &makeDsp<VoltToGUI<float>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIFloat", &makeGui<DSPtoGUIGui<float>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIInt", &makeDsp<VoltToGUI<int32_t>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIInt", &makeGui<DSPtoGUIGui<int32_t>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIBool", &makeDsp<VoltToGUI<bool>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIBool", &makeGui<DSPtoGUIGui<bool>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIFloat", &makeDspModule<VoltToGUI<float>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIFloat", &makeGuiModule<DSPtoGUIGui<float>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIInt", &makeDspModule<VoltToGUI<int32_t>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIInt", &makeGuiModule<DSPtoGUIGui<int32_t>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIBool", &makeDspModule<VoltToGUI<bool>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIBool", &makeGuiModule<DSPtoGUIGui<bool>>);
 
 }  // namespace ovra::uplink
