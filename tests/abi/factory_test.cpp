@@ -109,13 +109,9 @@ INSTANTIATE_TEST_SUITE_P(Libraries, EachLibrary, ::testing::ValuesIn(kBuilds),
 
 // ---------------------------------------------------------------------------
 
-class FactoryFixtureLibrary : public ::testing::Test {
+class FactoryFixtureLibrary : public test::LibraryTest {
 protected:
-    void SetUp() override {
-        lib = test::loadPlugin("factory_fixture");
-        ASSERT_TRUE(lib);
-    }
-    std::unique_ptr<host::Library> lib;
+    FactoryFixtureLibrary() : LibraryTest("factory_fixture") {}
 };
 
 TEST_F(FactoryFixtureLibrary, ThrowingCreationAnswersFailedFromBothOperations) {

@@ -16,13 +16,9 @@ namespace {
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 using Sent = std::vector<std::pair<int32_t, Bytes>>;
 
-class Downlink : public ::testing::Test {
+class Downlink : public test::LibraryTest {
 protected:
-    void SetUp() override {
-        lib = test::loadPlugin("downlink");
-        ASSERT_TRUE(lib);
-    }
-    std::unique_ptr<host::Library> lib;
+    Downlink() : LibraryTest("downlink") {}
 };
 
 // ---------------------------------------------------------------------------

@@ -15,13 +15,9 @@ namespace {
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const int32_t kLowestInt = std::numeric_limits<int32_t>::min();
 
-class Uplink : public ::testing::Test {
+class Uplink : public test::LibraryTest {
 protected:
-    void SetUp() override {
-        lib = test::loadPlugin("uplink");
-        ASSERT_TRUE(lib);
-    }
-    std::unique_ptr<host::Library> lib;
+    Uplink() : LibraryTest("uplink") {}
 };
 
 // ---------------------------------------------------------------------------

@@ -330,13 +330,9 @@ INSTANTIATE_TEST_SUITE_P(Gui, FloatComparison,
                          [](const auto& info) { return std::string(info.param.nanIsSent ? "Ieee" : "Unordered"); });
 
 // Attachment of each family.
-class Attach : public ::testing::Test {
+class Attach : public test::LibraryTest {
 protected:
-    void SetUp() override {
-        lib = test::loadPlugin("gui_probe");
-        ASSERT_TRUE(lib);
-    }
-    std::unique_ptr<host::Library> lib;
+    Attach() : LibraryTest("gui_probe") {}
 };
 
 TEST_F(Attach, FirstFamilyWithoutGuiHostFailsCreationAndLeavesNothing) {

@@ -3,6 +3,9 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+
+#include <gtest/gtest.h>
 
 #include "library.h"
 
@@ -16,5 +19,20 @@ std::string pluginPath(const std::string& name);
 
 // Loads <name>.qvm or fails the current test.
 std::unique_ptr<host::Library> loadPlugin(const std::string& name);
+
+// A fixture that loads one library before each test:
+//   class Uplink : public test::LibraryTest { protected: Uplink() : LibraryTest("uplink") {} };
+class LibraryTest : public ::testing::Test {
+protected:
+    explicit LibraryTest(std::string name) : name_(std::move(name)) {}
+    void SetUp() override {
+        lib = loadPlugin(name_);
+        ASSERT_TRUE(lib);
+    }
+    std::unique_ptr<host::Library> lib;
+
+private:
+    std::string name_;
+};
 
 }  // namespace ovra::test
