@@ -2,26 +2,14 @@
 // under sub-type 1 only, and survives any pin index a host can pass.
 #include <climits>
 
+#include "identifiers.h"
 #include "module_fixture.h"
 
 using namespace ovra;
 
 namespace {
 
-const char16_t* const kCatalogue[] = {
-    u"WB-3DdistanceSDK3",       u"WB-7SegmentSDK3",         u"WB-Blob-RedirSDK3",       u"WB-Blob-SwitchSDK3",
-    u"WB-Bool-RedirSDK3",       u"WB-Bool-SwitchSDK3",      u"WB-Cart2PolarSDK3",       u"WB-Fixed-Bool-SDK3",
-    u"WB-Fixed-Float-SDK3",     u"WB-Fixed-Int-SDK3",       u"WB-Float-LimitSDK3",      u"WB-Float-RedirSDK3",
-    u"WB-Float-SwitchSDK3",     u"WB-Hatches-SDK3",         u"WB-Int-LimitSDK3",        u"WB-Int-RedirSDK3",
-    u"WB-Int2DigitsSDK3",       u"WB-Int-SwitchSDK3",       u"WB-LogicGateB-AND-SDK3",  u"WB-LogicGateB-NAND-SDK3",
-    u"WB-LogicGateB-NOR-SDK3",  u"WB-LogicGateB-OR-SDK3",   u"WB-LogicGateB-XNOR-SDK3", u"WB-LogicGateB-XOR-SDK3",
-    u"WB-LogicGateI-AND-SDK3",  u"WB-LogicGateI-NAND-SDK3", u"WB-LogicGateI-NOR-SDK3",  u"WB-LogicGateI-OR-SDK3",
-    u"WB-LogicGateI-XNOR-SDK3", u"WB-LogicGateI-XOR-SDK3",  u"WB-LogicGateI-NOT-SDK3",  u"WB-MathSDK3",
-    u"WB-Meter-Bool-SDK3",      u"WB-Meter-Float-SDK3",     u"WB-Meter-Int-SDK3",       u"WB-RescaleSDK3",
-    u"WB-Text-AppendSDK3",      u"WB-Text-CapitalSDK3",     u"WB-Text-SwitchSDK3",      u"WB-Text-RedirSDK3",
-    u"WB-Text-SubstrSDK3",      u"WB-Volts2dBSDK3",
-};
-static_assert(std::size(kCatalogue) == 42);
+const auto& kCatalogue = test::kGuikitIds;
 
 class Catalogue : public ::testing::TestWithParam<const char16_t*> {};
 
