@@ -53,6 +53,17 @@ Display& display() {
     return d;
 }
 
+// The class registered under (name, instance), or end(); a name that cannot
+// be copied (out of memory) finds no class.
+std::map<std::pair<std::u16string, HINSTANCE>, ClassRecord>::iterator findClass(Display& d, LPCWSTR className,
+                                                                                 HINSTANCE instance) {
+    try {
+        return d.classes.find(std::make_pair(std::u16string(className), instance));
+    } catch (...) {
+        return d.classes.end();
+    }
+}
+
 WindowRecord* find(HWND window) {
     auto& windows = display().windows;
     auto it = windows.find(window);
@@ -108,12 +119,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance) {
     if (className == nullptr)
         return FALSE;
     Display& d = display();
-    auto it = d.classes.end();
-    try {
-        it = d.classes.find(std::make_pair(std::u16string(className), instance));
-    } catch (...) {
-        return FALSE;
-    }
+    const auto it = findClass(d, className, instance);
     if (it == d.classes.end())
         return FALSE;
     for (const auto& [handle, w] : d.windows)
@@ -127,12 +133,7 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out) {
     if (className == nullptr || out == nullptr)
         return FALSE;
     Display& d = display();
-    auto it = d.classes.end();
-    try {
-        it = d.classes.find(std::make_pair(std::u16string(className), instance));
-    } catch (...) {
-        return FALSE;
-    }
+    const auto it = findClass(d, className, instance);
     if (it == d.classes.end())
         return FALSE;
     *out = it->second.record;
@@ -171,7 +172,7 @@ HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int 
     if (className == nullptr)
         return nullptr;
     Display& d = display();
-    auto cls = d.classes.find(std::make_pair(std::u16string(className), instance));
+    const auto cls = findClass(d, className, instance);
     if (cls == d.classes.end())
         return nullptr;
     if (parent != nullptr && find(parent) == nullptr)
