@@ -2,8 +2,16 @@
 //
 // Every interface is a table of operations in a fixed order, called as
 // virtual member functions. None of them has a virtual destructor: the
-// table holds exactly the operations listed, inherited ones first. Results
-// are 32-bit codes; no exception and no standard-library type crosses here.
+// table holds exactly the operations listed, inherited ones first, and the
+// slot numbers in the comments ("slot 4") count from 1 the way a host
+// compiled elsewhere indexes the table. Results are 32-bit codes; no
+// exception and no standard-library type crosses here.
+//
+// Threads: [audio] is the host's audio thread, [gui] its GUI thread,
+// [set-up] whatever thread creates and configures a module before it runs.
+// An object relies on being called from one thread at a time; nothing here
+// locks. Every entry point accepts any argument a host can pass: a bad one
+// gets the answer its comment gives, never a crash.
 #pragma once
 
 #include <cstddef>
@@ -30,7 +38,8 @@ static_assert(sizeof(Guid) == 16);
 
 inline bool operator==(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof(Guid)) == 0; }
 
-// Null-safe comparison for identifiers handed in by a host.
+// Null-safe comparison for identifiers handed in by a host. The constants
+// below are the identifiers hosts are built against: never edit one.
 inline bool isGuid(const Guid* iid, const Guid& known) { return iid != nullptr && *iid == known; }
 
 inline constexpr Guid IID_IMpUnknown{0x00000000, 0x0000, 0xC000, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -53,11 +62,17 @@ inline constexpr Guid IID_IMpWinGdiHost{0xE52FAA41, 0x42C3, 0x40A6, {0xA1, 0x1A,
 inline constexpr Guid IID_IQvWindowsGfxHost{0xB1EFF8C9, 0x9ADC, 0x450B, {0xBC, 0xD6, 0xD3, 0x59, 0xCF, 0xDC, 0x82, 0x75}};
 
 // ---------------------------------------------------------------------------
-// Codes.
+// Codes. Every operation answers one of the three result codes; a host may
+// rely on nothing else.
 
 enum : int32_t { RC_OK = 0, RC_FAILED = -1, RC_NOT_FOUND = -2 };
 
+// The second half of a module's registry key: which half the factory makes.
 enum : int32_t { SUBTYPE_DSP = 0, SUBTYPE_GUI_V1 = 1, SUBTYPE_GUI_V2 = 2 };
+
+// How a pin reports its type. On the wire: text is UTF-16 code units without
+// a terminator (size = 2 x length), bool 1 byte (or 4 as an int, non-zero =
+// true), float and int 4 bytes little-endian, blob its bytes, audio none.
 
 enum : int32_t {
     DATATYPE_TEXT = 1,
@@ -81,7 +96,10 @@ enum : int32_t {
 // ---------------------------------------------------------------------------
 // The event record the host hands to processBlock: a singly linked list in
 // ascending sampleOffset. Values of up to 8 bytes may travel in inlineValue
-// with valuePointer null.
+// with valuePointer null. The host owns the list and the value bytes; they
+// are valid only during that processBlock call, and a module copies what it
+// keeps. Offsets before the block count as 0; offsets at or beyond its end
+// are not delivered in that block; unknown kinds and pins are skipped.
 
 struct HostEvent {
     int32_t sampleOffset;
@@ -106,88 +124,139 @@ static_assert(sizeof(HostEvent) == 40);
 
 class IMpUnknown {
 public:
-    // Sets *out to null, then to the matching interface of this object (with
-    // one AddRef) and answers RC_OK, or answers RC_NOT_FOUND.
+    // Slot 1, [any thread the object is called on]. Sets *out to null, then to
+    // the matching interface of this object (with one AddRef) and answers
+    // RC_OK, or answers RC_NOT_FOUND. A query on any interface answers for the
+    // whole object; IMpUnknown gives the object's first interface. A null iid
+    // or out answers RC_NOT_FOUND and touches nothing else.
     virtual int32_t QueryInterface(const Guid* iid, void** out) = 0;
+    // Slot 2. Adds one reference to the whole object; answers the new count.
     virtual uint32_t AddRef() = 0;
-    // The last Release destroys the object and answers 0.
+    // Slot 3. Drops one reference; the last Release destroys the object and
+    // answers 0, after which no pointer into it may be used. The factory does
+    // not count: both answer 1 and it lives until the library unloads.
     virtual uint32_t Release() = 0;
 };
 
 class IMpFactory : public IMpUnknown {
 public:
-    // [any thread] Creates a module and hands it the host. RC_OK (with *out
-    // null when the creation routine made nothing), RC_FAILED when creation
-    // threw, RC_NOT_FOUND when (id, subType) is not registered.
+    // Slot 4, [set-up or gui]. Creates a module and hands it the host. id is a
+    // NUL-terminated identifier the factory reads during the call and does not
+    // keep. RC_OK (with *out null when the creation routine made nothing),
+    // RC_FAILED when creation threw or out is null, RC_NOT_FOUND when
+    // (id, subType) is not registered or id is null. The caller owns the one
+    // reference *out starts with; on failure *out stays null and nothing
+    // is left behind.
     virtual int32_t instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) = 0;
-    // Writes the framework version and a NUL-terminated build text of at most
-    // maxChars code units.
+    // Slot 5, [any thread]. Writes the framework version (30800) and a
+    // NUL-terminated build text of at most maxChars code units, cut to fit.
+    // A null pointer or maxChars <= 0 leaves that output alone; answers RC_OK.
     virtual int32_t describeBuild(int32_t* version, int32_t maxChars, wchar* text) = 0;
 };
 
 class IMpFactory2 : public IMpFactory {
 public:
-    // As instantiate, without a host.
+    // Slot 6, [set-up or gui]. As instantiate, without a host: DSP halves get
+    // theirs from attachHost, second-family GUI halves from their attachHost;
+    // first-family GUI modules stay without one and send nothing.
     virtual int32_t instantiateBare(const wchar* id, int32_t subType, IMpUnknown** out) = 0;
 };
 
 // ---------------------------------------------------------------------------
-// DSP modules. [audio thread] for processBlock; the rest from the host's
-// set-up thread, one call at a time.
+// DSP modules: one object with the table pointers IMpPlugin (its first, also
+// its IMpUnknown), IMpPlugin2 and, in adsr, IMpLegacyInitialization; all count
+// on one count. processBlock runs on [audio]; the rest on [set-up], before
+// or between blocks, never during one.
 
 class IMpPlugin : public IMpUnknown {
 public:
+    // Slot 4. Answers RC_OK; the framework does nothing here.
     virtual int32_t activate() = 0;
-    // RC_FAILED when the module has no pin with that index.
+    // Slot 5. Gives an audio pin its buffer of 32-bit samples, which the host
+    // owns and keeps valid, at least a block long, until it assigns another.
+    // A null buffer reads as silence and writes nowhere. RC_FAILED when the
+    // module has no pin with that index (no side effect), else RC_OK.
     virtual int32_t assignPinBuffer(int32_t pinIndex, float* buffer) = 0;
-    // Processes sampleCount samples; events arrive in time order, or null.
+    // Slot 6, [audio]. Processes sampleCount samples (0 or less: an empty
+    // block); events arrive in time order, or null (see HostEvent). Calls back
+    // into IMpDspHost during the call only. Allocates nothing, except a text
+    // pin storing a longer value. May end early by calling offerSleep.
     virtual void processBlock(int32_t sampleCount, const HostEvent* events) = 0;
-    // Passed on unchanged; no module of the system acts on it.
+    // Slot 7. Passed on unchanged to the module; no module of the system acts
+    // on it, so it answers 0. It and IMpPlugin2's entry forward to each other
+    // once, so a module overriding either receives calls made through both.
     virtual int32_t deliverMessage(int32_t a, int32_t b, void* c) = 0;
 };
 
 class IMpPlugin2 : public IMpUnknown {
 public:
-    // Asks the host for IMpDspHost and answers that query's result.
+    // Slot 4, [set-up]. Asks host for IMpDspHost (adsr first asks for
+    // IMpDspHostAux) and keeps one reference, released when the module is
+    // destroyed; answers that query's result. A null or interface-less host
+    // answers RC_NOT_FOUND and the module runs without one, publishing
+    // nothing. Attaching again takes the new host first, then gives the old
+    // one back, so re-attaching the same host is safe.
     virtual int32_t attachHost(IMpUnknown* host) = 0;
+    // Slots 5 to 8: as the IMpPlugin operations of the same names.
     virtual int32_t activate() = 0;
     virtual int32_t assignPinBuffer(int32_t pinIndex, float* buffer) = 0;
     virtual void processBlock(int32_t sampleCount, const HostEvent* events) = 0;
     virtual int32_t deliverMessage(int32_t a, int32_t b, void* c) = 0;
 };
 
-// Framework-internal: never handed out by QueryInterface; the factory finds
-// it on a new object by dynamic_cast.
+// Framework-internal, not part of any table a host sees: never handed out by
+// QueryInterface. The factory finds it on a new object by dynamic_cast and
+// calls it from instantiate to hand over the host. DSP modules treat it as
+// IMpPlugin2::attachHost; first-family GUI modules ask for their GUI host
+// interfaces and throw "host Interfaces not supported" when one is missing,
+// which makes instantiate answer RC_FAILED.
 class IoldSchoolInitialisation {
 public:
     virtual int32_t attachHost(IMpUnknown* host) = 0;
 };
 
+// adsr modules only: their fourth table pointer.
 class IMpLegacyInitialization : public IMpUnknown {
 public:
+    // Slot 4, [set-up]. As IMpPlugin2::attachHost.
     virtual int32_t attachHost(IMpUnknown* host) = 0;
 };
 
-// What DSP modules call on the host, on the thread that called them.
+// What DSP modules call on the host: only during processBlock (and attachHost
+// and the last Release for the reference), on the thread that called them.
+// Results are ignored. Positions are always inside the current block.
 class IMpDspHost : public IMpUnknown {
 public:
-    // The value of a control output, valid from sampleOffset on; the host
-    // reads the bytes during the call.
+    // Slot 4. The value of a control output (pin's wire encoding, size bytes),
+    // valid from sampleOffset on. The bytes belong to the module: the host
+    // reads them during the call and must copy what it keeps.
     virtual int32_t publishPinValue(int32_t sampleOffset, int32_t pinIndex, int32_t size, const void* data) = 0;
+    // Slot 5. An audio output starts (true) or stops (false) changing from
+    // sample to sample at sampleOffset. A stop always comes right after a
+    // fillSleepCountdown call.
     virtual int32_t announceStreaming(int32_t sampleOffset, int32_t pinIndex, bool streaming) = 0;
-    // After this call the module processes nothing more in the block.
+    // Slot 6. The module may sleep; after this call it processes nothing more
+    // in the block.
     virtual int32_t offerSleep() = 0;
-    virtual int32_t reserved7() = 0;  // never called; holds its place
-    // The host writes how many samples must still run before sleeping.
+    // Slot 7. Never called; holds its place in the table.
+    virtual int32_t reserved7() = 0;
+    // Slot 8. The host writes how many samples must still run before the
+    // module may sleep (a value it leaves unwritten counts as 0).
     virtual int32_t fillSleepCountdown(int32_t* countdown) = 0;
+    // Slot 9. The host writes the sample rate in samples per second; adsr asks
+    // at the start of each segment and copes with 0, NaN or an unwritten rate.
     virtual int32_t readSampleRate(float* rate) = 0;
 };
 
-// Asked for by adsr modules and kept; never called.
+// Asked for by adsr modules and kept; never called and never released.
 class IMpDspHostAux : public IMpUnknown {};
 
 // ---------------------------------------------------------------------------
-// GUI modules. [GUI thread]
+// GUI modules: everything on [gui]. Both families answer IMpUnknown with their
+// GUI interface pointer and count on one count. The unused slots keep the
+// answers that hosts built against each family expect: RC_OK in the first
+// family and in IQvGraphicsComposited, RC_FAILED in slots 7 to 10 of the
+// second family; no module overrides them.
 
 struct GuiSize {
     int32_t width;
@@ -204,53 +273,85 @@ struct GuiPoint {
     int32_t y;
 };
 
-// First family (sub-type 1); host attached by the factory.
+// First family (sub-type 1, guikit); the factory's instantiate attaches the
+// host, which must answer IMpGuiHost.
 class IMpUserInterface : public IMpUnknown {
 public:
+    // Slot 4. Called once after creation; the module computes its initial
+    // outputs (sending them) and drawn modules start GDI+. RC_OK.
     virtual int32_t initialiseGui() = 0;
-    // Stores the value; runs no callback. RC_FAILED for an unknown index.
+    // Slot 5. Stores the value (size bytes in the pin's wire encoding, copied
+    // during the call; voice unused); runs no callback and sends nothing.
+    // RC_FAILED for an unknown index, a negative size, or null data with a
+    // size above 0: the pin keeps its value.
     virtual int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) = 0;
-    // Runs the pin's callback, every time. RC_FAILED for an unknown index.
+    // Slot 6. Runs the pin's callback, every time, on the value it holds; the
+    // callback may send values (re-entering the host). RC_FAILED for an
+    // unknown index.
     virtual int32_t signalPinChange(int32_t pinIndex, int32_t voice) = 0;
+    // Slots 7 to 9. Unused; hold their places and answer RC_OK.
     virtual int32_t reserved7() = 0;
     virtual int32_t reserved8() = 0;
     virtual int32_t reserved9() = 0;
 };
 
-// Second family (sub-type 2); the host calls attachHost itself.
+// Second family (sub-type 2, the GUI halves of uplink and downlink); the host
+// calls attachHost itself, instantiate does not.
 class IMpUserInterface2 : public IMpUnknown {
 public:
-    // RC_OK when IMpGuiHost2 was obtained, else RC_NOT_FOUND.
+    // Slot 4. Asks host for IMpGuiHost2 and keeps it without a reference:
+    // RC_OK when obtained, else RC_NOT_FOUND and the module sends nothing.
     virtual int32_t attachHost(IMpUnknown* host) = 0;
+    // Slot 5. Unused; holds its place and answers RC_OK.
     virtual int32_t reserved5() = 0;
+    // Slot 6. As IMpUserInterface::deliverPinValue.
     virtual int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) = 0;
+    // Slots 7 to 10. Unused; hold their places and answer RC_FAILED.
     virtual int32_t reserved7() = 0;
     virtual int32_t reserved8() = 0;
     virtual int32_t reserved9() = 0;
     virtual int32_t reserved10() = 0;
+    // Slot 11. As IMpUserInterface::signalPinChange.
     virtual int32_t signalPinChange(int32_t pinIndex, int32_t voice) = 0;
 };
 
+// The same table under a second identifier; both answer the same pointer.
 class IMpUserInterface2B : public IMpUserInterface2 {};
 
 // Window and device-context handles are opaque to the ABI.
 using WindowHandle = void*;
 using DeviceContext = void*;
 
+// Drawn modules that open a child window of their own (uplink and downlink
+// carry the base; no shipped module uses it). The module owns its window from
+// openWindow to closeWindow; the window class "DefaultMpWClass" exists while
+// any window of the library is open.
 class IMpGraphicsWinGdi : public IMpUnknown {
 public:
-    // Each dimension clamped to 15..100.
+    // Slot 4. Writes available with each dimension clamped to 15..100.
+    // RC_FAILED for a null result.
     virtual int32_t measure(GuiSize available, GuiSize* result) = 0;
+    // Slot 5. Copies the placement (any values); RC_FAILED for null.
     virtual int32_t arrange(const GuiRect* placement) = 0;
+    // Slot 6. Creates the child window at the stored placement inside parent
+    // and writes its handle (null when creation failed). RC_OK.
     virtual int32_t openWindow(WindowHandle parent, WindowHandle* window) = 0;
+    // Slot 7. Destroys the window if one is open. RC_OK.
     virtual int32_t closeWindow() = 0;
 };
 
+// Drawn modules that paint into a surface the host owns (guikit's meters and
+// hatch).
 class IQvGraphicsComposited : public IMpUnknown {
 public:
+    // Slot 4. Paints the module into dc, a device context the host owns and
+    // keeps valid for the call only (a null dc paints nothing). RC_OK.
     virtual int32_t onPaint(DeviceContext dc) = 0;
+    // Slots 5 and 6. As IMpGraphicsWinGdi's measure and arrange; meters
+    // answer their own size from measure.
     virtual int32_t measure(GuiSize available, GuiSize* result) = 0;
     virtual int32_t arrange(const GuiRect* placement) = 0;
+    // Slots 7 to 11. Unused; hold their places and answer RC_OK.
     virtual int32_t reserved7() = 0;
     virtual int32_t reserved8() = 0;
     virtual int32_t reserved9() = 0;
@@ -258,14 +359,22 @@ public:
     virtual int32_t reserved11() = 0;
 };
 
-// What GUI modules call on the host.
+// What GUI modules call on the host, on [gui], from inside the host's own
+// calls into them (a callback, initialiseGui, a paint). Results are ignored.
+// GUI modules keep these pointers for their life without a reference.
 class IMpGuiHost : public IMpUnknown {
 public:
+    // Slot 4. A pin's new value (wire encoding, size bytes; voice always 0).
+    // The bytes belong to the module and are valid during the call only: the
+    // host copies them. The host may deliver values back into the module from
+    // inside this call.
     virtual int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) = 0;
 };
 
+// Second-family modules' host: as IMpGuiHost.
 class IMpGuiHost2 : public IMpUnknown {
 public:
+    // Slot 4. As IMpGuiHost::sendPinValue.
     virtual int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) = 0;
 };
 
@@ -273,17 +382,24 @@ public:
 class IMpWinGdiHost : public IMpUnknown {};
 class IQvWindowsGfxHost : public IMpUnknown {};
 
+// Composited modules' host, asked for after IMpGuiHost.
 class IQvCompositedGfxHost : public IMpUnknown {
 public:
+    // Slot 4. The module takes the mouse capture.
     virtual int32_t setCapture() = 0;
-    // The host writes non-zero when the module holds the mouse capture.
+    // Slot 5. The host writes non-zero when the module holds the capture.
     virtual int32_t getCapture(int32_t* captured) = 0;
+    // Slot 6. The module gives the capture back.
     virtual int32_t releaseCapture() = 0;
-    // Null means the whole module area.
+    // Slot 7. Asks for a repaint of rect (read during the call); null means
+    // the whole module area. Drawn modules call it when a shown value changes.
     virtual int32_t invalidateRect(const GuiRect* rect) = 0;
 };
 
-// The single export of every library.
+// The single export of every library, MP_GetFactory: writes the factory's
+// IMpUnknown pointer, the same on every call, and answers RC_OK (a null out
+// answers RC_NOT_FOUND). The factory lives until the
+// library unloads; module objects the host still holds then are its own.
 using GetFactoryFunction = int32_t (*)(void** factory);
 
 }  // namespace ovra
