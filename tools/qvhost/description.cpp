@@ -1,12 +1,11 @@
 #include "description.h"
 
 #include <algorithm>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "abi/abi.h"
 #include "failure.h"
+#include "json_source.h"
 
 namespace qvhost {
 
@@ -89,34 +88,7 @@ std::string halfName(int32_t subType) {
     }
 }
 
-Json readJsonFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Failure("cannot read " + path + ": no such file");
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string text = buffer.str();
-    try {
-        return Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        // Count lines up to the byte where the parser stopped.
-        const size_t end = std::min<size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
-        size_t line = 1, column = 1;
-        for (size_t i = 0; i < end; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        std::string what = e.what();
-        const auto colon = what.find(": ", what.find("parse error"));
-        if (colon != std::string::npos)
-            what = what.substr(colon + 2);
-        throw Failure(path + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what);
-    }
-}
+Json readJsonFile(const std::string& path) { return JsonSource::fromFile(path).doc(); }
 
 namespace {
 
