@@ -75,8 +75,8 @@ std::string failureOf(const std::function<void()>& f) {
 TEST(JsonSource, PointsAtTheValueByLineColumnAndKeyPath) {
     const JsonSource src("p.json", "{\n  \"modules\": {\n    \"env\": {\"set\": {\"Gate\": 1.5}}\n  },\n"
                                    "  \"timeline\": [{}, {\"at\": -1}]\n}\n");
-    EXPECT_EQ(src.where(JsonPath("/modules/env/set/Gate")), "p.json:3:30: modules.env.set.Gate");
-    EXPECT_EQ(src.where(JsonPath("/timeline/1/at")), "p.json:5:28: timeline[1].at");
+    EXPECT_EQ(src.where(JsonPath("/modules/env/set/Gate")), "p.json:3:29: modules.env.set.Gate");
+    EXPECT_EQ(src.where(JsonPath("/timeline/1/at")), "p.json:5:27: timeline[1].at");
     EXPECT_EQ(src.where(JsonPath()), "p.json:1:1: top level");
 }
 
@@ -87,7 +87,7 @@ TEST(JsonSource, AMissingValueIsPlacedAtItsParent) {
 
 TEST(JsonSource, KeysWithEscapesAndDigitsKeepTheirPlace) {
     const JsonSource src("p.json", "{\"a\\\"b\": {\"42\": [true, \"x\\u00e9\", {\"k\": null}]}}");
-    EXPECT_EQ(src.where(JsonPath("/a\"b/42/2/k")), "p.json:1:39: a\"b.42[2].k") << "an object key of digits is a key";
+    EXPECT_EQ(src.where(JsonPath("/a\"b/42/2/k")), "p.json:1:41: a\"b.42[2].k") << "an object key of digits is a key";
 }
 
 TEST(JsonSource, ASyntaxErrorNamesItsLineAndColumn) {
@@ -143,19 +143,19 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"NoModules", R"({"modules": {}})", "p.json:1:13: modules: needs at least 1 entry"},
         RuleCase{"ModuleWithoutId", R"({"modules": {"a": {"library": "adsr"}}})", "p.json:1:19: modules.a: needs \"id\""},
         RuleCase{"ConnectionOfThree", "{" MODULES R"(, "connections": [["a.X", "b.Y", "c.Z"]]})",
-                 "p.json:1:74: connections[0]: takes at most 2 items"},
+                 "p.json:1:75: connections[0]: takes at most 2 items"},
         RuleCase{"PinWithoutModule", "{" MODULES R"(, "connections": [["a.X", "Y"]]})",
-                 "p.json:1:82: connections[0][1]: \"Y\" is not MODULE.PIN"},
+                 "p.json:1:83: connections[0][1]: \"Y\" is not MODULE.PIN"},
         RuleCase{"EventWithoutValue", "{" MODULES R"(, "timeline": [{"at": 1, "set": "a.Gate"}]})",
-                 "p.json:1:71: timeline[0]: needs \"value\""},
+                 "p.json:1:72: timeline[0]: needs \"value\""},
         RuleCase{"NegativeTime", "{" MODULES R"(, "timeline": [{"at": -1, "set": "a.Gate", "value": 1}]})",
-                 "p.json:1:78: timeline[0].at: must be at least 0, not -1"},
+                 "p.json:1:79: timeline[0].at: must be at least 0, not -1"},
         RuleCase{"RecordingWithoutFile", "{" MODULES R"(, "record": [{"signals": ["a.EnvelopeOut"]}]})",
-                 "p.json:1:69: record[0]: needs \"wav\" or \"plot\""},
+                 "p.json:1:70: record[0]: needs \"wav\" or \"plot\""},
         RuleCase{"RecordingAsMp3", "{" MODULES R"(, "record": [{"signals": ["a.E"], "wav": "x.mp3"}]})",
-                 "p.json:1:93: record[0].wav: \"x.mp3\" is not a .wav file name"},
+                 "p.json:1:98: record[0].wav: \"x.mp3\" is not a .wav file name"},
         RuleCase{"FrameTooLarge", "{" MODULES R"(, "frames": [{"module": "a", "size": [10, 9000]}]})",
-                 "p.json:1:100: frames[0].size[1]: must be at most 8192, not 9000"}),
+                 "p.json:1:99: frames[0].size[1]: must be at most 8192, not 9000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------

@@ -43,16 +43,19 @@ std::vector<TraceStyle> traceStyles(const std::vector<Signal>& signals) {
     std::vector<TraceStyle> styles(signals.size());
     for (size_t k = 0; k < signals.size(); ++k) {
         styles[k].colour = palette[k % palette.size()];
+        // A trace on top of others is broken, differently for each copy, so
+        // that the ones below show through.
         int round = static_cast<int>(k / palette.size());
-        for (size_t j = 0; j < k && styles[k].sameAs < 0; ++j)
-            if (sameSamples(signals[j], signals[k]))
-                styles[k].sameAs = static_cast<int>(j);
-        // A trace on top of another is broken so that the one below shows.
-        if (styles[k].sameAs >= 0)
-            round = static_cast<int>(styles[static_cast<size_t>(styles[k].sameAs)].line) + 1;
-        styles[k].line = static_cast<LineStyle>(1 + (round - 1) % 3);
-        if (round == 0)
-            styles[k].line = LineStyle::Solid;
+        int copies = 0;
+        for (size_t j = 0; j < k; ++j)
+            if (sameSamples(signals[j], signals[k])) {
+                if (styles[k].sameAs < 0)
+                    styles[k].sameAs = static_cast<int>(j);
+                ++copies;
+            }
+        if (copies > 0)
+            round = copies;
+        styles[k].line = round == 0 ? LineStyle::Solid : static_cast<LineStyle>(1 + (round - 1) % 3);
     }
     return styles;
 }
