@@ -129,14 +129,18 @@ JsonSource JsonSource::fromFile(const std::string& path) {
     return JsonSource(path, buffer.str());
 }
 
-std::string JsonSource::where(const JsonPath& path) const {
+size_t JsonSource::offsetOf(const JsonPath& path) const {
     JsonPath p = path;
     auto it = offsets_.find(p.to_string());
     while (it == offsets_.end() && !p.empty()) {
         p = p.parent_pointer();
         it = offsets_.find(p.to_string());
     }
-    const auto [line, column] = lineAndColumn(text_, it == offsets_.end() ? 0 : it->second);
+    return it == offsets_.end() ? 0 : it->second;
+}
+
+std::string JsonSource::where(const JsonPath& path) const {
+    const auto [line, column] = lineAndColumn(text_, offsetOf(path));
     return name_ + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + pathText(path);
 }
 

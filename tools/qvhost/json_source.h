@@ -24,6 +24,9 @@ public:
     // ancestor when the value itself is missing).
     std::string where(const JsonPath& path) const;
     [[noreturn]] void fail(const JsonPath& path, const std::string& what) const;
+    // Byte offset of the value at `path` in the text (of its nearest written
+    // ancestor when it is missing).
+    size_t offsetOf(const JsonPath& path) const;
     // A path as a user reads it: modules.env.set.Gate, timeline[2].at.
     std::string pathText(const JsonPath& path) const;
 

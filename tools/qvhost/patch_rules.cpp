@@ -1,5 +1,6 @@
 #include "patch_rules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 
@@ -136,7 +137,16 @@ private:
                 source_.fail(path, "needs \"" + key.get<std::string>() + "\"");
         if (s.contains("minProperties") && value.size() < s["minProperties"].get<size_t>())
             source_.fail(path, "needs at least " + counted(s["minProperties"].get<size_t>(), "entry", "entries"));
-        for (const auto& [key, item] : value.items()) {
+        // Keys in the order they are written, so that the first mistake in
+        // the file is the one reported.
+        std::vector<std::string> keys;
+        for (const auto& [key, item] : value.items())
+            keys.push_back(key);
+        std::stable_sort(keys.begin(), keys.end(), [&](const std::string& a, const std::string& b) {
+            return source_.offsetOf(path / a) < source_.offsetOf(path / b);
+        });
+        for (const auto& key : keys) {
+            const Json& item = value[key];
             if (properties.contains(key)) {
                 check(item, properties[key], path / key);
             } else if (s.contains("additionalProperties")) {
