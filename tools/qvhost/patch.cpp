@@ -102,6 +102,8 @@ public:
         wire();
         readTimeline();
         readOutputs();
+        if (settings_.checkOnly)
+            return {};
         process();
         return writeOutputs();
     }

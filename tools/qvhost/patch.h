@@ -15,6 +15,7 @@ struct PatchRunSettings {
     std::vector<std::string> searchDirs;  // where libraries are looked for, in order
     bool quiet = false;
     bool strict = false;  // non-finite recorded samples fail the run
+    bool checkOnly = false;  // read, load and wire the patch, then stop: nothing runs or is written
 };
 
 struct FrameFiles {
