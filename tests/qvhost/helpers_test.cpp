@@ -191,7 +191,8 @@ TEST(PlotStyles, SevenSignalsTakeSevenColours) {
 
 TEST(PlotStyles, ATraceOnTopOfAnotherIsBroken) {
     const auto styles = traceStyles({signal("a", {0, 1, 2}), signal("b", {0, 1, 2.5f}), signal("c", {0, 1, 2}),
-                                     signal("d", {0, 1, 2})});
+                                     signal("d", {0, 1, 2})},
+                                    3);
     EXPECT_EQ(styles[1].sameAs, -1) << "one sample differs";
     EXPECT_EQ(styles[2].sameAs, 0);
     EXPECT_NE(styles[2].line, LineStyle::Solid);
@@ -199,9 +200,21 @@ TEST(PlotStyles, ATraceOnTopOfAnotherIsBroken) {
     EXPECT_NE(styles[3].line, styles[2].line) << "a third copy shows too";
 }
 
+TEST(PlotStyles, ATraceOneBlockBehindAnotherIsBrokenToo) {
+    std::vector<float> a(1000), b(1000);
+    for (size_t i = 0; i < a.size(); ++i) {
+        a[i] = i < 500 ? 0.0f : 1.0f;
+        b[i] = i < 520 ? 0.0f : 1.0f;  // 2 % of the samples apart
+    }
+    EXPECT_EQ(traceStyles({signal("a", a), signal("b", b)}, 100)[1].sameAs, 0);
+    for (size_t i = 500; i < 600; ++i)
+        b[i] = 0.0f;  // 10 % apart: both show
+    EXPECT_EQ(traceStyles({signal("a", a), signal("b", b)}, 100)[1].sameAs, -1);
+}
+
 TEST(PlotStyles, NanSamplesCoincideWithNan) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(traceStyles({signal("a", {nan, 1}), signal("b", {nan, 1})})[1].sameAs, 0);
+    EXPECT_EQ(traceStyles({signal("a", {nan, 1}), signal("b", {nan, 1})}, 2)[1].sameAs, 0);
 }
 
 TEST(LegendRows, WrapWithoutLosingOrCuttingAnEntry) {

@@ -133,7 +133,7 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
                const std::string& title, int32_t width, int32_t height) {
     if (signals.empty() || signals.front().samples.empty())
         throw Failure("nothing to plot in " + path + ": no audio outputs");
-    const std::vector<TraceStyle> styles = traceStyles(signals);
+    const std::vector<TraceStyle> styles = traceStyles(signals, static_cast<size_t>(std::max(width - 80, 1)));
 
     // The legend: a line sample and the full name of each trace, in rows.
     constexpr float kSample = 26.0f, kGap = 18.0f;
@@ -144,7 +144,7 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
             broken += std::isfinite(v) ? 0 : 1;
         std::string name = signals[k].name;
         if (styles[k].sameAs >= 0)
-            name += " (same as " + signals[static_cast<size_t>(styles[k].sameAs)].name + ")";
+            name += " (on top of " + signals[static_cast<size_t>(styles[k].sameAs)].name + ")";
         if (broken > 0)
             name += " (" + std::to_string(broken) + " samples not finite, not drawn)";
         names.push_back(name);

@@ -1,6 +1,8 @@
 #include "plot_layout.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace qvhost {
 
@@ -25,22 +27,57 @@ const std::vector<uint32_t>& plotPalette() {
 
 namespace {
 
-bool sameSamples(const Signal& a, const Signal& b) {
+// The lowest and highest finite sample of each of `columns` stretches: what
+// a trace shows at a plot's width.
+std::vector<std::pair<float, float>> columnsOf(const Signal& s, size_t columns) {
+    std::vector<std::pair<float, float>> out;
+    const size_t n = s.samples.size();
+    for (size_t c = 0; c < columns && n > 0; ++c) {
+        const size_t from = c * n / columns, to = std::max(from + 1, (c + 1) * n / columns);
+        float lo = std::numeric_limits<float>::quiet_NaN(), hi = lo;
+        for (size_t i = from; i < std::min(to, n); ++i)
+            if (std::isfinite(s.samples[i])) {
+                lo = std::isnan(lo) ? s.samples[i] : std::min(lo, s.samples[i]);
+                hi = std::isnan(hi) ? s.samples[i] : std::max(hi, s.samples[i]);
+            }
+        out.push_back({lo, hi});
+    }
+    return out;
+}
+
+bool near(float x, float y, double tolerance) {
+    return x == y || (std::isnan(x) && std::isnan(y)) || std::fabs(x - y) <= tolerance;
+}
+
+// Two traces coincide when, at the plot's width, all but a twentieth of their
+// columns lie closer than a line's width: one would hide the other.
+bool coincide(const Signal& a, const Signal& b, size_t columns, double tolerance) {
     if (a.samples.size() != b.samples.size())
         return false;
-    for (size_t i = 0; i < a.samples.size(); ++i) {
-        const float x = a.samples[i], y = b.samples[i];
-        if (!(x == y || (std::isnan(x) && std::isnan(y))))
-            return false;
-    }
-    return true;
+    const auto ca = columnsOf(a, columns), cb = columnsOf(b, columns);
+    size_t apart = 0;
+    for (size_t c = 0; c < ca.size(); ++c)
+        apart += near(ca[c].first, cb[c].first, tolerance) && near(ca[c].second, cb[c].second, tolerance) ? 0 : 1;
+    return apart * 20 <= ca.size() && (apart == 0 || ca.size() >= 20);
+}
+
+double spanOf(const std::vector<Signal>& signals) {
+    float lo = 0, hi = 0;
+    for (const auto& s : signals)
+        for (float v : s.samples)
+            if (std::isfinite(v)) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+    return static_cast<double>(hi) - lo;
 }
 
 }  // namespace
 
-std::vector<TraceStyle> traceStyles(const std::vector<Signal>& signals) {
+std::vector<TraceStyle> traceStyles(const std::vector<Signal>& signals, size_t columns) {
     const auto& palette = plotPalette();
     std::vector<TraceStyle> styles(signals.size());
+    const double tolerance = spanOf(signals) * 0.01;
     for (size_t k = 0; k < signals.size(); ++k) {
         styles[k].colour = palette[k % palette.size()];
         // A trace on top of others is broken, differently for each copy, so
@@ -48,7 +85,7 @@ std::vector<TraceStyle> traceStyles(const std::vector<Signal>& signals) {
         int round = static_cast<int>(k / palette.size());
         int copies = 0;
         for (size_t j = 0; j < k; ++j)
-            if (sameSamples(signals[j], signals[k])) {
+            if (coincide(signals[j], signals[k], columns, tolerance)) {
                 if (styles[k].sameAs < 0)
                     styles[k].sameAs = static_cast<int>(j);
                 ++copies;

@@ -20,12 +20,13 @@ enum class LineStyle { Solid, Dash, Dot, DashDot };
 struct TraceStyle {
     uint32_t colour = 0;
     LineStyle line = LineStyle::Solid;
-    int sameAs = -1;  // index of an earlier trace this one covers exactly, else -1
+    int sameAs = -1;  // index of an earlier trace this one would hide, else -1
 };
 
 // One style per signal: its own colour, and a broken line where it would
-// hide an earlier trace (the same samples) or where the colours ran out.
-std::vector<TraceStyle> traceStyles(const std::vector<Signal>& signals);
+// hide an earlier trace (drawn `columns` pixels wide, nearly all within a
+// line's width of it) or where the colours ran out.
+std::vector<TraceStyle> traceStyles(const std::vector<Signal>& signals, size_t columns = 880);
 
 // Legend entries of the given widths in rows no wider than `available`,
 // `gap` apart; an entry wider than a row takes a row of its own.
