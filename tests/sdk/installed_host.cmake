@@ -3,20 +3,10 @@
 # with the example library in a folder of its own.
 #
 #   cmake -DOVRA_BUILD_DIR=... -DWORK_DIR=... -DSLEW_LIBRARY=<slew.qvm> -P installed_host.cmake
-foreach(var OVRA_BUILD_DIR WORK_DIR SLEW_LIBRARY)
-  if(NOT ${var})
-    message(FATAL_ERROR "installed_host.cmake: ${var} is required")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/steps.cmake)
+require(installed_host.cmake OVRA_BUILD_DIR WORK_DIR SLEW_LIBRARY)
 
-function(step what)
-  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE rc OUTPUT_VARIABLE out
-                  ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${rc}):\n${out}\n${err}")
-  endif()
-  message(STATUS "${what}: ok\n${out}")
-endfunction()
+set(STEP_DIR ${WORK_DIR})
 
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})

@@ -187,13 +187,7 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
 
     const size_t frames = signals.front().samples.size();
     const double seconds = static_cast<double>(frames) / sampleRate;
-    float lo = 0.0f, hi = 0.0f;
-    for (const auto& s : signals)
-        for (float v : s.samples)
-            if (std::isfinite(v)) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
+    auto [lo, hi] = finiteRange(signals);
     if (hi - lo < 1e-6f)
         hi = lo + 1.0f;
     const double margin = (static_cast<double>(hi) - lo) * 0.06;
@@ -225,24 +219,15 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
     // a column without one breaks the line.
     const int32_t columns = right - left;
     for (size_t k = 0; k < signals.size(); ++k) {
-        const auto& samples = signals[k].samples;
         std::vector<gdip::Point> points;
         auto flush = [&] {
             paint.lines(styles[k].colour, 1.5f, styles[k].line, points);
             points.clear();
         };
+        const auto spans = columnsOf(signals[k], static_cast<size_t>(columns));
         for (int32_t c = 0; c < columns; ++c) {
-            const size_t from = static_cast<size_t>(static_cast<double>(c) / columns * frames);
-            const size_t to = std::max(from + 1, static_cast<size_t>(static_cast<double>(c + 1) / columns * frames));
-            bool any = false;
-            float cmin = 0, cmax = 0;
-            for (size_t i = from; i < std::min(to, frames); ++i)
-                if (std::isfinite(samples[i])) {
-                    cmin = any ? std::min(cmin, samples[i]) : samples[i];
-                    cmax = any ? std::max(cmax, samples[i]) : samples[i];
-                    any = true;
-                }
-            if (!any) {
+            const auto [cmin, cmax] = spans[static_cast<size_t>(c)];
+            if (std::isnan(cmin)) {
                 flush();
                 continue;
             }

@@ -27,24 +27,6 @@ const std::vector<uint32_t>& plotPalette() {
 
 namespace {
 
-// The lowest and highest finite sample of each of `columns` stretches: what
-// a trace shows at a plot's width.
-std::vector<std::pair<float, float>> columnsOf(const Signal& s, size_t columns) {
-    std::vector<std::pair<float, float>> out;
-    const size_t n = s.samples.size();
-    for (size_t c = 0; c < columns && n > 0; ++c) {
-        const size_t from = c * n / columns, to = std::max(from + 1, (c + 1) * n / columns);
-        float lo = std::numeric_limits<float>::quiet_NaN(), hi = lo;
-        for (size_t i = from; i < std::min(to, n); ++i)
-            if (std::isfinite(s.samples[i])) {
-                lo = std::isnan(lo) ? s.samples[i] : std::min(lo, s.samples[i]);
-                hi = std::isnan(hi) ? s.samples[i] : std::max(hi, s.samples[i]);
-            }
-        out.push_back({lo, hi});
-    }
-    return out;
-}
-
 bool near(float x, float y, double tolerance) {
     return x == y || (std::isnan(x) && std::isnan(y)) || std::fabs(x - y) <= tolerance;
 }
@@ -61,7 +43,25 @@ bool coincide(const Signal& a, const Signal& b, size_t columns, double tolerance
     return apart * 20 <= ca.size() && (apart == 0 || ca.size() >= 20);
 }
 
-double spanOf(const std::vector<Signal>& signals) {
+}  // namespace
+
+std::vector<std::pair<float, float>> columnsOf(const Signal& s, size_t columns) {
+    std::vector<std::pair<float, float>> out;
+    const size_t n = s.samples.size();
+    for (size_t c = 0; c < columns && n > 0; ++c) {
+        const size_t from = c * n / columns, to = std::max(from + 1, (c + 1) * n / columns);
+        float lo = std::numeric_limits<float>::quiet_NaN(), hi = lo;
+        for (size_t i = from; i < std::min(to, n); ++i)
+            if (std::isfinite(s.samples[i])) {
+                lo = std::isnan(lo) ? s.samples[i] : std::min(lo, s.samples[i]);
+                hi = std::isnan(hi) ? s.samples[i] : std::max(hi, s.samples[i]);
+            }
+        out.push_back({lo, hi});
+    }
+    return out;
+}
+
+std::pair<float, float> finiteRange(const std::vector<Signal>& signals) {
     float lo = 0, hi = 0;
     for (const auto& s : signals)
         for (float v : s.samples)
@@ -69,15 +69,14 @@ double spanOf(const std::vector<Signal>& signals) {
                 lo = std::min(lo, v);
                 hi = std::max(hi, v);
             }
-    return static_cast<double>(hi) - lo;
+    return {lo, hi};
 }
-
-}  // namespace
 
 std::vector<TraceStyle> traceStyles(const std::vector<Signal>& signals, size_t columns) {
     const auto& palette = plotPalette();
     std::vector<TraceStyle> styles(signals.size());
-    const double tolerance = spanOf(signals) * 0.01;
+    const auto [lo, hi] = finiteRange(signals);
+    const double tolerance = (static_cast<double>(hi) - lo) * 0.01;
     for (size_t k = 0; k < signals.size(); ++k) {
         styles[k].colour = palette[k % palette.size()];
         // A trace on top of others is broken, differently for each copy, so

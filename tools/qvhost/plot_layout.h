@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio_file.h"
@@ -14,6 +15,14 @@ namespace qvhost {
 // common kinds of colour blindness; more traces than colours repeat them with
 // a dashed line.
 const std::vector<uint32_t>& plotPalette();
+
+// The lowest and highest finite sample of each of `columns` equal stretches
+// of a signal: what its trace shows at that width (NaN, NaN where a stretch
+// has no finite sample).
+std::vector<std::pair<float, float>> columnsOf(const Signal& s, size_t columns);
+
+// The lowest and highest finite sample of all signals, 0 included.
+std::pair<float, float> finiteRange(const std::vector<Signal>& signals);
 
 enum class LineStyle { Solid, Dash, Dot, DashDot };
 
