@@ -2,7 +2,9 @@
 // the patch rules, and what a plot decides before it draws.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "failure.h"
 #include "json_source.h"
@@ -231,6 +233,39 @@ TEST(YAxisLabel, SaysTheUnitOfAudioSignals) {
     EXPECT_EQ(yAxisLabel({signal("a", {}), signal("b", {})}), "signal units (1 = 10 V)");
     EXPECT_EQ(yAxisLabel({signal("gate", {}, false)}), "value");
     EXPECT_EQ(yAxisLabel({signal("gate", {}, false), signal("env", {})}), "value; audio in signal units (1 = 10 V)");
+}
+
+}  // namespace
+
+namespace {
+
+// Every key the patch rules know is explained on the patch page.
+void collectKeys(const Json& schema, std::set<std::string>& keys) {
+    if (!schema.is_object())
+        return;
+    if (schema.contains("properties"))
+        for (const auto& [key, rule] : schema["properties"].items()) {
+            keys.insert(key);
+            collectKeys(rule, keys);
+        }
+    for (const char* nested : {"items", "additionalProperties"})
+        if (schema.contains(nested))
+            collectKeys(schema[nested], keys);
+    if (schema.contains("$defs"))
+        for (const auto& [name, rule] : schema["$defs"].items())
+            collectKeys(rule, keys);
+}
+
+TEST(PatchPage, ExplainsEveryKeyOfThePatchRules) {
+    std::ifstream in(QVHOST_DOCS_DIR "/patches.md");
+    ASSERT_TRUE(in);
+    std::stringstream page;
+    page << in.rdbuf();
+    std::set<std::string> keys;
+    collectKeys(patchSchema(), keys);
+    EXPECT_GE(keys.size(), 20u);
+    for (const auto& key : keys)
+        EXPECT_NE(page.str().find("| `" + key + "` |"), std::string::npos) << key << " has no row on the page";
 }
 
 }  // namespace
