@@ -1,6 +1,7 @@
 #include "description.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 
 #include "abi/abi.h"
@@ -104,8 +105,9 @@ const Json& member(const Json& object, const char* key, const std::string& path,
 
 int32_t intMember(const Json& object, const char* key, const std::string& path, const std::string& where) {
     const Json& v = member(object, key, path, where);
-    if (!v.is_number_integer())
-        bad(path, where, std::string("\"") + key + "\" must be an integer");
+    if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
+        v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)
+        bad(path, where, std::string("\"") + key + "\" must be an integer of 32 bits");
     return v.get<int32_t>();
 }
 
@@ -180,6 +182,8 @@ LibraryDescription parseDescription(const Json& doc, const std::string& path) {
                     bad(path, hwhere, "growing inputs must follow the fixed pins");
                 half.growing = grow;
             }
+            if (h.contains("draws") && !h["draws"].is_boolean())
+                bad(path, hwhere, "\"draws\" must be true or false");
             half.draws = h.value("draws", false);
             if (h.contains("size")) {
                 const Json& s = h["size"];

@@ -86,7 +86,10 @@ Bytes valueFromJson(int32_t type, const Json& value, const std::string& pinName)
             throw Failure("value " + value.dump() + " for pin " + pinName + " is not a number");
         return host::bytesOf(value.get<float>());
     case DATATYPE_INT:
-        if (!value.is_number_integer() || value.get<int64_t>() < std::numeric_limits<int32_t>::min() ||
+        // A number beyond int64 arrives unsigned; read as int64 it would wrap.
+        if (!value.is_number_integer() ||
+            (value.is_number_unsigned() && value.get<uint64_t>() > std::numeric_limits<int32_t>::max()) ||
+            value.get<int64_t>() < std::numeric_limits<int32_t>::min() ||
             value.get<int64_t>() > std::numeric_limits<int32_t>::max())
             throw Failure("value " + value.dump() + " for pin " + pinName + " is not an int");
         return host::bytesOf(value.get<int32_t>());
