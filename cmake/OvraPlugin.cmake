@@ -15,6 +15,15 @@
 # This file works in place in the source tree and from an installed package
 # (find_package(ovra)): either way the framework lies in ../framework.
 
+# Plug-in libraries ship optimised and stripped: a single-config build
+# without a build type builds Release. Multi-config generators (Visual
+# Studio, Ninja Multi-Config) keep their own choice per build.
+get_property(_ovra_multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+if(NOT _ovra_multi_config AND NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE Release CACHE STRING "Build type (ovra's default: Release)" FORCE)
+  message(STATUS "ovra: no CMAKE_BUILD_TYPE given, building Release")
+endif()
+
 set(OVRA_FRAMEWORK_DIR "${CMAKE_CURRENT_LIST_DIR}/../framework" CACHE PATH "ovra framework sources")
 set(OVRA_PLUGIN_OUTPUT_DIR "${CMAKE_BINARY_DIR}" CACHE PATH "Where .qvm files are written")
 set(OVRA_SANITIZE "" CACHE STRING "Sanitizers for everything built (e.g. address,undefined)")

@@ -2,6 +2,34 @@
 
 namespace ovra::host {
 
+namespace {
+// The deliveries under way on this thread, outermost first, and the first
+// chain that was cut.
+thread_local std::vector<GuiDelivery> tDeliveries;
+thread_local std::vector<GuiDelivery> tCut;
+// Set from a cut until the outermost send returns: the rest of that chain is
+// not delivered either, or a ring that fans out would still take for ever.
+thread_local bool tUnwinding = false;
+}  // namespace
+
+std::vector<GuiDelivery> takeCutGuiChain() {
+    std::vector<GuiDelivery> out;
+    out.swap(tCut);
+    return out;
+}
+
+std::vector<GuiDelivery> ringOf(const std::vector<GuiDelivery>& chain) {
+    if (chain.empty())
+        return {};
+    // The last delivery repeats an earlier one; what lies between is the ring.
+    const GuiDelivery& last = chain.back();
+    for (size_t i = chain.size() - 1; i-- > 0;)
+        if (chain[i].to == last.to && chain[i].toPin == last.toPin && chain[i].from == last.from &&
+            chain[i].fromPin == last.fromPin)
+            return std::vector<GuiDelivery>(chain.begin() + static_cast<std::ptrdiff_t>(i) + 1, chain.end());
+    return chain;
+}
+
 int32_t RecordingGuiHost::QueryInterface(const Guid* iid, void** out) {
     GuiCall call{GuiCall::Query};
     if (iid != nullptr)
@@ -29,12 +57,25 @@ int32_t RecordingGuiHost::sendPinValue(int32_t pinIndex, int32_t size, const voi
     GuiCall call{GuiCall::Send, pinIndex, bytesOf(data, size)};
     call.voice = voice;
     calls.push_back(call);
+    int32_t result = RC_OK;
     auto range = wires_.equal_range(pinIndex);
-    for (auto it = range.first; it != range.second; ++it)
-        deliverAndSignal(it->second.first, it->second.second, call.bytes, voice);
+    for (auto it = range.first; it != range.second; ++it) {
+        tDeliveries.push_back({this, pinIndex, it->second.first, it->second.second});
+        if (tUnwinding || tDeliveries.size() > static_cast<size_t>(kMaxGuiDeliveryDepth)) {
+            if (!tUnwinding && tCut.empty())
+                tCut = tDeliveries;
+            tUnwinding = true;
+            result = RC_FAILED;
+        } else {
+            deliverAndSignal(it->second.first, it->second.second, call.bytes, voice);
+        }
+        tDeliveries.pop_back();
+    }
+    if (tDeliveries.empty())
+        tUnwinding = false;
     if (onSend)
         onSend(pinIndex, call.bytes);
-    return RC_OK;
+    return result;
 }
 
 int32_t RecordingGuiHost::setCapture() {

@@ -6,12 +6,36 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "abi/abi.h"
 #include "values.h"
 
 namespace ovra::host {
+
+class RecordingGuiHost;
+
+// One value carried along a wire: sent on fromPin of the module behind `from`,
+// delivered to toPin of `to`.
+struct GuiDelivery {
+    const RecordingGuiHost* from = nullptr;
+    int32_t fromPin = 0;
+    IMpUnknown* to = nullptr;
+    int32_t toPin = 0;
+};
+
+// Wired GUI modules may feed each other in a ring. A ring that settles
+// (each module sends only what changed) ends by itself; one whose value keeps
+// changing would nest deliveries without end. A delivery nested deeper than
+// kMaxGuiDeliveryDepth is therefore not made, and the chain that led to it is
+// kept until the host takes it (one chain per thread: the first cut wins).
+inline constexpr int kMaxGuiDeliveryDepth = 64;
+// The chain of the last cut delivery, outermost first, and forgets it; empty
+// when no delivery was cut since the last call.
+std::vector<GuiDelivery> takeCutGuiChain();
+// The repeating part of a cut chain: the deliveries of one turn round the ring.
+std::vector<GuiDelivery> ringOf(const std::vector<GuiDelivery>& chain);
 
 struct GuiCall {
     enum Kind { Query, Send, Invalidate, SetCapture, GetCapture, ReleaseCapture };

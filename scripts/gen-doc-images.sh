@@ -23,6 +23,32 @@ for shape in -1.0 -0.2 0.0 0.2 1.0; do
     --seconds 0.9 --plot "$out/adsr-shape-${shape/-/minus}.png" >/dev/null
 done
 
+# Three shapes side by side in one plot: decelerating (1.0), nearly straight
+# (0.0) and accelerating (-1.0), from one patch of three envelopes.
+patch=$(mktemp -d)
+trap 'rm -rf "$patch"' EXIT
+{
+  echo '{"title": "QV ADSR4: AttackTime, DecayTime, ReleaseTime 0.6 (0.25 s per full swing), SustainLevel 0.5",'
+  echo ' "seconds": 0.9, "modules": {'
+  sep=""
+  for shape in 1.0 0.0 -1.0; do
+    name=shape${shape/-/minus}; name=${name/./_}
+    echo "$sep \"$name\": {\"library\": \"adsr\", \"id\": \"QV ADSR4\", \"set\": {\"AttackTime\": 0.6, \"DecayTime\": 0.6,"
+    echo "   \"ReleaseTime\": 0.6, \"SustainLevel\": 0.5, \"AttackShape\": $shape, \"DecayShape\": $shape, \"ReleaseShape\": $shape}}"
+    sep=","
+  done
+  echo ' }, "timeline": ['
+  sep=""
+  for name in shape1_0 shape0_0 shapeminus1_0; do
+    echo "$sep {\"at\": 0.1, \"set\": \"$name.Gate\", \"value\": true}, {\"at\": 0.1, \"set\": \"$name.Trigger\", \"value\": true},"
+    echo "  {\"at\": 0.6, \"set\": \"$name.Gate\", \"value\": false}"
+    sep=","
+  done
+  echo ' ], "record": [{"signals": ["shape1_0.EnvelopeOut", "shape0_0.EnvelopeOut", "shapeminus1_0.EnvelopeOut"],'
+  echo '   "plot": "adsr-three-shapes.png"}]}'
+} >"$patch/three-shapes.json"
+"$q" run "$patch/three-shapes.json" --plugins "$b" --out "$out" -q >/dev/null
+
 # The meters and the hatch fill, each at its own size.
 "$q" paint "$b/guikit.qvm" WB-Meter-Float-SDK3 --set Value=3.14159 --set Decimals=3 -o "$out/meter-float.png" >/dev/null
 "$q" paint "$b/guikit.qvm" WB-Meter-Int-SDK3 --set Value=-42 -o "$out/meter-int.png" >/dev/null

@@ -259,8 +259,8 @@ TEST(Run, DemoCarriesTheEnvelopeToTheMeterAndBack) {
     const Ran r = runQvhost({"demo", "--out", dir});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find(dir + "/envelope.wav"), std::string::npos) << "says where the files are";
-    for (const char* f : {"envelope.wav", "envelope.png", "round-trip.wav", "round-trip.png", "meter_0000.png",
-                          "meter_0015.png"})
+    for (const char* f : {"envelope.wav", "envelope.png", "round-trip.wav", "round-trip.png", "meter_0.0s.png",
+                          "meter_1.5s.png"})
         EXPECT_TRUE(fs::exists(dir + "/" + f)) << f;
     const Wav w = readWav(dir + "/round-trip.wav");
     ASSERT_EQ(w.channels, 2);
@@ -350,7 +350,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"PatchUnknownModule",
                   {"run", patchWith("unknown", R"({"modules": {"a": {"library": "adsr", "id": "QV ADSR4"}},
                       "connections": [["a.EnvelopeOut", "b.Voltage"]], "record": [{"signals": ["a.EnvelopeOut"], "wav": "a.wav"}]})")},
-                  1, "connection 1: unknown module \"b\""},
+                  1, "unknown.json:2:57: connections[0][1]: unknown module \"b\"; did you mean \"a\"?"},
         ErrorCase{"PatchTypeMismatch",
                   {"run", patchWith("types", R"({"modules": {"a": {"library": "adsr", "id": "QV ADSR4"},
                       "u": {"library": "uplink", "id": "ZVR_Float2GUIFloat"}},
@@ -368,7 +368,166 @@ INSTANTIATE_TEST_SUITE_P(
                       "record": [{"signals": ["u.Value"], "wav": "a.wav"}]})")},
                   1, "is on both halves"},
         ErrorCase{"UnknownCommand", {"sing"}, 2, "sing"},
-        ErrorCase{"MissingArgument", {"render", plugin("adsr")}, 2, "ID"}),
+        ErrorCase{"MissingArgument", {"render", plugin("adsr")}, 2, "ID"},
+        // Each message points at the mistake and, where it can, the way forward.
+        ErrorCase{"IdentifierNearAKnownOne", {"render", plugin("adsr"), "qv adsr4", "-o", "x.wav"}, 1,
+                  "adsr.qvm; did you mean \"QV ADSR4\"?"},
+        ErrorCase{"PinNameNearAKnownOne", {"render", plugin("adsr"), "QV ADSR4", "--set", "Gait=true", "-o", "x.wav"},
+                  1, "unknown pin name \"Gait\" for QV ADSR4; did you mean \"Gate\"?"},
+        ErrorCase{"PinIndexOutOfRange", {"render", plugin("adsr"), "QV ADSR4", "--set", "42=1", "-o", "x.wav"}, 1,
+                  "pin index 42 is out of range for QV ADSR4 (its pins are 0..10"},
+        ErrorCase{"SubcommandUsage", {"render", plugin("adsr")}, 2, "(see qvhost render --help)"},
+        ErrorCase{"SizeBeyondTheLimit",
+                  {"paint", plugin("guikit"), "WB-Hatches-SDK3", "--size", "100000x100000", "-o", "x.png"}, 1,
+                  "--size 100000x100000 is out of range: width and height lie between 1 and 8192 pixels"},
+        ErrorCase{"MissingOutputFolder", {"render", plugin("adsr"), "QV ADSR4", "-o", "/nowhere/at/all/x.wav"}, 1,
+                  "-o /nowhere/at/all/x.wav: the folder /nowhere/at/all does not exist"},
+        ErrorCase{"UnknownOutputExtension", {"render", plugin("adsr"), "QV ADSR4", "-o", "x.mp3"}, 1,
+                  "-o x.mp3: qvhost writes WAV files only; name the file x.wav"},
+        ErrorCase{"PlotNotPng", {"render", plugin("adsr"), "QV ADSR4", "--plot", "x.jpg"}, 1,
+                  "--plot x.jpg: qvhost writes PNG files only"},
+        ErrorCase{"PaintNotPng", {"paint", plugin("guikit"), "WB-Hatches-SDK3", "-o", "x.bmp"}, 1,
+                  "-o x.bmp: qvhost writes PNG files only"},
+        ErrorCase{"MissingPluginsFolder",
+                  {"run", example("meters.json"), "--plugins", "/nowhere/plugins"}, 1,
+                  "--plugins /nowhere/plugins: no such folder"},
+        ErrorCase{"PatchValueOfTheWrongJsonType",
+                  {"run", patchWith("seconds", "{\"seconds\": \"1\",\n \"modules\": {\"a\": {\"library\": \"adsr\", \"id\": \"QV ADSR4\"}}}")}, 1,
+                  "seconds.json:1:13: seconds: must be a number, not a string (\"1\")"},
+        ErrorCase{"PatchUnknownKeyNearAKnownOne",
+                  {"run", patchWith("frame", R"({"modules": {"a": {"library": "adsr", "id": "QV ADSR4"}},
+  "frame": []})")},
+                  1, "frame.json:2:12: frame: unknown key \"frame\"; did you mean \"frames\"?"},
+        ErrorCase{"PatchIdentifierNearAKnownOne",
+                  {"run", patchWith("id", R"({"modules": {"a": {"library": "adsr", "id": "QV-ADSR"}},
+  "record": [{"signals": ["a.EnvelopeOut"], "wav": "a.wav"}]})")},
+                  1, "id.json:1:45: modules.a.id: unknown module identifier \"QV-ADSR\""},
+        ErrorCase{"PatchPinNearAKnownOne",
+                  {"run", patchWith("pin", R"({"modules": {"a": {"library": "adsr", "id": "QV ADSR4"}},
+  "record": [{"signals": ["a.EnvelopOut"], "wav": "a.wav"}]})")},
+                  1, "pin.json:2:27: record[0].signals[0]: unknown pin name \"EnvelopOut\" for a (QV ADSR4); did "
+                     "you mean \"EnvelopeOut\"?"},
+        ErrorCase{"PatchModuleNearAKnownOne",
+                  {"run", patchWith("mod", R"({"modules": {"env": {"library": "adsr", "id": "QV ADSR4"}},
+  "record": [{"signals": ["emv.EnvelopeOut"], "wav": "a.wav"}]})")},
+                  1, "unknown module \"emv\"; did you mean \"env\"?"},
+        ErrorCase{"PatchGuiSelfLoop",
+                  {"run", patchWith("self", R"({"modules": {"math": {"library": "guikit", "id": "WB-MathSDK3"},
+                                                 "m": {"library": "guikit", "id": "WB-Meter-Float-SDK3"}},
+  "connections": [["math.Result", "math.X"]],
+  "timeline": [{"at": 0.1, "set": "math.X", "value": 1.0}],
+  "frames": [{"module": "m", "every": 0.5}]})")},
+                  1, "the GUI connections form a loop that does not settle (math.Result -> math.X; cut after 64"},
+        ErrorCase{"PatchGuiRingOfTwo",
+                  {"run", patchWith("ring", R"({"modules": {"a": {"library": "guikit", "id": "WB-MathSDK3", "set": {"Function": 5}},
+                                                 "b": {"library": "guikit", "id": "WB-MathSDK3", "set": {"Function": 1}},
+                                                 "m": {"library": "guikit", "id": "WB-Meter-Float-SDK3"}},
+  "connections": [["a.Result", "b.X"], ["b.Result", "a.X"]],
+  "timeline": [{"at": 0.1, "set": "a.X", "value": 0.5}],
+  "frames": [{"module": "m", "every": 0.5}]})")},
+                  1, "(b.Result -> a.X, a.Result -> b.X; cut after 64"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+
+const char* kSettlingRing = R"({"modules": {"lim": {"library": "guikit", "id": "WB-Float-LimitSDK3", "set": {"Max": 5, "Min": -5}},
+                                "m": {"library": "guikit", "id": "WB-Meter-Float-SDK3"}},
+  "connections": [["lim.Value2", "lim.Value"], ["lim.Value2", "m.Value"]],
+  "timeline": [{"at": 0.1, "set": "lim.Value", "value": 9.0}],
+  "frames": [{"module": "m", "every": 0.25}]})";
+
+TEST(Run, AGuiRingThatSettlesRunsAndFramesAreNamedByTheirTime) {
+    const std::string dir = scratchDir() + "/settle";
+    const Ran r = runQvhost({"run", patchWith("settle", kSettlingRing), "--out", dir});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* name : {"m_0.00s.png", "m_0.25s.png", "m_0.50s.png", "m_0.75s.png"})
+        EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
+    EXPECT_NE(r.out.find("wrote 4 files"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(4 frames)"), std::string::npos) << r.out;
+}
+
+// A GUI value of infinity, carried to the DSP side: every sample from 0.1 s
+// on is not finite.
+const char* kInfinitePatch = R"({"modules": {"d": {"library": "downlink", "id": "ZVR_GUIFloat2Volt"}},
+  "timeline": [{"at": 0.1, "set": "d.gui.Value", "value": "inf"}],
+  "record": [{"signals": ["d.Voltage"], "wav": "v.wav"}]})";
+
+TEST(NonFinite, RunReportsTheFirstTimeAndTheCountPerSignal) {
+    const Ran r = runQvhost({"run", patchWith("inf", kInfinitePatch), "--out", scratchDir() + "/inf"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+    EXPECT_NE(r.err.find("warning: d.Voltage is not finite from 0.10"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("samples of 48000"), std::string::npos) << r.err;
+}
+
+TEST(NonFinite, StrictFailsTheRunAndTheRender) {
+    const Ran run = runQvhost({"run", patchWith("inf", kInfinitePatch), "--out", scratchDir() + "/inf", "--strict"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("--strict: 1 signal not finite"), std::string::npos) << run.err;
+
+    const std::string wav = scratchDir() + "/inf.wav";
+    const Ran render = runQvhost({"render", plugin("downlink"), "ZVR_GUIFloat2Volt", "--set", "FromGui=inf@0.5",
+                                  "--seconds", "1", "-o", wav, "--strict"});
+    EXPECT_EQ(render.exitCode, 1) << render.err;
+    EXPECT_NE(render.err.find("Voltage is not finite from 0.500000 s (first inf; 24000 samples of 48000)"),
+              std::string::npos)
+        << render.err;
+}
+
+TEST(NonFinite, AFiniteRenderSaysNothing) {
+    const Ran r = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=true@0.1", "--seconds", "0.3",
+                             "-o", scratchDir() + "/fine.wav", "--strict"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(PatchValues, TextNumbersReadAsOnTheCommandLine) {
+    const std::string dir = scratchDir() + "/nan";
+    const Ran r = runQvhost({"run", patchWith("nan", R"({"modules": {"d": {"library": "downlink", "id": "ZVR_GUIFloat2Volt"}},
+  "timeline": [{"at": 0, "set": "d.gui.Value", "value": "nan"}, {"at": 0.5, "set": "d.gui.Value", "value": "-inf"}],
+  "record": [{"signals": ["d.Voltage"], "wav": "v.wav"}]})"), "--out", dir});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const Wav w = readWav(dir + "/v.wav");
+    ASSERT_EQ(w.channels, 1);
+    EXPECT_EQ(w.channel[0].back(), -std::numeric_limits<float>::infinity());
+}
+
+TEST(PatchValues, AnEventAfterTheEndIsReportedAsRenderReportsIt) {
+    const Ran run = runQvhost({"run", patchWith("late", R"({"seconds": 0.5, "modules": {"a": {"library": "adsr", "id": "QV ADSR4"}},
+  "timeline": [{"at": 2, "set": "a.Gate", "value": true}],
+  "record": [{"signals": ["a.EnvelopeOut"], "wav": "a.wav"}]})"), "--out", scratchDir() + "/late"});
+    const Ran render = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=true@2", "--seconds", "0.5",
+                                  "-o", scratchDir() + "/late.wav"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    EXPECT_EQ(run.err, "qvhost: note: a.Gate=true at 2 s lies at or after the end (0.5 s) and is not applied\n");
+    EXPECT_EQ(render.err, "qvhost: note: Gate=true at 2 s lies at or after the end (0.5 s) and is not applied\n");
+}
+
+TEST(Info, ReportsEveryLibraryEvenAfterOneFails) {
+    const Ran r = runQvhost({"info", "/nowhere/a.qvm", plugin("adsr")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("/nowhere/a.qvm"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("  1 module\n"), std::string::npos) << "singular, and adsr still described: " << r.out;
+}
+
+TEST(Run, PluginsRepeatsAndIsSearchedInOrder) {
+    // Each library lies in a folder of its own.
+    const std::string a = scratchDir() + "/plugins-a", b = scratchDir() + "/plugins-b";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    for (const auto& [dir, lib] : {std::pair{a, std::string("guikit")}, std::pair{b, std::string("slew")}}) {
+        fs::copy_file(plugin(lib), dir + "/" + lib + ".qvm");
+        fs::copy_file(plugin(lib) + ".json", dir + "/" + lib + ".qvm.json");
+    }
+    const std::string patch = scratchDir() + "/slew-patch.json";
+    fs::copy_file(example("slew/slew-patch.json"), patch);
+    const Ran r = runQvhost({"run", patch, "--plugins", a, "--plugins", b, "--out", scratchDir() + "/slew-out"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+}
 
 }  // namespace

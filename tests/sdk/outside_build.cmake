@@ -8,19 +8,9 @@
 #
 # TOOLCHAIN names a toolchain file of the installed package (a cross-build);
 # QVHOST, when given, validates the library that was built.
-foreach(var OVRA_BUILD_DIR EXAMPLE_DIR WORK_DIR)
-  if(NOT ${var})
-    message(FATAL_ERROR "outside_build.cmake: ${var} is required")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/steps.cmake)
+require(outside_build.cmake OVRA_BUILD_DIR EXAMPLE_DIR WORK_DIR)
 
-function(step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${rc}):\n${out}\n${err}")
-  endif()
-  message(STATUS "${what}: ok")
-endfunction()
 
 set(prefix ${WORK_DIR}/prefix)
 set(source ${WORK_DIR}/slew)

@@ -21,7 +21,9 @@ struct LoadedLibrary {
     std::string descriptionProblem;  // why there is none
 };
 LoadedLibrary openLibrary(const std::string& path, bool needDescription);
+// Throws Failure naming the nearest identifiers when `id` is not in the library.
 const ModuleDescription& findModule(const LoadedLibrary& lib, const std::string& id);
+std::string unknownIdentifier(const LoadedLibrary& lib, const std::string& id);
 
 int runInfo(const std::vector<std::string>& paths, bool json);
 
@@ -35,6 +37,7 @@ struct RenderOptions {
     std::string output;
     std::string plot;
     bool values = false;  // print the control values the module sends
+    bool strict = false;  // non-finite output fails the render
 };
 int runRender(const RenderOptions& options);
 
@@ -50,8 +53,9 @@ int runPaint(const PaintOptions& options);
 struct RunOptions {
     std::string patch;
     std::string outputDir;   // default: beside the patch, in <patch>-out
-    std::string pluginDir;   // where libraries are looked for first
+    std::vector<std::string> pluginDirs;  // where libraries are looked for first, in order
     bool quiet = false;
+    bool strict = false;  // non-finite recorded samples fail the run
 };
 int runPatch(const RunOptions& options);
 // The demo: the built-in patch, written to outputDir.

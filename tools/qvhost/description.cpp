@@ -1,12 +1,12 @@
 #include "description.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstdint>
 #include <set>
-#include <sstream>
 
 #include "abi/abi.h"
 #include "failure.h"
+#include "json_source.h"
 
 namespace qvhost {
 
@@ -89,34 +89,7 @@ std::string halfName(int32_t subType) {
     }
 }
 
-Json readJsonFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Failure("cannot read " + path + ": no such file");
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string text = buffer.str();
-    try {
-        return Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        // Count lines up to the byte where the parser stopped.
-        const size_t end = std::min<size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
-        size_t line = 1, column = 1;
-        for (size_t i = 0; i < end; ++i) {
-            if (text[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        std::string what = e.what();
-        const auto colon = what.find(": ", what.find("parse error"));
-        if (colon != std::string::npos)
-            what = what.substr(colon + 2);
-        throw Failure(path + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what);
-    }
-}
+Json readJsonFile(const std::string& path) { return JsonSource::fromFile(path).doc(); }
 
 namespace {
 
@@ -132,8 +105,9 @@ const Json& member(const Json& object, const char* key, const std::string& path,
 
 int32_t intMember(const Json& object, const char* key, const std::string& path, const std::string& where) {
     const Json& v = member(object, key, path, where);
-    if (!v.is_number_integer())
-        bad(path, where, std::string("\"") + key + "\" must be an integer");
+    if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
+        v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)
+        bad(path, where, std::string("\"") + key + "\" must be an integer of 32 bits");
     return v.get<int32_t>();
 }
 
@@ -208,6 +182,8 @@ LibraryDescription parseDescription(const Json& doc, const std::string& path) {
                     bad(path, hwhere, "growing inputs must follow the fixed pins");
                 half.growing = grow;
             }
+            if (h.contains("draws") && !h["draws"].is_boolean())
+                bad(path, hwhere, "\"draws\" must be true or false");
             half.draws = h.value("draws", false);
             if (h.contains("size")) {
                 const Json& s = h["size"];

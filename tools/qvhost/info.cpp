@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "failure.h"
 #include "pin_value.h"
+#include "suggest.h"
 
 namespace qvhost {
 
@@ -27,10 +28,18 @@ LoadedLibrary openLibrary(const std::string& path, bool needDescription) {
     return lib;
 }
 
+std::string unknownIdentifier(const LoadedLibrary& lib, const std::string& id) {
+    std::vector<std::string> ids;
+    for (const auto& m : lib.description->modules)
+        ids.push_back(m.id);
+    return "unknown module identifier \"" + id + "\" in " + lib.library->path() +
+           suggestion(id, ids, "; qvhost info " + lib.library->path() + " lists them");
+}
+
 const ModuleDescription& findModule(const LoadedLibrary& lib, const std::string& id) {
     const ModuleDescription* module = lib.description->find(id);
     if (module == nullptr)
-        throw Failure("unknown module identifier \"" + id + "\" in " + lib.library->path());
+        throw Failure(unknownIdentifier(lib, id));
     return *module;
 }
 
@@ -91,7 +100,7 @@ void printTable(const LoadedLibrary& lib) {
         std::printf("  no module description: %s\n", lib.descriptionProblem.c_str());
         return;
     }
-    std::printf("  %zu modules\n", lib.description->modules.size());
+    std::printf("  %s\n", counted(lib.description->modules.size(), "module").c_str());
     for (const auto& m : lib.description->modules) {
         std::printf("\n  %s", m.id.c_str());
         if (!m.summary.empty())
@@ -115,20 +124,31 @@ void printTable(const LoadedLibrary& lib) {
 }  // namespace
 
 int runInfo(const std::vector<std::string>& paths, bool json) {
+    // Every library is described, even after one that cannot be loaded; each
+    // failure is one line on stderr and fails the command at the end.
     Json all = Json::array();
+    size_t failed = 0;
     for (size_t i = 0; i < paths.size(); ++i) {
-        LoadedLibrary lib = openLibrary(paths[i], false);
-        if (json) {
-            all.push_back(libraryJson(lib));
-        } else {
-            if (i > 0)
-                std::printf("\n");
-            printTable(lib);
+        try {
+            LoadedLibrary lib = openLibrary(paths[i], false);
+            if (json) {
+                all.push_back(libraryJson(lib));
+            } else {
+                if (i > 0)
+                    std::printf("\n");
+                printTable(lib);
+            }
+        } catch (const Failure& e) {
+            ++failed;
+            std::fprintf(stderr, "qvhost: %s\n", e.what());
+            if (json)
+                all.push_back(Json{{"path", paths[i]}, {"error", e.what()}});
         }
     }
     if (json)
         std::printf("%s\n", all.dump(2).c_str());
-    return 0;
+    std::fflush(stdout);
+    return failed == 0 ? 0 : kExitFailure;
 }
 
 }  // namespace qvhost

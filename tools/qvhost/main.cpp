@@ -11,13 +11,18 @@
 
 namespace {
 
-// CLI11 reports in several lines; qvhost reports in one.
-int usageError(const CLI::Error& e, const CLI::App& app) {
+// CLI11 reports in several lines; qvhost reports in one, pointing at the
+// help of the command that was given.
+int usageError(const CLI::Error& e, const CLI::App& app, int argc, char** argv) {
     std::string what = e.what();
     for (char& c : what)
         if (c == '\n')
             c = ' ';
-    std::fprintf(stderr, "qvhost: %s (see %s --help)\n", what.c_str(), app.get_name().c_str());
+    std::string help = app.get_name();
+    for (const auto* sub : app.get_subcommands({}))
+        if (argc > 1 && sub->get_name() == argv[1])
+            help += " " + sub->get_name();
+    std::fprintf(stderr, "qvhost: %s (see %s --help)\n", what.c_str(), help.c_str());
     return qvhost::kExitUsage;
 }
 
@@ -54,6 +59,7 @@ int main(int argc, char** argv) {
     ren->add_option("-o,--output", render.output, "WAV file to write");
     ren->add_option("--plot", render.plot, "PNG plot of the outputs over time");
     ren->add_flag("--values", render.values, "Print the control values the module sends");
+    ren->add_flag("--strict", render.strict, "Fail when an output is not finite (nan or inf)");
 
     qvhost::PaintOptions paint;
     auto* pnt = app.add_subcommand("paint", "Paint a GUI module to PNG");
@@ -67,14 +73,18 @@ int main(int argc, char** argv) {
     auto* rn = app.add_subcommand("run", "Run a patch of modules from several libraries");
     rn->add_option("PATCH", run.patch, "The patch (.json)")->required();
     rn->add_option("--out", run.outputDir, "Folder for the WAV and PNG files");
-    rn->add_option("--plugins", run.pluginDir, "Folder searched first for the libraries");
+    rn->add_option("--plugins", run.pluginDirs, "Folder searched first for the libraries (repeat for more)")
+        ->allow_extra_args(false);
     rn->add_flag("-q,--quiet", run.quiet, "Print only where the files are");
+    rn->add_flag("--strict", run.strict, "Fail when a recorded signal is not finite (nan or inf)");
 
     qvhost::RunOptions demo;
     auto* dm = app.add_subcommand("demo", "Run the built-in demo patch");
     dm->add_option("--out", demo.outputDir, "Folder for the WAV and PNG files");
-    dm->add_option("--plugins", demo.pluginDir, "Folder searched first for the libraries");
+    dm->add_option("--plugins", demo.pluginDirs, "Folder searched first for the libraries (repeat for more)")
+        ->allow_extra_args(false);
     dm->add_flag("-q,--quiet", demo.quiet, "Print only where the files are");
+    dm->add_flag("--strict", demo.strict, "Fail when a recorded signal is not finite (nan or inf)");
 
     // CLI11 would only say that a command is missing.
     if (argc > 1 && argv[1][0] != '-') {
@@ -94,7 +104,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        return usageError(e, app);
+        return usageError(e, app, argc, argv);
     }
 
     try {

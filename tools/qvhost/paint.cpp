@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <regex>
 
+#include "audio_file.h"
 #include "commands.h"
 #include "failure.h"
 #include "gui_runner.h"
@@ -14,13 +15,15 @@ int runPaint(const PaintOptions& o) {
     int32_t width = 0, height = 0;
     if (!o.size.empty()) {
         std::smatch m;
-        if (!std::regex_match(o.size, m, std::regex("([0-9]{1,5})x([0-9]{1,5})")))
+        if (!std::regex_match(o.size, m, std::regex("([0-9]+)x([0-9]+)")))
             throw Failure("--size '" + o.size + "' is not WxH, for example 110x20");
-        width = std::stoi(m[1]);
-        height = std::stoi(m[2]);
+        // Digits beyond five are out of range anyway; stoi would overflow.
+        width = m[1].length() > 5 ? 99999 : std::stoi(m[1]);
+        height = m[2].length() > 5 ? 99999 : std::stoi(m[2]);
         if (width < 1 || height < 1 || width > 8192 || height > 8192)
-            throw Failure("--size " + o.size + " must lie between 1x1 and 8192x8192");
+            throw Failure("--size " + o.size + " is out of range: width and height lie between 1 and 8192 pixels");
     }
+    checkOutputFile(o.output, ".png", "-o " + o.output);
     LoadedLibrary lib = openLibrary(o.library, true);
     const ModuleDescription& module = findModule(lib, o.id);
     const HalfDescription* half = module.guiHalf();

@@ -18,7 +18,10 @@
 #include "gui_runner.h"
 #include "painting.h"
 #include "pin_value.h"
+#include "patch_rules.h"
 #include "progress.h"
+#include "suggest.h"
+#include "timeline.h"
 
 namespace qvhost {
 
@@ -44,6 +47,7 @@ struct PinRef {
     bool dsp = true;
     PinDescription pin;
     std::string text;  // as written
+    JsonPath at{};     // where it is written
 };
 
 struct DspConnection {
@@ -55,6 +59,7 @@ struct TimelineEntry {
     double time = 0;
     PinRef pin;
     Bytes bytes;
+    bool written = false;  // in the timeline, not a default or a module's own setting
 };
 
 struct Recording {
@@ -71,60 +76,48 @@ struct FrameSeries {
     int32_t width = 0, height = 0;
     std::string stem;
     int64_t next = 0;  // next frame number
+    std::vector<std::string> files;
 };
 
-const std::set<std::string> kPatchKeys{"rate", "block", "seconds", "libraries", "modules", "connections",
-                                       "timeline", "record", "frames", "title"};
+std::vector<std::string> namesOf(const HalfDescription* half) {
+    std::vector<std::string> names;
+    if (half != nullptr)
+        for (const auto& p : half->pins)
+            names.push_back(p.name);
+    return names;
+}
 
 class Patch {
 public:
-    Patch(const Json& doc, std::string source, std::string baseDir, const PatchRunSettings& settings)
-        : doc_(doc), source_(std::move(source)), baseDir_(std::move(baseDir)), settings_(settings) {}
+    Patch(const JsonSource& source, std::string baseDir, const PatchRunSettings& settings)
+        : src_(source), doc_(source.doc()), source_(source.name()), baseDir_(std::move(baseDir)),
+          settings_(settings) {}
 
     PatchResult run() {
-        if (!doc_.is_object())
-            bad("the patch must be a JSON object");
-        for (const auto& [key, value] : doc_.items())
-            if (!kPatchKeys.count(key))
-                bad("unknown key \"" + key + "\"");
-        rate_ = number("rate", 48000);
-        block_ = number("block", 64);
+        checkAgainstSchema(src_, patchSchema());
+        rate_ = static_cast<int32_t>(doc_.value("rate", 48000.0));
+        block_ = static_cast<int32_t>(doc_.value("block", 64.0));
         seconds_ = doc_.value("seconds", 1.0);
-        if (rate_ < 1 || rate_ > 1536000)
-            bad("\"rate\" is not a usable sample rate");
-        if (block_ < 1 || block_ > 65536)
-            bad("\"block\" must lie between 1 and 65536");
-        if (!(seconds_ > 0) || seconds_ > 3600)
-            bad("\"seconds\" must lie above 0 and at most 3600");
         loadModules();
         wire();
         readTimeline();
         readOutputs();
+        if (settings_.checkOnly)
+            return {};
         process();
         return writeOutputs();
     }
 
 private:
-    [[noreturn]] void bad(const std::string& what) const { throw Failure(source_ + ": " + what); }
-
-    int32_t number(const char* key, int32_t fallback) {
-        if (!doc_.contains(key))
-            return fallback;
-        if (!doc_[key].is_number_integer())
-            bad(std::string("\"") + key + "\" must be an integer");
-        return doc_[key].get<int32_t>();
-    }
+    [[noreturn]] void bad(const JsonPath& at, const std::string& what) const { src_.fail(at, what); }
 
     int64_t sampleOf(double t) const { return static_cast<int64_t>(std::llround(t * rate_)); }
 
     // ---- libraries and modules
 
-    std::string findLibrary(const std::string& name) {
-        if (doc_.contains("libraries") && doc_["libraries"].is_object() && doc_["libraries"].contains(name)) {
-            const Json& p = doc_["libraries"][name];
-            if (!p.is_string())
-                bad("library \"" + name + "\" must be given as a path");
-            fs::path path = p.get<std::string>();
+    std::string findLibrary(const std::string& name, const JsonPath& at) {
+        if (doc_.contains("libraries") && doc_["libraries"].contains(name)) {
+            fs::path path = doc_["libraries"][name].get<std::string>();
             if (path.is_relative())
                 path = fs::path(baseDir_) / path;
             return path.string();
@@ -136,53 +129,56 @@ private:
                 return candidate.string();
             looked += (looked.empty() ? "" : ", ") + dir;
         }
-        bad("cannot find library \"" + name + "\" (" + name + ".qvm; looked in " + looked + ")");
+        bad(at, "cannot find library \"" + name + "\" (" + name + ".qvm; looked in " + looked +
+                    "; add a folder with --plugins DIR or a path under \"libraries\")");
     }
 
     void loadModules() {
-        if (!doc_.contains("modules") || !doc_["modules"].is_object() || doc_["modules"].empty())
-            bad("\"modules\" must name at least one module");
         for (const auto& [name, m] : doc_["modules"].items()) {
-            const std::string where = "module \"" + name + "\"";
+            const JsonPath at = JsonPath("/modules") / name;
             if (name.find('.') != std::string::npos)
-                bad(where + ": module names may not contain '.'");
-            if (!m.is_object() || !m.contains("library") || !m["library"].is_string() || !m.contains("id") ||
-                !m["id"].is_string())
-                bad(where + " needs \"library\" and \"id\"");
-            for (const auto& [key, value] : m.items())
-                if (key != "library" && key != "id" && key != "set" && key != "size")
-                    bad(where + ": unknown key \"" + key + "\"");
+                bad(at, "module names may not contain '.'");
             const std::string libName = m["library"].get<std::string>();
             auto& lib = libraries_[libName];
-            if (!lib.library)
-                lib = openLibrary(findLibrary(libName), true);
+            if (!lib.library) {
+                const std::string path = findLibrary(libName, at / "library");
+                try {
+                    lib = openLibrary(path, true);
+                } catch (const Failure& e) {
+                    libraries_.erase(libName);
+                    bad(at / "library", e.what());
+                }
+            }
             auto module = std::make_unique<PatchModule>();
             module->name = name;
             module->library = &lib;
-            module->description = lib.description->find(m["id"].get<std::string>());
+            const std::string id = m["id"].get<std::string>();
+            module->description = lib.description->find(id);
             if (module->description == nullptr)
-                bad(where + ": unknown module identifier \"" + m["id"].get<std::string>() + "\" in " + libName);
+                bad(at / "id", unknownIdentifier(lib, id));
             if (module->description->dspHalf() != nullptr) {
                 module->dsp = std::make_unique<DspRunner>(*lib.library, *module->description, static_cast<float>(rate_),
                                                           block_);
                 module->levels.assign(module->description->dspHalf()->pins.size(), 0.0f);
             }
-            if (module->description->guiHalf() != nullptr)
+            if (module->description->guiHalf() != nullptr) {
                 module->gui = std::make_unique<GuiRunner>(*lib.library, *module->description);
+                byHost_[&module->gui->host()] = module.get();
+            }
             modules_[name] = std::move(module);
         }
     }
 
     // "module.pin", "module.dsp.pin" or "module.gui.pin".
-    PinRef resolve(const std::string& text, const std::string& where) {
+    PinRef resolve(const std::string& text, const JsonPath& where) {
         const auto dot = text.find('.');
         if (dot == std::string::npos)
-            bad(where + ": \"" + text + "\" is not MODULE.PIN");
+            bad(where, "\"" + text + "\" is not MODULE.PIN");
         const std::string moduleName = text.substr(0, dot);
         std::string pinName = text.substr(dot + 1);
         auto it = modules_.find(moduleName);
         if (it == modules_.end())
-            bad(where + ": unknown module \"" + moduleName + "\"");
+            bad(where, unknownModule(moduleName));
         PatchModule* m = it->second.get();
         std::optional<bool> wantDsp;
         if (pinName.rfind("dsp.", 0) == 0) {
@@ -197,11 +193,20 @@ private:
         std::optional<PinDescription> onDsp = dspHalf && wantDsp.value_or(true) ? dspHalf->findPin(pinName) : std::nullopt;
         std::optional<PinDescription> onGui = guiHalf && !wantDsp.value_or(false) ? guiHalf->findPin(pinName) : std::nullopt;
         if (onDsp && onGui)
-            bad(where + ": pin \"" + pinName + "\" of " + moduleName + " is on both halves; write " + moduleName +
+            bad(where, "pin \"" + pinName + "\" of " + moduleName + " is on both halves; write " + moduleName +
                 ".dsp." + pinName + " or " + moduleName + ".gui." + pinName);
-        if (!onDsp && !onGui)
-            bad(where + ": unknown pin name \"" + pinName + "\" for " + moduleName + " (" + m->description->id + ")");
-        return PinRef{m, onDsp.has_value(), onDsp ? *onDsp : *onGui, text};
+        if (!onDsp && !onGui) {
+            std::vector<std::string> names;
+            for (const HalfDescription* half : {wantDsp.value_or(true) ? dspHalf : nullptr,
+                                                !wantDsp.value_or(false) ? guiHalf : nullptr})
+                for (const auto& n : namesOf(half))
+                    names.push_back(n);
+            const HalfDescription* half = wantDsp ? (*wantDsp ? dspHalf : guiHalf) : (dspHalf ? dspHalf : guiHalf);
+            if (half == nullptr)
+                bad(where, moduleName + " (" + m->description->id + ") has no " + (*wantDsp ? "DSP" : "GUI") + " half");
+            bad(where, unknownPin(pinName, moduleName + " (" + m->description->id + ")", *half, names));
+        }
+        return PinRef{m, onDsp.has_value(), onDsp ? *onDsp : *onGui, text, where};
     }
 
     // ---- connections
@@ -209,32 +214,28 @@ private:
     void wire() {
         if (doc_.contains("connections")) {
             const Json& list = doc_["connections"];
-            if (!list.is_array())
-                bad("\"connections\" must be a list of [FROM, TO] pairs");
             for (size_t i = 0; i < list.size(); ++i) {
-                const std::string where = "connection " + std::to_string(i + 1);
+                const JsonPath where = JsonPath("/connections") / i;
                 const Json& c = list[i];
-                if (!c.is_array() || c.size() != 2 || !c[0].is_string() || !c[1].is_string())
-                    bad(where + " must be [\"MODULE.PIN\", \"MODULE.PIN\"]");
-                PinRef from = resolve(c[0].get<std::string>(), where);
-                PinRef to = resolve(c[1].get<std::string>(), where);
+                PinRef from = resolve(c[0].get<std::string>(), where / 0);
+                PinRef to = resolve(c[1].get<std::string>(), where / 1);
                 // GUI pins that copy both ways send too; DSP inputs never do.
                 if (from.dsp && from.pin.isInput())
-                    bad(where + ": " + from.text + " is an input; a connection starts at an output");
+                    bad(where, from.text + " is an input; a connection starts at an output");
                 if (!to.pin.isInput())
-                    bad(where + ": " + to.text + " is an output; a connection ends at an input");
+                    bad(where, to.text + " is an output; a connection ends at an input");
                 if (from.dsp != to.dsp)
-                    bad(where + ": " + from.text + " and " + to.text +
+                    bad(where, from.text + " and " + to.text +
                         " lie on different sides; values cross between DSP and GUI only inside a converter module");
                 if (from.pin.type != to.pin.type)
-                    bad(where + ": " + from.text + " carries " + typeName(from.pin.type) + " but " + to.text +
+                    bad(where, from.text + " carries " + typeName(from.pin.type) + " but " + to.text +
                         " takes " + typeName(to.pin.type));
                 if (from.module == to.module && from.dsp)
-                    bad(where + ": a module cannot feed its own DSP half");
+                    bad(where, "a module cannot feed its own DSP half");
                 if (from.dsp) {
                     for (const auto& existing : dspConnections_)
                         if (existing.to.module == to.module && existing.to.pin.index == to.pin.index)
-                            bad(where + ": " + to.text + " is already connected");
+                            bad(where, to.text + " is already connected");
                     dspConnections_.push_back({from, to});
                 } else {
                     from.module->gui->host().wire(from.pin.index, to.module->gui->object(), to.pin.index);
@@ -281,18 +282,18 @@ private:
         }
         for (const auto& [m, left] : incoming)
             if (left > 0)
-                bad("the DSP connections form a loop through module \"" + m->name + "\"");
+                bad(JsonPath("/connections"), "the DSP connections form a loop through module \"" + m->name + "\"");
     }
 
     // ---- timeline
 
-    void addSet(const PinRef& pin, const Json& value, double time, const std::string& where) {
+    void addSet(const PinRef& pin, const Json& value, double time, const JsonPath& where, bool written) {
         if (!pin.pin.isInput() && pin.dsp)
-            bad(where + ": " + pin.text + " is an output; only inputs can be set");
+            bad(pin.at, pin.text + " is an output; only inputs can be set");
         try {
-            timeline_.push_back({time, pin, valueFromJson(pin.pin.type, value, pin.text)});
+            timeline_.push_back({time, pin, valueFromJson(pin.pin.type, value, pin.text), written});
         } catch (const Failure& e) {
-            bad(where + ": " + e.what());
+            bad(where, e.what());
         }
     }
 
@@ -315,30 +316,25 @@ private:
                         timeline_.push_back({0.0, PinRef{m.get(), half.dsp, pin, name + "." + pin.name},
                                              valueFromJson(pin.type, pin.defaultValue, pin.name)});
             const Json& spec = doc_["modules"][name];
-            if (spec.contains("set")) {
-                if (!spec["set"].is_object())
-                    bad("module \"" + name + "\": \"set\" must map pin names to values");
-                for (const auto& [pin, value] : spec["set"].items())
-                    addSet(resolve(name + "." + pin, "module \"" + name + "\""), value, 0.0,
-                           "module \"" + name + "\"");
-            }
+            if (spec.contains("set"))
+                for (const auto& [pin, value] : spec["set"].items()) {
+                    const JsonPath at = JsonPath("/modules") / name / "set" / pin;
+                    addSet(resolve(name + "." + pin, at), value, 0.0, at, false);
+                }
         }
         if (doc_.contains("timeline")) {
             const Json& list = doc_["timeline"];
-            if (!list.is_array())
-                bad("\"timeline\" must be a list");
             for (size_t i = 0; i < list.size(); ++i) {
-                const std::string where = "timeline entry " + std::to_string(i + 1);
+                const JsonPath where = JsonPath("/timeline") / i;
                 const Json& e = list[i];
-                if (!e.is_object() || !e.contains("at") || !e["at"].is_number() || !e.contains("set") ||
-                    !e["set"].is_string() || !e.contains("value"))
-                    bad(where + " must be {\"at\": SECONDS, \"set\": \"MODULE.PIN\", \"value\": VALUE}");
-                const double at = e["at"].get<double>();
-                if (!(at >= 0))
-                    bad(where + ": \"at\" must not be negative");
-                addSet(resolve(e["set"].get<std::string>(), where), e["value"], at, where);
+                addSet(resolve(e["set"].get<std::string>(), where / "set"), e["value"], e["at"].get<double>(),
+                       where / "value", true);
             }
         }
+        const int64_t total = sampleOf(seconds_);
+        for (const auto& t : timeline_)
+            if (t.written && sampleOf(t.time) >= total)
+                noteAfterEnd(t.pin.text, formatValue(t.pin.pin.type, t.bytes), t.time, seconds_);
         std::stable_sort(timeline_.begin(), timeline_.end(), [&](const TimelineEntry& a, const TimelineEntry& b) {
             return sampleOf(a.time) < sampleOf(b.time);
         });
@@ -351,69 +347,109 @@ private:
     void readOutputs() {
         if (doc_.contains("record")) {
             const Json& list = doc_["record"];
-            if (!list.is_array())
-                bad("\"record\" must be a list");
             for (size_t i = 0; i < list.size(); ++i) {
-                const std::string where = "record entry " + std::to_string(i + 1);
+                const JsonPath where = JsonPath("/record") / i;
                 const Json& r = list[i];
-                if (!r.is_object() || !r.contains("signals") || !r["signals"].is_array() || r["signals"].empty())
-                    bad(where + " needs \"signals\": [\"MODULE.PIN\", ...]");
                 Recording rec;
-                for (const auto& s : r["signals"]) {
-                    if (!s.is_string())
-                        bad(where + ": signals are \"MODULE.PIN\" texts");
-                    PinRef pin = resolve(s.get<std::string>(), where);
+                for (size_t k = 0; k < r["signals"].size(); ++k) {
+                    const std::string text = r["signals"][k].get<std::string>();
+                    PinRef pin = resolve(text, where / "signals" / k);
                     if (!pin.dsp)
-                        bad(where + ": " + pin.text + " is a GUI pin; only DSP pins can be recorded (paint GUI modules as frames)");
+                        bad(pin.at, pin.text + " is a GUI pin; only DSP pins can be recorded (paint GUI modules as frames)");
                     if (pin.pin.type == DATATYPE_TEXT || pin.pin.type == DATATYPE_BLOB)
-                        bad(where + ": " + pin.text + " carries " + typeName(pin.pin.type) + ", which has no level to record");
-                    rec.data.push_back({s.get<std::string>(), {}});
+                        bad(pin.at, pin.text + " carries " + typeName(pin.pin.type) + ", which has no level to record");
+                    rec.data.push_back({text, {}, pin.pin.isAudio()});
                     rec.data.back().samples.reserve(static_cast<size_t>(seconds_ * rate_) + 1);
                     rec.signals.push_back(pin);
                 }
                 rec.current.assign(rec.signals.size(), 0.0f);
                 rec.wav = r.value("wav", "");
                 rec.plot = r.value("plot", "");
-                if (rec.wav.empty() && rec.plot.empty())
-                    bad(where + " needs \"wav\" or \"plot\"");
+                checkOutput(rec.wav, ".wav", where / "wav");
+                checkOutput(rec.plot, ".png", where / "plot");
                 recordings_.push_back(std::move(rec));
             }
         }
         if (doc_.contains("frames")) {
             const Json& list = doc_["frames"];
-            if (!list.is_array())
-                bad("\"frames\" must be a list");
             for (size_t i = 0; i < list.size(); ++i) {
-                const std::string where = "frames entry " + std::to_string(i + 1);
+                const JsonPath where = JsonPath("/frames") / i;
                 const Json& f = list[i];
-                if (!f.is_object() || !f.contains("module") || !f["module"].is_string())
-                    bad(where + " needs \"module\"");
                 auto it = modules_.find(f["module"].get<std::string>());
                 if (it == modules_.end())
-                    bad(where + ": unknown module \"" + f["module"].get<std::string>() + "\"");
+                    bad(where / "module", unknownModule(f["module"].get<std::string>()));
                 PatchModule* m = it->second.get();
                 if (!m->gui || !m->description->guiHalf()->draws)
-                    bad(where + ": " + m->name + " (" + m->description->id + ") does not draw");
+                    bad(where / "module", m->name + " (" + m->description->id + ") does not draw");
                 FrameSeries series;
                 series.module = m;
                 series.every = f.value("every", 0.1);
-                if (!(series.every > 0))
-                    bad(where + ": \"every\" must be above 0 seconds");
                 std::tie(series.width, series.height) = m->gui->preferredSize();
                 if (f.contains("size")) {
-                    const Json& s = f["size"];
-                    if (!s.is_array() || s.size() != 2 || !s[0].is_number_integer() || !s[1].is_number_integer() ||
-                        s[0].get<int>() < 1 || s[1].get<int>() < 1 || s[0].get<int>() > 8192 || s[1].get<int>() > 8192)
-                        bad(where + ": \"size\" must be [WIDTH, HEIGHT] in pixels");
-                    series.width = s[0].get<int32_t>();
-                    series.height = s[1].get<int32_t>();
+                    series.width = static_cast<int32_t>(f["size"][0].get<double>());
+                    series.height = static_cast<int32_t>(f["size"][1].get<double>());
                 }
                 series.stem = f.value("name", m->name);
+                checkOutput(series.stem + ".png", ".png", where / (f.contains("name") ? "name" : "module"));
                 frames_.push_back(series);
             }
         }
         if (recordings_.empty() && frames_.empty())
-            bad("the patch writes nothing: add \"record\" or \"frames\"");
+            bad(JsonPath(), "the patch writes nothing: add \"record\" or \"frames\"");
+    }
+
+    void checkOutput(const std::string& file, const std::string& extension, const JsonPath& at) const {
+        if (file.empty())
+            return;
+        try {
+            checkOutputFile(outputPath(file), extension, file);
+        } catch (const Failure& e) {
+            bad(at, e.what());
+        }
+    }
+
+    // ---- messages with a way forward
+
+    std::string unknownModule(const std::string& name) const {
+        std::vector<std::string> names;
+        for (const auto& [n, m] : modules_)
+            names.push_back(n);
+        return "unknown module \"" + name + "\"" + suggestion(name, names);
+    }
+
+    // A GUI value sent round a ring of modules that never settles.
+    void checkGuiLoop() const {
+        const auto chain = host::takeCutGuiChain();
+        if (chain.empty())
+            return;
+        std::string ring;
+        for (const auto& d : host::ringOf(chain))
+            ring += (ring.empty() ? "" : ", ") + guiPinName(byHost(d.from), d.fromPin) + " -> " +
+                    guiPinName(byObject(d.to), d.toPin);
+        bad(JsonPath("/connections"), "the GUI connections form a loop that does not settle (" + ring +
+                                          "; cut after " + std::to_string(host::kMaxGuiDeliveryDepth) +
+                                          " nested deliveries)");
+    }
+    const PatchModule* byHost(const host::RecordingGuiHost* h) const {
+        auto it = byHost_.find(h);
+        return it == byHost_.end() ? nullptr : it->second;
+    }
+    const PatchModule* byObject(const IMpUnknown* o) const {
+        for (const auto& [name, m] : modules_)
+            if (m->gui && m->gui->object() == o)
+                return m.get();
+        return nullptr;
+    }
+    static std::string guiPinName(const PatchModule* m, int32_t pin) {
+        if (m == nullptr)
+            return "pin " + std::to_string(pin);
+        const auto p = m->description->guiHalf()->pinAt(pin);
+        return m->name + "." + (p ? p->name : std::to_string(pin));
+    }
+
+    void setGui(PatchModule* m, int32_t pin, const Bytes& bytes) {
+        m->gui->set(pin, bytes);
+        checkGuiLoop();
     }
 
     // ---- running
@@ -433,7 +469,7 @@ private:
                 if (t.pin.dsp)
                     dspSets.push_back(&t);
                 else
-                    t.pin.module->gui->set(t.pin.pin.index, t.bytes);
+                    setGui(t.pin.module, t.pin.pin.index, t.bytes);
             }
             for (auto& [name, m] : modules_)
                 if (m->dsp) {
@@ -493,7 +529,7 @@ private:
                     if (p.pin == link->first)
                         last = &p;
                 if (last != nullptr)
-                    m->gui->set(link->second, last->bytes);
+                    setGui(m, link->second, last->bytes);
             }
             paintFrames(start + n);
             for (auto& [name, m] : modules_)
@@ -545,14 +581,25 @@ private:
         }
     }
 
+    // Frames are named by their time, padded so that they sort in order.
+    std::string frameName(const FrameSeries& f, double time) const {
+        const int wholeDigits = std::max(1, static_cast<int>(std::floor(std::log10(std::max(seconds_, 1.0)))) + 1);
+        int decimals = 0;  // as many as `every` needs, up to microseconds
+        while (decimals < 6 && std::fabs(f.every * std::pow(10.0, decimals) -
+                                         std::round(f.every * std::pow(10.0, decimals))) > 1e-9)
+            ++decimals;
+        char text[64];
+        std::snprintf(text, sizeof text, "_%0*.*fs.png", wholeDigits + (decimals > 0 ? decimals + 1 : 0), decimals,
+                      time);
+        return f.stem + text;
+    }
+
     void paintFrames(int64_t blockEnd) {
         for (auto& f : frames_) {
             while (sampleOf(static_cast<double>(f.next) * f.every) < blockEnd) {
-                char name[64];
-                std::snprintf(name, sizeof name, "_%04lld.png", static_cast<long long>(f.next));
-                const std::string path = outputPath(f.stem + name);
+                const std::string path = outputPath(frameName(f, static_cast<double>(f.next) * f.every));
                 paintModule(f.module->gui->object(), f.width, f.height, 0xFF000000u, path);
-                frameFiles_.push_back(path);
+                f.files.push_back(path);
                 ++f.next;
             }
         }
@@ -560,6 +607,12 @@ private:
 
     PatchResult writeOutputs() {
         PatchResult result;
+        std::vector<Signal> all;
+        for (auto& rec : recordings_)
+            for (const auto& d : rec.data)
+                if (std::none_of(all.begin(), all.end(), [&](const Signal& s) { return s.name == d.name; }))
+                    all.push_back(d);
+        reportNonFinite(all, rate_, settings_.strict);
         for (auto& rec : recordings_) {
             if (!rec.wav.empty()) {
                 writeWav(outputPath(rec.wav), rec.data, rate_);
@@ -570,11 +623,13 @@ private:
                 result.files.push_back(outputPath(rec.plot));
             }
         }
-        std::sort(frameFiles_.begin(), frameFiles_.end());
-        result.files.insert(result.files.end(), frameFiles_.begin(), frameFiles_.end());
+        for (const auto& f : frames_)
+            if (!f.files.empty())
+                result.frames.push_back({f.files.front(), f.files.back(), f.files.size()});
         return result;
     }
 
+    const JsonSource& src_;
     const Json& doc_;
     std::string source_;
     std::string baseDir_;
@@ -589,18 +644,17 @@ private:
     std::vector<TimelineEntry> timeline_;
     std::vector<Recording> recordings_;
     std::vector<FrameSeries> frames_;
-    std::vector<std::string> frameFiles_;
+    std::map<const host::RecordingGuiHost*, PatchModule*> byHost_;
 };
 
 }  // namespace
 
-PatchResult runPatchJson(const Json& patch, const std::string& source, const std::string& baseDir,
-                         const PatchRunSettings& settings) {
+PatchResult runPatchJson(const JsonSource& patch, const std::string& baseDir, const PatchRunSettings& settings) {
     std::error_code ec;
     fs::create_directories(settings.outputDir, ec);
     if (ec || !fs::is_directory(settings.outputDir))
         throw Failure("cannot make the output folder " + settings.outputDir);
-    Patch p(patch, source, baseDir, settings);
+    Patch p(patch, baseDir, settings);
     return p.run();
 }
 

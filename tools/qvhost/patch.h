@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "description.h"
+#include "json_source.h"
 
 namespace qvhost {
 
@@ -13,15 +14,22 @@ struct PatchRunSettings {
     std::string outputDir;
     std::vector<std::string> searchDirs;  // where libraries are looked for, in order
     bool quiet = false;
+    bool strict = false;  // non-finite recorded samples fail the run
+    bool checkOnly = false;  // read, load and wire the patch, then stop: nothing runs or is written
+};
+
+struct FrameFiles {
+    std::string first, last;
+    size_t count = 0;
 };
 
 struct PatchResult {
-    std::vector<std::string> files;  // written, in order
+    std::vector<std::string> files;  // written, in order, frames aside
+    std::vector<FrameFiles> frames;  // one series per "frames" entry
 };
 
-// Runs a patch given as JSON; `source` names it in messages and is the
-// folder relative library paths start from. Throws Failure.
-PatchResult runPatchJson(const Json& patch, const std::string& source, const std::string& baseDir,
-                         const PatchRunSettings& settings);
+// Runs a patch, named in messages by the source's name; relative library
+// paths start at baseDir. Throws Failure.
+PatchResult runPatchJson(const JsonSource& patch, const std::string& baseDir, const PatchRunSettings& settings);
 
 }  // namespace qvhost

@@ -75,6 +75,10 @@ Bytes parseValue(int32_t type, const std::string& text, const std::string& pinNa
 }
 
 Bytes valueFromJson(int32_t type, const Json& value, const std::string& pinName) {
+    // Text reads as on the command line, so "nan", "inf" and "on" work in
+    // patches as they do with --set.
+    if (value.is_string())
+        return parseValue(type, value.get<std::string>(), pinName);
     switch (type) {
     case DATATYPE_FLOAT:
     case DATATYPE_AUDIO:
@@ -82,7 +86,10 @@ Bytes valueFromJson(int32_t type, const Json& value, const std::string& pinName)
             throw Failure("value " + value.dump() + " for pin " + pinName + " is not a number");
         return host::bytesOf(value.get<float>());
     case DATATYPE_INT:
-        if (!value.is_number_integer() || value.get<int64_t>() < std::numeric_limits<int32_t>::min() ||
+        // A number beyond int64 arrives unsigned; read as int64 it would wrap.
+        if (!value.is_number_integer() ||
+            (value.is_number_unsigned() && value.get<uint64_t>() > std::numeric_limits<int32_t>::max()) ||
+            value.get<int64_t>() < std::numeric_limits<int32_t>::min() ||
             value.get<int64_t>() > std::numeric_limits<int32_t>::max())
             throw Failure("value " + value.dump() + " for pin " + pinName + " is not an int");
         return host::bytesOf(value.get<int32_t>());
@@ -92,9 +99,7 @@ Bytes valueFromJson(int32_t type, const Json& value, const std::string& pinName)
         return host::bytesOf(value.get<bool>());
     case DATATYPE_TEXT:
     case DATATYPE_BLOB:
-        if (!value.is_string())
-            throw Failure("value " + value.dump() + " for pin " + pinName + " is not a string");
-        return parseValue(type, value.get<std::string>(), pinName);
+        throw Failure("value " + value.dump() + " for pin " + pinName + " is not a string");
     default:
         throw Failure("pin " + pinName + " has a type that takes no value");
     }

@@ -8,6 +8,7 @@
 #include "library.h"
 #include "paint_surface.h"
 #include "platform/gdiplus_flat.h"
+#include "plot_layout.h"
 
 // The few GDI+ flat functions the plot needs beyond those the modules use.
 namespace ovra::gdip {
@@ -27,6 +28,11 @@ ovra::gdip::Status OVRA_GDIPAPI GdipDrawLineI(ovra::gdip::Graphics* graphics, ov
 ovra::gdip::Status OVRA_GDIPAPI GdipDrawLinesI(ovra::gdip::Graphics* graphics, ovra::gdip::Pen* pen,
                                                const ovra::gdip::Point* points, int32_t count);
 ovra::gdip::Status OVRA_GDIPAPI GdipSetSmoothingMode(ovra::gdip::Graphics* graphics, int32_t mode);
+ovra::gdip::Status OVRA_GDIPAPI GdipSetPenDashStyle(ovra::gdip::Pen* pen, int32_t style);
+ovra::gdip::Status OVRA_GDIPAPI GdipMeasureString(ovra::gdip::Graphics* graphics, const ovra::gdip::Char* text,
+                                                  int32_t length, const ovra::gdip::Font* font,
+                                                  const ovra::gdip::RectF* layout, const void* format,
+                                                  ovra::gdip::RectF* bounds, int32_t* fitted, int32_t* lines);
 }
 
 namespace qvhost {
@@ -35,11 +41,11 @@ using namespace ovra;
 
 namespace {
 
-constexpr gdip::ARGB kBackground = 0xFF101418;
-constexpr gdip::ARGB kGrid = 0xFF2A323C;
-constexpr gdip::ARGB kAxis = 0xFF8090A0;
-constexpr gdip::ARGB kText = 0xFFD0D8E0;
-constexpr gdip::ARGB kTraces[] = {0xFF40D080, 0xFFFFB040, 0xFF50A0FF, 0xFFFF6070};
+constexpr gdip::ARGB kBackground = 0xFFFFFFFF;
+constexpr gdip::ARGB kGrid = 0xFFE2E6EA;
+constexpr gdip::ARGB kAxis = 0xFF505860;
+constexpr gdip::ARGB kText = 0xFF202428;
+constexpr float kLineHeight = 16.0f;
 
 // A step of 1, 2 or 5 times a power of ten giving about `count` intervals.
 double niceStep(double span, int count) {
@@ -71,20 +77,30 @@ public:
         GdipDrawLineI(g_, pen, x1, y1, x2, y2);
         GdipDeletePen(pen);
     }
-    void lines(gdip::ARGB colour, float width, const std::vector<gdip::Point>& points) {
+    void lines(gdip::ARGB colour, float width, LineStyle style, const std::vector<gdip::Point>& points) {
         if (points.size() < 2)
             return;
         gdip::Pen* pen = nullptr;
         GdipCreatePen1(colour, width, gdip::UnitPixel, &pen);
+        GdipSetPenDashStyle(pen, static_cast<int32_t>(style));  // the same numbers as GDI+'s dash styles
         GdipDrawLinesI(g_, pen, points.data(), static_cast<int32_t>(points.size()));
         GdipDeletePen(pen);
+    }
+    // Width of a text in pixels.
+    float width(const std::string& s) {
+        if (font_ == nullptr)
+            return 6.5f * static_cast<float>(s.size());
+        const std::vector<gdip::Char> chars = wide(s);
+        const gdip::RectF layout{0, 0, 10000, 100};
+        gdip::RectF bounds{0, 0, 0, 0};
+        if (GdipMeasureString(g_, chars.data(), -1, font_, &layout, nullptr, &bounds, nullptr, nullptr) != gdip::Ok)
+            return 6.5f * static_cast<float>(s.size());
+        return bounds.Width;
     }
     void text(gdip::ARGB colour, float x, float y, const std::string& s) {
         if (font_ == nullptr)
             return;
-        const std::u16string wide = host::fromUtf8(s);
-        std::vector<gdip::Char> chars(wide.begin(), wide.end());
-        chars.push_back(0);
+        const std::vector<gdip::Char> chars = wide(s);
         gdip::SolidFill* brush = nullptr;
         GdipCreateSolidFill(colour, &brush);
         const gdip::RectF layout{x, y, 0, 0};
@@ -93,6 +109,13 @@ public:
     }
 
 private:
+    static std::vector<gdip::Char> wide(const std::string& s) {
+        const std::u16string text = host::fromUtf8(s);
+        std::vector<gdip::Char> chars(text.begin(), text.end());
+        chars.push_back(0);
+        return chars;
+    }
+
     gdip::Graphics* g_;
     gdip::FontFamily* family_ = nullptr;
     gdip::Font* font_ = nullptr;
@@ -110,6 +133,36 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
                const std::string& title, int32_t width, int32_t height) {
     if (signals.empty() || signals.front().samples.empty())
         throw Failure("nothing to plot in " + path + ": no audio outputs");
+    const std::vector<TraceStyle> styles = traceStyles(signals, static_cast<size_t>(std::max(width - 80, 1)));
+
+    // The legend: a line sample and the full name of each trace, in rows.
+    constexpr float kSample = 26.0f, kGap = 18.0f;
+    std::vector<std::string> names;
+    for (size_t k = 0; k < signals.size(); ++k) {
+        size_t broken = 0;
+        for (float v : signals[k].samples)
+            broken += std::isfinite(v) ? 0 : 1;
+        std::string name = signals[k].name;
+        if (styles[k].sameAs >= 0)
+            name += " (on top of " + signals[static_cast<size_t>(styles[k].sameAs)].name + ")";
+        if (broken > 0)
+            name += " (" + std::to_string(broken) + " samples not finite, not drawn)";
+        names.push_back(name);
+    }
+    std::vector<std::vector<size_t>> rows;
+    std::vector<float> widths;
+    {
+        host::PaintSurface measuring(1, 1);
+        if (!measuring.valid())
+            throw Failure("cannot draw " + path + ": GDI+ did not start (is libgdiplus installed?)");
+        Painter measure(measuring.graphics());
+        for (const auto& n : names)
+            widths.push_back(kSample + 4 + measure.width(n));
+        rows = legendRows(widths, static_cast<float>(width - 80), kGap);
+    }
+    const int32_t legendHeight = static_cast<int32_t>(kLineHeight * static_cast<float>(rows.size()));
+    height += legendHeight;
+
     host::PaintSurface surface(width, height);
     if (!surface.valid())
         throw Failure("cannot draw " + path + ": GDI+ did not start (is libgdiplus installed?)");
@@ -118,19 +171,26 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
     GdipSetSmoothingMode(g, gdip::SmoothingModeAntiAlias);
     Painter paint(g);
 
-    const int32_t left = 64, right = width - 16, top = 28, bottom = height - 36;
+    const int32_t left = 64, right = width - 16, top = 44 + legendHeight, bottom = height - 36;
+    paint.text(kText, static_cast<float>(left), 6.0f, title);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        float x = static_cast<float>(left);
+        const float y = 24.0f + kLineHeight * static_cast<float>(r);
+        for (size_t k : rows[r]) {
+            const int32_t mid = static_cast<int32_t>(y + 7);
+            paint.lines(styles[k].colour, 2.0f, styles[k].line,
+                        {{static_cast<int32_t>(x), mid}, {static_cast<int32_t>(x + kSample), mid}});
+            paint.text(styles[k].colour, x + kSample + 4, y, names[k]);
+            x += widths[k] + kGap;
+        }
+    }
+
     const size_t frames = signals.front().samples.size();
     const double seconds = static_cast<double>(frames) / sampleRate;
-    float lo = 0.0f, hi = 0.0f;
-    for (const auto& s : signals)
-        for (float v : s.samples)
-            if (std::isfinite(v)) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
+    auto [lo, hi] = finiteRange(signals);
     if (hi - lo < 1e-6f)
         hi = lo + 1.0f;
-    const double margin = (hi - lo) * 0.06;
+    const double margin = (static_cast<double>(hi) - lo) * 0.06;
     const double yMin = lo - margin, yMax = hi + margin;
     auto yOf = [&](double v) {
         return static_cast<int32_t>(std::lround(bottom - (v - yMin) / (yMax - yMin) * (bottom - top)));
@@ -153,21 +213,24 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
     if (yMin < 0 && yMax > 0)
         paint.line(kAxis, 1.0f, left, yOf(0), right, yOf(0));
     paint.text(kText, static_cast<float>(right - 60), static_cast<float>(bottom + 20), "time (s)");
+    paint.text(kText, 4.0f, static_cast<float>(top - 18), yAxisLabel(signals));
 
-    // Each trace: the lowest and highest sample of every pixel column.
+    // Each trace: the lowest and highest finite sample of every pixel column;
+    // a column without one breaks the line.
+    const int32_t columns = right - left;
     for (size_t k = 0; k < signals.size(); ++k) {
-        const auto& samples = signals[k].samples;
         std::vector<gdip::Point> points;
-        const int32_t columns = right - left;
+        auto flush = [&] {
+            paint.lines(styles[k].colour, 1.5f, styles[k].line, points);
+            points.clear();
+        };
+        const auto spans = columnsOf(signals[k], static_cast<size_t>(columns));
         for (int32_t c = 0; c < columns; ++c) {
-            const size_t from = static_cast<size_t>(static_cast<double>(c) / columns * frames);
-            const size_t to = std::max(from + 1, static_cast<size_t>(static_cast<double>(c + 1) / columns * frames));
-            float cmin = samples[std::min(from, frames - 1)], cmax = cmin;
-            for (size_t i = from; i < std::min(to, frames); ++i)
-                if (std::isfinite(samples[i])) {
-                    cmin = std::min(cmin, samples[i]);
-                    cmax = std::max(cmax, samples[i]);
-                }
+            const auto [cmin, cmax] = spans[static_cast<size_t>(c)];
+            if (std::isnan(cmin)) {
+                flush();
+                continue;
+            }
             // Enter the column at the end nearer to where the trace is.
             int32_t first = yOf(cmax), second = yOf(cmin);
             if (!points.empty() && std::abs(points.back().Y - second) < std::abs(points.back().Y - first))
@@ -176,11 +239,8 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
             if (second != first)
                 points.push_back({left + c, second});
         }
-        const gdip::ARGB colour = kTraces[k % std::size(kTraces)];
-        paint.lines(colour, 1.5f, points);
-        paint.text(colour, static_cast<float>(left + 8 + 140 * static_cast<int32_t>(k)), 8.0f, signals[k].name);
+        flush();
     }
-    paint.text(kText, static_cast<float>(left + 8 + 140 * static_cast<int32_t>(signals.size())), 8.0f, title);
 
     std::string error;
     if (!surface.savePng(path, error))

@@ -26,6 +26,10 @@ int runRender(const RenderOptions& o) {
         throw Failure("--seconds must lie above 0 and at most 3600");
     if (o.output.empty() && o.plot.empty() && !o.values)
         throw Failure("nothing to write: give -o FILE.wav, --plot FILE.png or --values");
+    if (!o.output.empty())
+        checkOutputFile(o.output, ".wav", "-o " + o.output);
+    if (!o.plot.empty())
+        checkOutputFile(o.plot, ".png", "--plot " + o.plot);
 
     LoadedLibrary lib = openLibrary(o.library, true);
     const ModuleDescription& module = findModule(lib, o.id);
@@ -42,8 +46,7 @@ int runRender(const RenderOptions& o) {
                      [&](const TimedSet& a, const TimedSet& b) { return sampleOf(a.time) < sampleOf(b.time); });
     for (const auto& s : timeline)
         if (sampleOf(s.time) >= total)
-            std::fprintf(stderr, "qvhost: note: %s=%s at %gs lies after the end of the render\n", s.pin.name.c_str(),
-                         formatValue(s.pin.type, s.bytes).c_str(), s.time);
+            noteAfterEnd(s.pin.name, formatValue(s.pin.type, s.bytes), s.time, o.seconds);
 
     std::vector<Signal> outputs;
     std::vector<int32_t> outputPins;
@@ -93,6 +96,7 @@ int runRender(const RenderOptions& o) {
         progress.update(start + n);
     }
     progress.finish();
+    reportNonFinite(outputs, o.rate, o.strict);
 
     if (o.values)
         for (const auto& p : published) {

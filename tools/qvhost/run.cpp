@@ -8,6 +8,11 @@
 #include "demo_patch.h"
 #include "failure.h"
 #include "patch.h"
+#include "suggest.h"
+
+#ifndef QVHOST_PLUGINS_FROM_BIN
+#define QVHOST_PLUGINS_FROM_BIN "../lib/ovra"
+#endif
 
 namespace qvhost {
 
@@ -22,58 +27,79 @@ std::string ownFolder() {
     return ec ? std::string(".") : self.parent_path().string();
 }
 
-void report(const std::string& what, const std::string& dir, const PatchResult& result) {
-    std::printf("%s: wrote %zu files to %s\n", what.c_str(), result.files.size(), dir.c_str());
-    // Frames are listed as one range.
-    size_t i = 0;
-    while (i < result.files.size()) {
-        const std::string& f = result.files[i];
-        const auto stem = [](const std::string& p) {
-            const auto u = p.rfind('_');
-            return u == std::string::npos ? p : p.substr(0, u);
-        };
-        size_t j = i + 1;
-        if (f.size() > 9 && f.compare(f.size() - 9, 5, "_0000") == 0)
-            while (j < result.files.size() && stem(result.files[j]) == stem(f))
-                ++j;
-        if (j - i > 1)
-            std::printf("  %s ... %s (%zu frames)\n", f.c_str(), result.files[j - 1].c_str(), j - i);
-        else
-            std::printf("  %s\n", f.c_str());
-        i = j;
+// Where an installed qvhost finds the installed libraries: <prefix>/lib/ovra
+// beside <prefix>/bin.
+std::string installedFolder() {
+    return (fs::path(ownFolder()) / QVHOST_PLUGINS_FROM_BIN).lexically_normal().string();
+}
+
+// --plugins folders first, then the given ones, then qvhost's own and the
+// installed libraries.
+std::vector<std::string> searchDirs(const RunOptions& o, const std::vector<std::string>& first) {
+    std::vector<std::string> dirs;
+    for (const auto& d : o.pluginDirs) {
+        std::error_code ec;
+        if (!fs::is_directory(d, ec))
+            throw Failure("--plugins " + d + ": no such folder");
+        dirs.push_back(d);
     }
+    dirs.insert(dirs.end(), first.begin(), first.end());
+    dirs.push_back(ownFolder());
+    dirs.push_back(installedFolder());
+    return dirs;
+}
+
+void report(const std::string& what, const std::string& dir, const PatchResult& result) {
+    const size_t frames = [&] {
+        size_t n = 0;
+        for (const auto& f : result.frames)
+            n += f.count;
+        return n;
+    }();
+    std::printf("%s: wrote %s to %s\n", what.c_str(), counted(result.files.size() + frames, "file").c_str(),
+                dir.c_str());
+    for (const auto& f : result.files)
+        std::printf("  %s\n", f.c_str());
+    for (const auto& f : result.frames)
+        if (f.count == 1)
+            std::printf("  %s\n", f.first.c_str());
+        else
+            std::printf("  %s ... %s (%zu frames)\n", f.first.c_str(), f.last.c_str(), f.count);
 }
 
 }  // namespace
 
 int runPatch(const RunOptions& o) {
-    const Json patch = readJsonFile(o.patch);
+    const JsonSource patch = JsonSource::fromFile(o.patch);
     const fs::path patchPath(o.patch);
+    const std::string patchFolder = patchPath.has_parent_path() ? patchPath.parent_path().string() : ".";
     PatchRunSettings settings;
     settings.outputDir = o.outputDir.empty() ? patchPath.stem().string() + "-out" : o.outputDir;
-    if (!o.pluginDir.empty())
-        settings.searchDirs.push_back(o.pluginDir);
-    settings.searchDirs.push_back(patchPath.has_parent_path() ? patchPath.parent_path().string() : ".");
-    settings.searchDirs.push_back(ownFolder());
+    settings.searchDirs = searchDirs(o, {patchFolder});
     settings.quiet = o.quiet;
-    const PatchResult result = runPatchJson(
-        patch, o.patch, patchPath.has_parent_path() ? patchPath.parent_path().string() : ".", settings);
+    settings.strict = o.strict;
+    const PatchResult result = runPatchJson(patch, patchFolder, settings);
     report(o.patch, settings.outputDir, result);
     return 0;
 }
 
 int runDemo(const RunOptions& o) {
-    const Json patch = Json::parse(kDemoPatch);
+    const JsonSource patch("demo", kDemoPatch);
     PatchRunSettings settings;
-    settings.outputDir = o.outputDir.empty() ? (fs::path(ownFolder()) / "demo").string() : o.outputDir;
-    if (!o.pluginDir.empty())
-        settings.searchDirs.push_back(o.pluginDir);
-    settings.searchDirs.push_back(ownFolder());
+    // In the build tree the demo writes beside qvhost; an installed qvhost
+    // writes to ./demo, as its own folder is seldom the user's.
+    std::error_code ec;
+    const bool inBuildTree = fs::exists(fs::path(ownFolder()) / "adsr.qvm", ec);
+    settings.outputDir = !o.outputDir.empty() ? o.outputDir
+                         : inBuildTree        ? (fs::path(ownFolder()) / "demo").string()
+                                              : std::string("demo");
+    settings.searchDirs = searchDirs(o, {});
     settings.quiet = o.quiet;
+    settings.strict = o.strict;
     if (!o.quiet)
         std::printf("demo: a gate opens \"QV ADSR4\" at 0.1 s and closes it at 0.9 s; the envelope goes through\n"
                     "\"ZVR_Volt2GUIFloat\" to a \"WB-Meter-Float-SDK3\" and comes back through \"ZVR_GUIFloat2Volt\"\n");
-    const PatchResult result = runPatchJson(patch, "demo", ownFolder(), settings);
+    const PatchResult result = runPatchJson(patch, ownFolder(), settings);
     report("demo", settings.outputDir, result);
     return 0;
 }

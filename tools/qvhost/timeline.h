@@ -22,4 +22,14 @@ TimedSet parseSet(const HalfDescription& half, const std::string& moduleId, cons
 // Every input of the half at its described default, at time 0.
 std::vector<TimedSet> defaultsOf(const HalfDescription& half);
 
+// Why `token` names no pin of `half` (of module `owner`), with the way
+// forward: the valid index range for a number, the nearest of `names` (the
+// half's pin names when empty) for a name.
+std::string unknownPin(const std::string& token, const std::string& owner, const HalfDescription& half,
+                       std::vector<std::string> names = {});
+
+// The note for a value set at or after the end of a run, which is not
+// applied; one line on stderr.
+void noteAfterEnd(const std::string& pin, const std::string& value, double time, double seconds);
+
 }  // namespace qvhost
