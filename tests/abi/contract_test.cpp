@@ -588,6 +588,36 @@ TEST(DspEvents, KindsOtherThanPinValueCarryNoValue) {
     EXPECT_EQ(callsNamed(module.host, "publishPinValue").size(), 1u);
 }
 
+// Records linked through the pointer at offset 32; records of one time form
+// one group, whose last value is the one sent.
+TEST(DspEvents, ListLinksThroughItsNextPointerAndGroupsByTime) {
+    Started module("uplink", u"ZVR_Float2GUIFloat");
+    ASSERT_NE(module.plugin2, nullptr);
+    const float one = 1.0f, two = 2.0f, three = 3.0f;
+    EventList events;
+    events.inlineValue(0, 1, &one, 4).pointedValue(0, 1, &two, 4).event(3, 99, 1).inlineValue(5, 1, &three, 4);
+    module.process(events);
+    const auto published = callsNamed(module.host, "publishPinValue");
+    ASSERT_EQ(published.size(), 2u);
+    EXPECT_EQ(published[0].time, 0);
+    EXPECT_EQ(published[0].bytes, bytesOf(two));
+    EXPECT_EQ(published[1].time, 5);
+    EXPECT_EQ(published[1].bytes, bytesOf(three));
+}
+
+TEST(DspEvents, ValuePointerWinsOverInlineBytes) {
+    Started module("uplink", u"ZVR_Int2GUIInt");
+    ASSERT_NE(module.plugin2, nullptr);
+    const int32_t pointed = 42, inlined = 17;
+    EventList events;
+    events.pointedValue(1, 1, &pointed, 4);
+    std::memcpy(static_cast<uint8_t*>(events.head()) + 16, &inlined, 4);
+    module.process(events);
+    const auto published = callsNamed(module.host, "publishPinValue");
+    ASSERT_EQ(published.size(), 1u);
+    EXPECT_EQ(published[0].bytes, bytesOf(pointed));
+}
+
 TEST(DspEvents, AQuietModuleOffersToSleep) {
     Started module("uplink", u"ZVR_Int2GUIInt");
     ASSERT_NE(module.plugin2, nullptr);
