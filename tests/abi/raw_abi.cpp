@@ -1,7 +1,11 @@
 #include "raw_abi.h"
 
+#include <cxxabi.h>
+
 #include <cstdlib>
+#include <set>
 #include <stdexcept>
+#include <typeinfo>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -295,74 +299,89 @@ struct Unexpected {
     static void fill(Table& table) { ((table[Positions - 1] = reinterpret_cast<void*>(&unexpected<Positions>)), ...); }
 };
 
-void baseTable(Table& table) {
+// A host interface's table, with the two words that the Itanium C++ ABI
+// keeps in front of a table: the offset to the whole object and its
+// run-time type. A library built with the undefined-behaviour sanitizer
+// checks, on each call, that the object it calls is of the interface type it
+// calls through; the fake host's interfaces therefore carry the run-time
+// type of the interface as the contract names it, ovra::<interface>, derived
+// from ovra::IMpUnknown. Positions are unaffected: position 1 is the first
+// word after the prefix.
+struct TypedTable {
+    intptr_t offsetToTop = 0;
+    const std::type_info* type = nullptr;
+    Table slots = {};
+};
+
+std::string mangledOvraName(const std::string& name) { return "N4ovra" + std::to_string(name.size()) + name + "E"; }
+
+const __cxxabiv1::__class_type_info& unknownType() {
+    static const std::string name = mangledOvraName("IMpUnknown");
+    static const __cxxabiv1::__class_type_info type(name.c_str());
+    return type;
+}
+
+const std::type_info* interfaceType(const std::string& interfaceName) {
+    if (interfaceName == "IMpUnknown") return &unknownType();
+    static std::map<std::string, std::pair<std::unique_ptr<std::string>, std::unique_ptr<__cxxabiv1::__si_class_type_info>>> types;
+    auto& entry = types[interfaceName];
+    if (!entry.second) {
+        entry.first = std::make_unique<std::string>(mangledOvraName(interfaceName));
+        entry.second = std::make_unique<__cxxabiv1::__si_class_type_info>(entry.first->c_str(), &unknownType());
+    }
+    return entry.second.get();
+}
+
+// Fills in the positions of each interface the fake host offers.
+void fillPositions(const std::string& interfaceName, Table& table) {
     Unexpected<4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16>::fill(table);
     table[0] = reinterpret_cast<void*>(&hostQueryInterface);
     table[1] = reinterpret_cast<void*>(&hostAddRef);
     table[2] = reinterpret_cast<void*>(&hostRelease);
-}
-
-const Table& unknownTable() {
-    static Table table;
-    static const bool built = (baseTable(table), true);
-    (void)built;
-    return table;
-}
-
-const Table& dspHostTable() {
-    static Table table;
-    static const bool built = [] {
-        baseTable(table);
+    if (interfaceName == "IMpDspHost") {
         table[3] = reinterpret_cast<void*>(&publishPinValue);
         table[4] = reinterpret_cast<void*>(&announceStreaming);
         table[5] = reinterpret_cast<void*>(&offerSleep);
         // Position 7 holds its place and is never called.
         table[7] = reinterpret_cast<void*>(&fillSleepCountdown);
         table[8] = reinterpret_cast<void*>(&readSampleRate);
-        return true;
-    }();
-    (void)built;
-    return table;
-}
-
-const Table& guiHostTable() {
-    static Table table;
-    static const bool built = [] {
-        baseTable(table);
+    } else if (interfaceName == "IMpGuiHost" || interfaceName == "IMpGuiHost2") {
         table[3] = reinterpret_cast<void*>(&sendPinValue);
-        return true;
-    }();
-    (void)built;
-    return table;
-}
-
-const Table& compositedHostTable() {
-    static Table table;
-    static const bool built = [] {
-        baseTable(table);
+    } else if (interfaceName == "IQvCompositedGfxHost") {
         table[3] = reinterpret_cast<void*>(&takeCapture);
         table[4] = reinterpret_cast<void*>(&getCapture);
         table[5] = reinterpret_cast<void*>(&giveCapture);
         table[6] = reinterpret_cast<void*>(&invalidateRect);
-        return true;
-    }();
-    (void)built;
-    return table;
+    }
+    // IMpUnknown, the auxiliary DSP host and the two window hosts have only
+    // the three positions of IMpUnknown: they are obtained and never called.
 }
 
-const Table& tableFor(const Guid& id) {
-    if (id == iid::kDspHost) return dspHostTable();
-    if (id == iid::kGuiHost || id == iid::kGuiHost2) return guiHostTable();
-    if (id == iid::kCompositedGfxHost) return compositedHostTable();
-    // The auxiliary DSP host and the two window hosts are obtained and
-    // never called.
-    if (id == iid::kDspHostAux || id == iid::kWinGdiHost || id == iid::kWindowsGfxHost) return unknownTable();
-    throw std::invalid_argument("not a host identifier: " + guidText(id));
+std::string hostInterfaceName(const Guid& id) {
+    for (const NamedGuid& named : allIdentifiers())
+        if (*named.id == id) return named.name;
+    throw std::invalid_argument("not an identifier of the contract: " + guidText(id));
+}
+
+void* const* tableFor(const Guid& id) {
+    static const std::set<std::string> hostInterfaces = {"IMpUnknown",   "IMpDspHost",           "IMpDspHostAux",
+                                                         "IMpGuiHost",   "IMpGuiHost2",          "IQvCompositedGfxHost",
+                                                         "IMpWinGdiHost", "IQvWindowsGfxHost"};
+    const std::string name = hostInterfaceName(id);
+    if (hostInterfaces.count(name) == 0) throw std::invalid_argument(name + " is not a host interface");
+    static std::map<std::string, std::unique_ptr<TypedTable>> tables;
+    auto& table = tables[name];
+    if (!table) {
+        table = std::make_unique<TypedTable>();
+        table->type = interfaceType(name);
+        fillPositions(name, table->slots);
+    }
+    return table->slots;
 }
 
 }  // namespace
 
-FakeHost::FakeHost() : unknown_(new Face{unknownTable(), this, iid::kUnknown}) {}
+FakeHost::FakeHost() : unknown_(new Face{tableFor(iid::kUnknown), this, iid::kUnknown}) {}
 FakeHost::~FakeHost() = default;
 
 FakeHost& FakeHost::offer(const Guid& id) {
