@@ -158,13 +158,15 @@ bool sizeFitsType(const std::string& type, size_t size) {
     return type == "blob";
 }
 
+template <class T>
+std::vector<uint8_t> bytesOf(const T& v) {
+    std::vector<uint8_t> out(sizeof v);
+    std::memcpy(out.data(), &v, sizeof v);
+    return out;
+}
+
 // A non-zero value of each pin type, as the host sends it.
 std::vector<uint8_t> sampleValue(const std::string& type) {
-    auto bytesOf = [](const auto& v) {
-        std::vector<uint8_t> out(sizeof v);
-        std::memcpy(out.data(), &v, sizeof v);
-        return out;
-    };
     if (type == "float") return bytesOf(2.5f);
     if (type == "int") return bytesOf(int32_t{7});
     if (type == "bool") return {1};
@@ -177,13 +179,6 @@ std::vector<HostCall> callsNamed(const FakeHost& host, const std::string& operat
     std::vector<HostCall> out;
     for (const HostCall& c : host.calls)
         if (c.operation == operation) out.push_back(c);
-    return out;
-}
-
-template <class T>
-std::vector<uint8_t> bytesOf(const T& v) {
-    std::vector<uint8_t> out(sizeof v);
-    std::memcpy(out.data(), &v, sizeof v);
     return out;
 }
 
