@@ -126,6 +126,33 @@ protected:
     IMpGuiHost2* host_ = nullptr;  // kept for the module's life, never released
 };
 
+// The second family is defined here, inline, rather than in gui_base.cpp: a
+// library compiles it only when one of its modules derives from it, so a
+// library of first-family modules carries none of it.
+inline int32_t MpGuiBase2::QueryInterface(const Guid* iid, void** out) {
+    if (out == nullptr)
+        return RC_NOT_FOUND;
+    *out = nullptr;
+    if (!isGuid(iid, IID_IMpUserInterface2) && !isGuid(iid, IID_IMpUserInterface2B) && !isGuid(iid, IID_IMpUnknown))
+        return RC_NOT_FOUND;
+    *out = static_cast<IMpUserInterface2B*>(this);
+    AddRef();
+    return RC_OK;
+}
+
+inline int32_t MpGuiBase2::attachHost(IMpUnknown* host) {
+    host_ = nullptr;
+    if (host != nullptr)
+        host->QueryInterface(&IID_IMpGuiHost2, reinterpret_cast<void**>(&host_));
+    return host_ != nullptr ? RC_OK : RC_NOT_FOUND;
+}
+
+inline int32_t MpGuiBase2::sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) {
+    if (host_ == nullptr)
+        return RC_FAILED;
+    return host_->sendPinValue(pinIndex, size, data, voice);
+}
+
 // A second-family module that draws nothing.
 class QvGuiInvisibleBase : public MpGuiBase2 {};
 
