@@ -149,12 +149,19 @@ MpBase2::MpBase2() : currentRoutine_(&MpBase2::sleepDispatch), moduleRoutine_(&M
 // No exception reaches the host: a module or pin that runs out of memory
 // (a text value too large to store, say) ends the block where it stands; the
 // next block starts afresh.
+//
+// A host may hand in a block from inside a call the module makes during
+// another block (publishPinValue, announceStreaming): the outer block then
+// goes on from where it stood.
 void MpBase2::processBlock(int32_t sampleCount, const HostEvent* events) {
+    const int32_t outerPosition = blockPosition_;
+    const bool outerMayRequestSleep = mayRequestSleep_;
     try {
         walkBlock(sampleCount, events);
     } catch (...) {
-        mayRequestSleep_ = true;
     }
+    blockPosition_ = outerPosition;
+    mayRequestSleep_ = outerMayRequestSleep;
 }
 
 void MpBase2::walkBlock(int32_t sampleCount, const HostEvent* events) {

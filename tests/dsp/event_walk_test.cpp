@@ -130,6 +130,22 @@ TEST_F(EventWalk, GroupCutShortLeavesNoPinChanged) {
     EXPECT_EQ(probe->floatIn.value, 0.5f);
 }
 
+// A host that hands in a block from inside publishPinValue: the outer block
+// goes on from where it stood.
+TEST_F(EventWalk, BlockHandedInDuringAnotherLeavesItsPositionAlone) {
+    streamInput();
+    probe->transmitOnChange = true;
+    bool nested = false;
+    host.onPublish = [&](int32_t, int32_t, const host::Bytes&) {
+        if (!nested) {
+            nested = true;
+            plugin->processBlock(2, nullptr);
+        }
+    };
+    process(10, EventList().value(4, test::Probe::kIntIn, int32_t{1}));
+    EXPECT_EQ(probe->runs(), (Journal{"run 4@0", "run 2@0", "run 6@4"}));
+}
+
 TEST_F(EventWalk, ValueIsChangedOnlyFromPassOneToPassThree) {
     process(4, EventList().value(0, test::Probe::kFloatIn, 0.5f));
     EXPECT_TRUE(probe->floatChangedInCallback);

@@ -49,6 +49,8 @@ public:
         journal.push_back("changed");
         if (runOutOfMemoryOnChange)
             throw std::bad_alloc();
+        if (transmitOnChange)
+            floatOut.transmit();
         if (switchRoutineOnChange)
             selectProcessRoutine(&Probe::renderOther);
     }
@@ -82,6 +84,7 @@ public:
     Journal journal;
     bool switchRoutineOnChange = false;
     bool runOutOfMemoryOnChange = false;
+    bool transmitOnChange = false;
     bool answerMessages = false;
     bool floatChangedInCallback = false;
 
