@@ -76,12 +76,14 @@ public:
         if (module == nullptr || depth_ >= kMaxDepth || carried_ >= kMaxCarried)
             return RC_OK;
         ++depth_;
-        if (pinIndex == fromPin && calls.back().bytes.size() <= kMaxCarriedBytes) {
-            const host::Bytes bytes = calls.back().bytes;  // the module may change its value meanwhile
+        // data points at the pin's bytes only until the module changes that
+        // pin: the plan reads them first, the loop-back carries a copy.
+        const host::Bytes bytes = calls.back().bytes;
+        followPlan(pinIndex, size, data);
+        if (pinIndex == fromPin && bytes.size() <= kMaxCarriedBytes && carried_ < kMaxCarried) {
             ++carried_;
             deliverAndSignal(toPin, bytes);
         }
-        followPlan(pinIndex, size, data);
         --depth_;
         return RC_OK;
     }
