@@ -4,6 +4,7 @@
 #       COMPILER <number>            # the number that describeBuild reports
 #       [FLOAT_COMPARE UNORDERED|IEEE]  # how GUI float pins decide "unchanged"
 #       [LEGACY_INIT]                # DSP modules carry IMpLegacyInitialization
+#                                    # (DSP-only libraries: no GUI parts with it)
 #       PARTS <part>...              # dsp gui gui2 windowed composited gdiplus
 #       SOURCES <file>...)
 #
@@ -83,6 +84,17 @@ function(ovra_add_plugin name)
   cmake_parse_arguments(P "LEGACY_INIT" "COMPILER;FLOAT_COMPARE" "PARTS;SOURCES" ${ARGN})
   if(NOT P_COMPILER)
     message(FATAL_ERROR "ovra_add_plugin(${name}): COMPILER is required")
+  endif()
+  # The factory attaches hosts through one interface per library: with
+  # LEGACY_INIT that is the DSP modules' IMpLegacyInitialization, and
+  # first-family GUI modules would be created without a host.
+  if(P_LEGACY_INIT)
+    foreach(part gui gui2 windowed composited)
+      if(part IN_LIST P_PARTS)
+        message(FATAL_ERROR "ovra_add_plugin(${name}): LEGACY_INIT is for libraries of DSP modules only; "
+          "it cannot be combined with the GUI part '${part}' (the factory would create GUI modules without a host)")
+      endif()
+    endforeach()
   endif()
   ovra_framework_sources(fw ${P_PARTS})
   add_library(${name} MODULE ${P_SOURCES} ${fw})

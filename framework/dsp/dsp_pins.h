@@ -4,6 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "abi/bool_byte.h"
 #include "dsp/mp_base.h"
 
 namespace ovra {
@@ -52,6 +53,9 @@ protected:
 template <class T, int32_t DataType>
 class MpControlPinBase : public MpPinBase {
 public:
+    // What the pin holds: T, except that a bool pin holds its byte.
+    using Value = PinValue<T>;
+
     void bindBuffer(float*) override {}  // control pins have no samples
 
     void eventPassOne(const HostEvent& event) override {
@@ -92,7 +96,7 @@ public:
                                bytePointer());
     }
 
-    T value{};
+    Value value{};
     bool changedNow = false;
 
 private:
@@ -101,27 +105,34 @@ private:
             return;
         if constexpr (std::is_same_v<T, wstring>) {
             const size_t units = static_cast<size_t>(size) / 2;  // an odd last byte is dropped
-            value.resize(units);
-            if (units > 0)
-                std::memcpy(value.data(), data, units * 2);
+            if (units <= value.size()) {
+                // In place, and the bytes may be the pin's own (a host
+                // handing back what the pin sent): moved, then cut.
+                if (units > 0)
+                    std::memmove(value.data(), data, units * 2);
+                value.resize(units);
+            } else {
+                wstring fresh(units, u'\0');
+                std::memcpy(fresh.data(), data, units * 2);
+                value.swap(fresh);
+            }
         } else if constexpr (std::is_same_v<T, bool>) {
+            // 4 bytes are one integer, true when non-zero; any other size
+            // keeps its first byte as delivered (nothing sent reads as false).
             if (size == 4) {
                 int32_t v;
                 std::memcpy(&v, data, 4);
-                value = v != 0;
-            } else if (size == 0) {
-                value = false;  // no byte to read
+                value = BoolByte(v != 0);
             } else {
-                value = *static_cast<const uint8_t*>(data) != 0;
+                value = size == 0 ? BoolByte() : BoolByte::fromByte(*static_cast<const uint8_t*>(data));
             }
         } else {
-            // Hosts send exactly 4 bytes. Extra bytes are not read; a short
-            // value is taken as the low bytes of a zero, never merged with
-            // what the pin held before.
+            // Hosts send exactly 4 bytes. A short value is copied over the low
+            // bytes and the others stay, as on the GUI side; extra bytes are
+            // not read.
             static_assert(sizeof(T) == 4);
-            uint8_t bytes[4] = {0, 0, 0, 0};
-            std::memcpy(bytes, data, size < 4 ? static_cast<size_t>(size) : 4u);
-            std::memcpy(&value, bytes, 4);
+            if (size > 0)
+                std::memmove(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
         }
     }
 };
@@ -132,11 +143,13 @@ public:
     int32_t directionCode() const override { return Direction; }
     void announceInitial() override { this->transmit(this->blockPosition()); }
 
-    MpControlPin& operator=(const T& v) {
+    using Value = typename MpControlPinBase<T, DataType>::Value;
+
+    MpControlPin& operator=(const Value& v) {
         this->value = v;
         return *this;
     }
-    operator const T&() const { return this->value; }
+    operator const Value&() const { return this->value; }
 };
 
 // ---------------------------------------------------------------------------

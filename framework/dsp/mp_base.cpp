@@ -59,23 +59,27 @@ uint32_t MpPluginBase::Release() {
 }
 
 int32_t MpPluginBase::attachHost(IMpUnknown* host) {
-    // A second attachment replaces the first; the old references are given back.
+    // A second attachment replaces the first. The new host is asked before
+    // the old references are given back: when both are the same object, the
+    // module's reference may be the one that keeps it alive.
+    IMpDspHost* fresh = nullptr;
+    int32_t result = RC_NOT_FOUND;
 #if OVRA_LEGACY_INIT
-    if (hostAux_ != nullptr) {
+    IMpDspHostAux* freshAux = nullptr;
+    if (host != nullptr)
+        host->QueryInterface(&IID_IMpDspHostAux, reinterpret_cast<void**>(&freshAux));
+#endif
+    if (host != nullptr)
+        result = host->QueryInterface(&IID_IMpDspHost, reinterpret_cast<void**>(&fresh));
+#if OVRA_LEGACY_INIT
+    if (hostAux_ != nullptr)
         hostAux_->Release();
-        hostAux_ = nullptr;
-    }
+    hostAux_ = freshAux;
 #endif
-    if (host_ != nullptr) {
+    if (host_ != nullptr)
         host_->Release();
-        host_ = nullptr;
-    }
-    if (host == nullptr)
-        return RC_NOT_FOUND;
-#if OVRA_LEGACY_INIT
-    host->QueryInterface(&IID_IMpDspHostAux, reinterpret_cast<void**>(&hostAux_));
-#endif
-    return host->QueryInterface(&IID_IMpDspHost, reinterpret_cast<void**>(&host_));
+    host_ = fresh;
+    return result;
 }
 
 int32_t MpPluginBase::assignPinBuffer(int32_t pinIndex, float* buffer) {
@@ -145,12 +149,19 @@ MpBase2::MpBase2() : currentRoutine_(&MpBase2::sleepDispatch), moduleRoutine_(&M
 // No exception reaches the host: a module or pin that runs out of memory
 // (a text value too large to store, say) ends the block where it stands; the
 // next block starts afresh.
+//
+// A host may hand in a block from inside a call the module makes during
+// another block (publishPinValue, announceStreaming): the outer block then
+// goes on from where it stood.
 void MpBase2::processBlock(int32_t sampleCount, const HostEvent* events) {
+    const int32_t outerPosition = blockPosition_;
+    const bool outerMayRequestSleep = mayRequestSleep_;
     try {
         walkBlock(sampleCount, events);
     } catch (...) {
-        mayRequestSleep_ = true;
     }
+    blockPosition_ = outerPosition;
+    mayRequestSleep_ = outerMayRequestSleep;
 }
 
 void MpBase2::walkBlock(int32_t sampleCount, const HostEvent* events) {
@@ -167,9 +178,12 @@ void MpBase2::walkBlock(int32_t sampleCount, const HostEvent* events) {
             return blockPosition_;
         return e.sampleOffset > n ? n : e.sampleOffset;
     };
+    // Events past the block's end belong to no sample of it, whatever the
+    // block's length (an empty block included).
+    auto pastEnd = [&](const HostEvent& e) { return e.sampleOffset > n; };
     int32_t remaining = n;
     const HostEvent* e = events;
-    while (e != nullptr) {
+    while (e != nullptr && !pastEnd(*e)) {
         const int32_t gap = offsetOf(*e) - blockPosition_;
         if (gap > 0) {
             mayRequestSleep_ = false;
@@ -181,7 +195,7 @@ void MpBase2::walkBlock(int32_t sampleCount, const HostEvent* events) {
             remaining -= gap;
         }
         const HostEvent* end = e->nextEvent;
-        while (end != nullptr && offsetOf(*end) == blockPosition_)
+        while (end != nullptr && !pastEnd(*end) && offsetOf(*end) == blockPosition_)
             end = end->nextEvent;
         deliverGroup(e, end);
         e = end;
@@ -190,30 +204,41 @@ void MpBase2::walkBlock(int32_t sampleCount, const HostEvent* events) {
 }
 
 // Simultaneous events reach the pins in three passes, with one
-// onPinsChanged between the second and the third.
+// onPinsChanged between the second and the third. A group cut short (out of
+// memory) still runs its third pass, so that no pin reports a change past
+// its group.
 void MpBase2::deliverGroup(const HostEvent* first, const HostEvent* end) {
-    bool valuesChanged = false;
-    for (const HostEvent* e = first; e != end; e = e->nextEvent) {
-        if (!isReadable(*e))
-            continue;
-        if (e->kind == EV_PIN_VALUE || e->kind == EV_STREAM_ON || e->kind == EV_STREAM_OFF)
-            valuesChanged = true;
-        if (isPinEvent(*e))
-            if (MpPinBase* pin = findPin(e->pinIndex))
-                pin->eventPassOne(*e);
-    }
-    for (const HostEvent* e = first; e != end; e = e->nextEvent) {
-        if (!isReadable(*e))
-            continue;
-        if (isPinEvent(*e)) {
-            if (MpPinBase* pin = findPin(e->pinIndex))
-                pin->eventPassTwo(*e);
-        } else if (e->kind == EV_START) {
-            onEngineStart();
+    try {
+        bool valuesChanged = false;
+        for (const HostEvent* e = first; e != end; e = e->nextEvent) {
+            if (!isReadable(*e))
+                continue;
+            if (e->kind == EV_PIN_VALUE || e->kind == EV_STREAM_ON || e->kind == EV_STREAM_OFF)
+                valuesChanged = true;
+            if (isPinEvent(*e))
+                if (MpPinBase* pin = findPin(e->pinIndex))
+                    pin->eventPassOne(*e);
         }
+        for (const HostEvent* e = first; e != end; e = e->nextEvent) {
+            if (!isReadable(*e))
+                continue;
+            if (isPinEvent(*e)) {
+                if (MpPinBase* pin = findPin(e->pinIndex))
+                    pin->eventPassTwo(*e);
+            } else if (e->kind == EV_START) {
+                onEngineStart();
+            }
+        }
+        if (valuesChanged)
+            onPinsChanged();
+    } catch (...) {
+        endGroup(first, end);
+        throw;
     }
-    if (valuesChanged)
-        onPinsChanged();
+    endGroup(first, end);
+}
+
+void MpBase2::endGroup(const HostEvent* first, const HostEvent* end) {
     for (const HostEvent* e = first; e != end; e = e->nextEvent) {
         if (!isReadable(*e))
             continue;

@@ -134,6 +134,7 @@ private:
     void run(ProcessRoutine routine, int32_t sampleCount) { (this->*routine)(sampleCount); }
     void walkBlock(int32_t sampleCount, const HostEvent* events);
     void deliverGroup(const HostEvent* first, const HostEvent* end);
+    void endGroup(const HostEvent* first, const HostEvent* end);  // the third pass
 
     ProcessRoutine currentRoutine_;
     ProcessRoutine moduleRoutine_;

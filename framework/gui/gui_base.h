@@ -94,11 +94,29 @@ protected:
     int32_t referenceCount_ = 1;
 };
 
+// Every operation is defined in the class, so that the class has no key
+// function: a library compiles it only when one of its modules derives from
+// it, and a library of first-family modules carries none of it.
 class MpGuiBase2 : public IMpUserInterface2B, public GuiPinOwner {
 public:
-    int32_t QueryInterface(const Guid* iid, void** out) override;
+    int32_t QueryInterface(const Guid* iid, void** out) override {
+        if (out == nullptr)
+            return RC_NOT_FOUND;
+        *out = nullptr;
+        if (!isGuid(iid, IID_IMpUserInterface2) && !isGuid(iid, IID_IMpUserInterface2B) &&
+            !isGuid(iid, IID_IMpUnknown))
+            return RC_NOT_FOUND;
+        *out = static_cast<IMpUserInterface2B*>(this);
+        AddRef();
+        return RC_OK;
+    }
     // RC_OK with IMpGuiHost2 obtained, else RC_NOT_FOUND (and no host).
-    int32_t attachHost(IMpUnknown* host) override;
+    int32_t attachHost(IMpUnknown* host) override {
+        host_ = nullptr;
+        if (host != nullptr)
+            host->QueryInterface(&IID_IMpGuiHost2, reinterpret_cast<void**>(&host_));
+        return host_ != nullptr ? RC_OK : RC_NOT_FOUND;
+    }
     int32_t reserved5() override { return RC_OK; }
     int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
         return storePinValue(pinIndex, voice, size, data);
@@ -109,7 +127,11 @@ public:
     int32_t reserved10() override { return RC_FAILED; }
     int32_t signalPinChange(int32_t pinIndex, int32_t voice) override { return announcePinChange(pinIndex, voice); }
 
-    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override;
+    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override {
+        if (host_ == nullptr)
+            return RC_FAILED;  // not attached: the pin keeps its value, nothing is sent
+        return host_->sendPinValue(pinIndex, size, data, voice);
+    }
 
     virtual ~MpGuiBase2() = default;
 

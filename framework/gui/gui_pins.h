@@ -11,6 +11,7 @@
 #include <type_traits>
 
 #include "abi/abi.h"
+#include "abi/bool_byte.h"
 
 #ifndef OVRA_FLOAT_UNORDERED_EQUAL
 #define OVRA_FLOAT_UNORDERED_EQUAL 0
@@ -41,9 +42,14 @@ public:
             size = 0;
         if (size != size_) {
             uint8_t* fresh = size > 0 ? new uint8_t[static_cast<size_t>(size)]() : nullptr;
+            // The bytes may lie in the old array (a host handing back what the
+            // pin sent): they are read before it is freed.
+            if (size > 0 && bytes != nullptr)
+                std::memcpy(fresh, bytes, static_cast<size_t>(size));
             delete[] data_;
             data_ = fresh;
             size_ = size;
+            return;
         }
         if (size > 0 && bytes != nullptr)
             std::memmove(data_, bytes, static_cast<size_t>(size));
@@ -120,7 +126,7 @@ inline bool sameFloat(float a, float b) {
 // The "unchanged" test of a value assignment: floats as above, everything
 // else by equality (text by length and code units, blobs by size and bytes).
 template <class T>
-bool samePinValue(const T& a, const T& b) {
+bool samePinValue(const T& a, const std::type_identity_t<T>& b) {
     if constexpr (std::is_same_v<T, float>)
         return sameFloat(a, b);
     else
@@ -200,6 +206,9 @@ class MpGuiPin : public MpGuiPinBase {
                   "GUI pins carry float, int, bool, text or blob values");
 
 public:
+    // What the pin holds: T, except that a bool pin holds its byte.
+    using Value = PinValue<T>;
+
     bool storeBytes(int32_t, int32_t size, const void* data) override;
     int32_t typeCode() const override;
     virtual int32_t byteCount() const;
@@ -208,7 +217,7 @@ public:
 
     // Module to pin: stores and sends only a different value. Before a host
     // is attached (or before addPin) the value is stored and nothing is sent.
-    MpGuiPin& operator=(const T& v) {
+    MpGuiPin& operator=(const Value& v) {
         if (samePinValue(value, v))
             return *this;
         value = v;
@@ -217,10 +226,10 @@ public:
         return *this;
     }
     MpGuiPin& operator=(const MpGuiPin& other) { return *this = other.value; }
-    operator const T&() const { return value; }
-    const T& getValue() const { return value; }
+    operator const Value&() const { return value; }
+    const Value& getValue() const { return value; }
 
-    T value{};
+    Value value{};
 };
 
 class StringGuiPin : public MpGuiPin<wstring> {
@@ -260,32 +269,31 @@ bool MpGuiPin<T>::storeBytes(int32_t, int32_t size, const void* data) {
     if (size < 0 || (size > 0 && data == nullptr))
         return false;
     if constexpr (std::is_same_v<T, float> || std::is_same_v<T, int32_t>) {
-        // Compared by bits: -0.0 over 0.0 is a change. At most 4 bytes are
-        // taken; a short value is the low bytes of a zero, never merged with
-        // what the pin held before (the DSP pins read it the same way).
+        // Compared by bits: -0.0 over 0.0 is a change. A short value is copied
+        // over the low bytes and the others stay; at most 4 bytes are taken.
+        // Only 4 equal bytes answer unchanged.
         if (size == 4 && std::memcmp(&value, data, 4) == 0)
             return false;
-        uint8_t bytes[4] = {0, 0, 0, 0};
         if (size > 0)
-            std::memcpy(bytes, data, size < 4 ? static_cast<size_t>(size) : 4u);
-        std::memcpy(&value, bytes, 4);
+            std::memcpy(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
         return true;
     } else if constexpr (std::is_same_v<T, bool>) {
-        // Any non-zero byte is true; the pin holds a proper bool.
+        // One byte is kept as delivered and compared by that byte; 4 bytes
+        // are one integer, true when non-zero. Nothing sent reads as false.
         if (size == 1) {
-            const bool b = *static_cast<const uint8_t*>(data) != 0;
-            if (b == value)
+            const uint8_t b = *static_cast<const uint8_t*>(data);
+            if (b == value.byte())
                 return false;
-            value = b;
+            value = BoolByte::fromByte(b);
             return true;
         }
         if (size == 4) {
             int32_t v;
             std::memcpy(&v, data, 4);
-            value = v != 0;
+            value = BoolByte(v != 0);
             return true;
         }
-        value = size == 0 ? false : *static_cast<const uint8_t*>(data) != 0;  // no byte sent: false
+        value = size == 0 ? BoolByte() : BoolByte::fromByte(*static_cast<const uint8_t*>(data));
         return true;
     } else if constexpr (std::is_same_v<T, wstring>) {
         const size_t units = static_cast<size_t>(size) / 2;  // an odd last byte is dropped

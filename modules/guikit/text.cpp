@@ -76,8 +76,10 @@ public:
     }
 
 private:
+    // Works on a copy: sending the length may bring a new input from the
+    // host before the piece is cut.
     void evaluate() {
-        const wstring& text = input_.value;
+        const wstring text = input_.value;
         const auto n = static_cast<int32_t>(text.size());
         length_ = n;
         int32_t start = start_.value;

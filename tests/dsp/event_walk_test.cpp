@@ -67,8 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(OutOfContract{"PastTheEndCountsAsTheEnd", 10, {15}, {"run 10@0"}, 0},
                       OutOfContract{"NegativeCountsAsTheStart", 10, {-3}, {"run 10@0"}, 1},
                       OutOfContract{"EarlierThanThePositionJoinsItsGroup", 10, {5, 2}, {"run 5@0", "run 5@5"}, 2},
-                      OutOfContract{"NegativeCountDeliversWithoutSamples", -4, {0, 3}, {"run 0@0"}, 2},
-                      OutOfContract{"EmptyBlockDeliversAtZero", 0, {0}, {"run 0@0"}, 1}),
+                      OutOfContract{"NegativeCountDeliversOnlyAtZero", -4, {0, 3}, {"run 0@0"}, 1},
+                      OutOfContract{"EmptyBlockDeliversAtZero", 0, {0}, {"run 0@0"}, 1},
+                      OutOfContract{"EmptyBlockHoldsBackWhatLiesPastIt", 0, {0, 5, 5}, {"run 0@0"}, 1},
+                      OutOfContract{"NegativeCountDeliversNothingPastZero", -1, {2}, {"run 0@0"}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct GroupKind {
@@ -115,6 +117,33 @@ TEST_F(EventWalk, UnreadableValuesAreIgnoredEntirely) {
     process(4, events);
     EXPECT_EQ(std::count(probe->journal.begin(), probe->journal.end(), "changed"), 0);
     EXPECT_EQ(probe->textIn.value, u"");
+}
+
+// A group cut short by running out of memory ends like any other: no pin
+// reports a change at a later, unrelated group.
+TEST_F(EventWalk, GroupCutShortLeavesNoPinChanged) {
+    probe->runOutOfMemoryOnChange = true;
+    EXPECT_NO_THROW(process(4, EventList().value(0, test::Probe::kFloatIn, 0.5f).value(0, test::Probe::kTextIn,
+                                                                                         wstring(u"cut"))));
+    EXPECT_FALSE(probe->floatIn.changedNow);
+    EXPECT_FALSE(probe->textIn.changedNow);
+    EXPECT_EQ(probe->floatIn.value, 0.5f);
+}
+
+// A host that hands in a block from inside publishPinValue: the outer block
+// goes on from where it stood.
+TEST_F(EventWalk, BlockHandedInDuringAnotherLeavesItsPositionAlone) {
+    streamInput();
+    probe->transmitOnChange = true;
+    bool nested = false;
+    host.onPublish = [&](int32_t, int32_t, const host::Bytes&) {
+        if (!nested) {
+            nested = true;
+            plugin->processBlock(2, nullptr);
+        }
+    };
+    process(10, EventList().value(4, test::Probe::kIntIn, int32_t{1}));
+    EXPECT_EQ(probe->runs(), (Journal{"run 4@0", "run 2@0", "run 6@4"}));
 }
 
 TEST_F(EventWalk, ValueIsChangedOnlyFromPassOneToPassThree) {
@@ -234,6 +263,19 @@ TEST_F(PluginBase, HostReferencesAreGivenBack) {
     EXPECT_EQ(host.references, 2);
     plugin->AddRef();
     plugin->Release();
+    EXPECT_EQ(host.references, 2);
+}
+
+// A host whose only other reference is the module's would be gone if the
+// module gave its reference back before asking again.
+TEST_F(PluginBase, SameHostAttachedAgainIsAskedBeforeItIsReleased) {
+    host.clear();
+    EXPECT_EQ(plugin->attachHost(host.unknown()), RC_OK);
+    std::vector<DspCall::Kind> kinds;
+    for (const auto& c : host.calls)
+        if (c.kind == DspCall::Query || c.kind == DspCall::Release)
+            kinds.push_back(c.kind);
+    EXPECT_EQ(kinds, (std::vector<DspCall::Kind>{DspCall::Query, DspCall::Release}));
     EXPECT_EQ(host.references, 2);
 }
 

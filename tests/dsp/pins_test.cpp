@@ -34,7 +34,7 @@ TEST_P(PinValues, StoreTakesOnlyWhatArrived) {
     switch (c.pin) {
     case Probe::kFloatIn: held = host::bytesOf(probe->floatIn.value); break;
     case Probe::kIntIn: held = host::bytesOf(probe->intIn.value); break;
-    case Probe::kBoolIn: held = host::bytesOf(probe->boolIn.value); break;
+    case Probe::kBoolIn: held = Bytes{probe->boolIn.value.byte()}; break;
     default: held = host::bytesOf(probe->textIn.value); break;
     }
     EXPECT_EQ(held, c.expected);
@@ -47,13 +47,18 @@ INSTANTIATE_TEST_SUITE_P(
         Arrival{"BoolFromHighByteOfFour", Probe::kBoolIn, {0}, {0, 0, 0, 1}, {1}},
         Arrival{"BoolFromOneZeroByte", Probe::kBoolIn, {1}, {0}, {0}},
         Arrival{"BoolFromFirstOfTwo", Probe::kBoolIn, {1}, {0, 1}, {0}},
+        Arrival{"BoolKeepsTheFirstOfTwoAsDelivered", Probe::kBoolIn, {0}, {5, 0}, {5}},
+        Arrival{"BoolKeepsOneByteAsDelivered", Probe::kBoolIn, {0}, {0xFE}, {0xFE}},
         Arrival{"BoolFromNothing", Probe::kBoolIn, {1}, {}, {0}},
         Arrival{"TextDropsAnOddByte", Probe::kTextIn, {}, {'a', 0, 'b', 0, 'c', 0, 'd'}, {'a', 0, 'b', 0, 'c', 0}},
         Arrival{"TextLongerThanInline", Probe::kTextIn, {}, Bytes(20, 'x'), Bytes(20, 'x')},
         Arrival{"TextEmptied", Probe::kTextIn, {'a', 0}, {}, {}},
         Arrival{"FloatTakesFourOfEight", Probe::kFloatIn, {}, {0, 0, 0x80, 0x3f, 9, 9, 9, 9}, {0, 0, 0x80, 0x3f}},
         Arrival{"IntTakesFourOfMany", Probe::kIntIn, {}, Bytes(40, 1), {1, 1, 1, 1}},
-        Arrival{"ShortIntDropsStaleBytes", Probe::kIntIn, {0x78, 0x56, 0x34, 0x12}, {5, 0}, {5, 0, 0, 0}}),
+        Arrival{"TwoBytesOverTheLowBytesOfAnInt", Probe::kIntIn, {0x78, 0x56, 0x34, 0x12}, {0xAA, 0xBB},
+                {0xAA, 0xBB, 0x34, 0x12}},
+        Arrival{"ThreeBytesOverTheLowBytesOfAFloat", Probe::kFloatIn, {1, 2, 3, 4}, {9, 9, 9}, {9, 9, 9, 4}},
+        Arrival{"NoBytesKeepAnInt", Probe::kIntIn, {0x78, 0x56, 0x34, 0x12}, {}, {0x78, 0x56, 0x34, 0x12}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pins, EngineStartSendsEveryOutputInIndexOrder) {

@@ -2,6 +2,7 @@
 // routine call in a journal, with the block position it ran at.
 #pragma once
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ public:
 
     void onPinsChanged() override {
         journal.push_back("changed");
+        if (runOutOfMemoryOnChange)
+            throw std::bad_alloc();
+        if (transmitOnChange)
+            floatOut.transmit();
         if (switchRoutineOnChange)
             selectProcessRoutine(&Probe::renderOther);
     }
@@ -78,6 +83,8 @@ public:
 
     Journal journal;
     bool switchRoutineOnChange = false;
+    bool runOutOfMemoryOnChange = false;
+    bool transmitOnChange = false;
     bool answerMessages = false;
     bool floatChangedInCallback = false;
 

@@ -268,16 +268,23 @@ const uint32_t kMinusZero = 0x80000000u;
 const RawCase kRawCases[] = {
     {"BoolFourBytesSevenIsTrue", probe::kBool, Bytes{0}, bytesOf(7), true, Bytes{1}},
     {"BoolFourBytesAlwaysChanged", probe::kBool, bytesOf(7), bytesOf(7), true, Bytes{1}},
-    {"BoolNonZeroByteOverTrueUnchanged", probe::kBool, Bytes{1}, Bytes{2}, false, Bytes{1}},
+    {"BoolByteKeptAsDelivered", probe::kBool, Bytes{0}, Bytes{5}, true, Bytes{5}},
+    {"BoolOtherTrueByteIsAChange", probe::kBool, Bytes{5}, Bytes{3}, true, Bytes{3}},
+    {"BoolSameByteUnchanged", probe::kBool, Bytes{5}, Bytes{5}, false, Bytes{5}},
     {"BoolNoByteIsFalse", probe::kBool, Bytes{1}, Bytes{}, true, Bytes{0}},
-    {"BoolTwoBytesTakesTheFirst", probe::kBool, Bytes{0}, Bytes{1, 0}, true, Bytes{1}},
+    {"BoolTwoBytesKeepTheFirstAsDelivered", probe::kBool, Bytes{0}, Bytes{5, 0}, true, Bytes{5}},
+    {"BoolTwoBytesAlwaysChanged", probe::kBool, Bytes{5}, Bytes{5, 0}, true, Bytes{5}},
     {"FloatMinusZeroOverZeroByBits", probe::kFloat, bytesOf(0.0f), bytesOf(&kMinusZero, 4), true,
      bytesOf(&kMinusZero, 4)},
     {"FloatSameBitsUnchanged", probe::kFloat, bytesOf(1.0f), bytesOf(1.0f), false, bytesOf(1.0f)},
     {"FloatTakesAtMostFourBytes", probe::kFloat, bytesOf(0.0f), Bytes{0, 0, 0x80, 0x3F, 9, 9, 9, 9}, true,
      bytesOf(1.0f)},
+    {"FloatThreeBytesOverTheLowBytes", probe::kFloat, Bytes{1, 2, 3, 4}, Bytes{9, 9, 9}, true, Bytes{9, 9, 9, 4}},
+    {"FloatNoBytesCopyNothingButChange", probe::kFloat, bytesOf(1.0f), Bytes{}, true, bytesOf(1.0f)},
     {"IntSameUnchanged", probe::kInt, bytesOf(9), bytesOf(9), false, bytesOf(9)},
-    {"IntShortValueIsNotMergedWithTheOld", probe::kInt, bytesOf(0x01020304), Bytes{5}, true, bytesOf(5)},
+    {"IntTwoBytesOverTheLowBytes", probe::kInt, bytesOf(0x12345678), Bytes{0xAA, 0xBB}, true, bytesOf(0x1234BBAA)},
+    {"IntOneByteOverTheLowByte", probe::kInt, bytesOf(0x01020304), Bytes{5}, true, bytesOf(0x01020305)},
+    {"IntSameShortBytesStillChange", probe::kInt, bytesOf(0x1234BBAA), Bytes{0xAA, 0xBB}, true, bytesOf(0x1234BBAA)},
     {"TextOddByteDropped", probe::kText, Bytes{}, Bytes{'a', 0, 'b', 0, 'c'}, true, bytesOf(u"ab")},
     {"TextSameUnitsUnchanged", probe::kText, bytesOf(u"ab"), bytesOf(u"ab"), false, bytesOf(u"ab")},
     {"TextSameLengthOtherUnits", probe::kText, bytesOf(u"ab"), bytesOf(u"ax"), true, bytesOf(u"ax")},
@@ -299,6 +306,23 @@ TEST_P(RawStore, AnswersWhetherTheValueChanged) {
 
 INSTANTIATE_TEST_SUITE_P(Gui, RawStore, ::testing::ValuesIn(kRawCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A host may hand back the bytes a pin sent: a pointer into the pin's own
+// storage, with a new size.
+TEST_P(EachFamily, ValueReadFromThePinsOwnBytesAtANewSize) {
+    const Bytes four{1, 2, 3, 4};
+    probe->view->rawStore(probe::kBlob, 4, four.data());
+    const Bytes text = bytesOf(u"abcdef");
+    probe->view->rawStore(probe::kText, static_cast<int32_t>(text.size()), text.data());
+    int32_t size = 0;
+    const void* own = nullptr;
+    probe->view->readPin(probe::kBlob, &size, &own);
+    EXPECT_EQ(probe->deliverRaw(probe::kBlob, 2, own), RC_OK);
+    EXPECT_EQ(probe->pin(probe::kBlob), (Bytes{1, 2}));
+    probe->view->readPin(probe::kText, &size, &own);
+    EXPECT_EQ(probe->deliverRaw(probe::kText, 4, own), RC_OK);
+    EXPECT_EQ(probe->pin(probe::kText), bytesOf(u"ab"));
+}
 
 // The float comparison is fixed when a library is compiled.
 struct Comparison {

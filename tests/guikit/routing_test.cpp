@@ -100,6 +100,36 @@ TEST(FloatRedirect, NanIsSentAgainOnEveryAnnouncement) {
     EXPECT_TRUE(std::isnan(host::floatOf(m.lastOn(1))));
 }
 
+// A bool keeps the byte the host delivered, through every copy, and is
+// compared by that byte.
+TEST(BoolRedirect, PassesTheDeliveredByteOn) {
+    GuikitModule m(u"WB-Bool-RedirSDK3");
+    ASSERT_TRUE(m.ready());
+    m.set(0, Bytes{5, 0});
+    EXPECT_EQ(m.sends(), (Sends{sent(1, Bytes{5})}));
+    m.clear();
+    m.set(0, Bytes{3});
+    EXPECT_EQ(m.sends(), (Sends{sent(1, Bytes{3})}));
+    m.clear();
+    m.set(0, Bytes{3});
+    EXPECT_EQ(m.sends(), Sends{});
+    m.set(3, Bytes{0xFF});
+    EXPECT_EQ(m.sends(), (Sends{sent(2, Bytes{0xFF})}));
+}
+
+// A value shorter than 4 bytes replaces the low bytes of the one held.
+TEST(IntRedirect, ShortValueReplacesTheLowBytesOnly) {
+    GuikitModule m(u"WB-Int-RedirSDK3");
+    ASSERT_TRUE(m.ready());
+    m.set(0, int32_t{0x12345678});
+    m.clear();
+    m.set(0, Bytes{0xAA, 0xBB});
+    EXPECT_EQ(m.sends(), (Sends{sent(1, int32_t{0x1234BBAA})}));
+    m.clear();
+    m.set(0, Bytes{});
+    EXPECT_EQ(m.sends(), Sends{});
+}
+
 TEST(BlobRedirect, CopiesAnySizeWhole) {
     GuikitModule m(u"WB-Blob-RedirSDK3");
     ASSERT_TRUE(m.ready());

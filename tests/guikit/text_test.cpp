@@ -179,6 +179,25 @@ TEST(SubstrEdge, EmptyInputSendsLengthZeroThenTheEmptyPiece) {
     EXPECT_EQ(m.sends(), (Sends{sent(kLength, 0), sent(kPiece, u"")}));
 }
 
+// A host may deliver a new input while the module sends the length: the
+// piece is still cut from the text the evaluation started with.
+TEST(SubstrEdge, InputDeliveredDuringTheLengthSendLeavesTheEvaluationWhole) {
+    GuikitModule m(u"WB-Text-SubstrSDK3");
+    ASSERT_TRUE(m.ready());
+    m.set(1, int32_t{4});
+    m.set(2, int32_t{-1});
+    bool delivered = false;
+    m.host.onSend = [&](int32_t pin, const host::Bytes&) {
+        if (pin == 4 && !delivered) {
+            delivered = true;
+            m.deliver(0, wstring(u"ab"));
+        }
+    };
+    EXPECT_EQ(m.set(0, wstring(u"abcdef")), RC_OK);
+    EXPECT_TRUE(delivered);
+    EXPECT_EQ(m.lastOn(3), host::bytesOf(u"ef"));
+}
+
 TEST(SubstrEdge, CountsCodeUnits) {
     GuikitModule m(u"WB-Text-SubstrSDK3");
     m.deliver(kStart, 1);

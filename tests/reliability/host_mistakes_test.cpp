@@ -184,8 +184,8 @@ const DeliveryCase kDeliveryCases[] = {
     {"NegativeIndexFails", -1, 4, true, bytesOf(1.5f), RC_FAILED, {}},
     {"NegativeSizeFailsAndKeepsTheValue", 1, -4, true, bytesOf(1.5f), RC_FAILED, {}},
     {"SizeWithoutBytesFailsAndKeepsTheValue", 1, 4, false, {}, RC_FAILED, {}},
-    {"EmptyValueIsZero", 1, 0, false, {}, RC_OK, {}},
-    {"ShortValueIsTheLowBytesOfZero", 1, 2, true, Bytes{0x01, 0x00}, RC_OK, {bytesOf(std::bit_cast<float>(1u))}},
+    {"EmptyValueKeepsTheValueHeld", 1, 0, false, {}, RC_OK, {}},
+    {"ShortValueReplacesTheLowBytesOfTheValueHeld", 1, 2, true, Bytes{0x01, 0x00}, RC_OK, {bytesOf(std::bit_cast<float>(1u))}},
     {"LongValueGivesItsFirstFourBytes", 1, 12, true, Bytes{0, 0, 0, 0x40, 7, 7, 7, 7, 7, 7, 7, 7}, RC_OK,
      {bytesOf(2.0f)}},
     {"NaNIsNeverPassedOn", 1, 4, true, bytesOf(kNaN), RC_OK, {}},
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Downlink, DeliveryMistake, testing::ValuesIn(kDeliveryC
 
 // Sizes that do not fit the type: text drops an odd last byte, a bool of
 // four bytes is an int (non-zero is true), a bool of any other size is its
-// first byte.
+// first byte, passed on as delivered.
 struct OddSizeCase {
     const char16_t* id;
     Bytes delivered;
@@ -256,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(Downlink, OddSize,
                          testing::Values(OddSizeCase{u"ZVR_GUIText2Text", Bytes{'a', 0, 'b', 0, 'c', 0, 'd'},
                                                      Bytes{'a', 0, 'b', 0, 'c', 0}},
                                          OddSizeCase{u"ZVR_GUIBool2Bool", Bytes{0, 0, 0, 1}, Bytes{1}},
-                                         OddSizeCase{u"ZVR_GUIBool2Bool", Bytes{7, 0, 0, 0, 0, 0, 0, 0}, Bytes{1}}));
+                                         OddSizeCase{u"ZVR_GUIBool2Bool", Bytes{7, 0, 0, 0, 0, 0, 0, 0}, Bytes{7}}));
 
 TEST(DeliveryMistake, GrowingInputListStopsAtItsBound) {
     RecordingGuiHost h;

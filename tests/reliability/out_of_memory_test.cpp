@@ -82,6 +82,28 @@ TEST_F(OutOfMemory, TextTooLargeToStoreLeavesProcessBlockQuietly) {
     EXPECT_EQ(textOf(h.callsOf(DspCall::Publish).back().bytes), u"ok");
 }
 
+// A value stored before memory ran out in the same group is not passed on at
+// a later group that brings nothing for it.
+TEST_F(OutOfMemory, ValueOfAFailedGroupIsNotPublishedLater) {
+    RecordingDspHost h;
+    IMpUnknown* made = nullptr;
+    ASSERT_EQ(fuzz::library("downlink").create(u"ZVR_GUIText2Text", SUBTYPE_DSP, h.unknown(), &made), RC_OK);
+    DspModule module(made, h);
+    const std::vector<uint8_t> text(kLimit + 2, 'a');
+    {
+        MemoryRunsOut out;
+        EventList events;
+        events.value(0, 0, wstring(u"new"));
+        events.add(0, EV_PIN_VALUE, 0, static_cast<int32_t>(text.size()), text.data());
+        EXPECT_NO_THROW(module.process(16, events));
+    }
+    h.clear();
+    EventList unrelated;
+    unrelated.add(0, EV_PIN_VALUE, 7, 0);  // a pin the module lacks: the group still counts as a change
+    module.process(16, unrelated);
+    EXPECT_TRUE(h.callsOf(DspCall::Publish).empty());
+}
+
 TEST_F(OutOfMemory, TextTooLargeToStoreFailsTheDeliveryAndKeepsTheOldValue) {
     RecordingGuiHost h;
     IMpUnknown* made = nullptr;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <climits>
 #include <deque>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -207,6 +209,104 @@ void checkBlockCalls(const host::RecordingDspHost& h, size_t from, int32_t n) {
         violated("processBlock", "the module released the host more often than it took it");
 }
 
+// A host that calls back into the module from inside publishPinValue and
+// announceStreaming, following a plan read from the input: a block of a few
+// samples whose first event hands a pin (the publishing one or another) the
+// very bytes being published, at that size or shorter; a block with a value
+// of its own; or attaching itself again. It also remembers where each pin's
+// last published bytes lie, so that a later block can start with them
+// (aliasing events). A pin's bytes stay where they are until it publishes
+// again or an event reaches it. Depth and count are bounded.
+class ReentrantDspHost : public host::RecordingDspHost {
+public:
+    static constexpr int kMaxDepth = 3;
+    static constexpr int kMaxCalls = 32;
+    static constexpr size_t kPlanSize = 16;
+
+    struct Published {
+        const void* data;
+        int32_t size;
+    };
+
+    IMpPlugin2* plugin = nullptr;
+    uint8_t plan[kPlanSize] = {};
+    std::map<int32_t, Published> lastPublished;
+    int32_t blockSize = 0;  // of the block now being processed
+
+    int32_t publishPinValue(int32_t sampleOffset, int32_t pinIndex, int32_t size, const void* data) override {
+        host::RecordingDspHost::publishPinValue(sampleOffset, pinIndex, size, data);
+        lastPublished[pinIndex] = Published{data, size};
+        followPlan(pinIndex, size, data);
+        return RC_OK;
+    }
+    int32_t announceStreaming(int32_t sampleOffset, int32_t pinIndex, bool streaming) override {
+        host::RecordingDspHost::announceStreaming(sampleOffset, pinIndex, streaming);
+        followPlan(pinIndex, 0, nullptr);
+        return RC_OK;
+    }
+
+    // Every event of a block may replace its pin's bytes.
+    void forgetPinsOf(const Block& block) {
+        for (const auto& e : block.events)
+            lastPublished.erase(e.pinIndex);
+    }
+
+private:
+    void followPlan(int32_t pinIndex, int32_t size, const void* data) {
+        if (plugin == nullptr || depth_ >= kMaxDepth || calls_ >= kMaxCalls || step_ >= kPlanSize)
+            return;
+        const uint8_t action = plan[step_++];
+        const int32_t other = static_cast<int32_t>(action >> 5) - 1;  // -1 .. 6
+        const int32_t n = std::min<int32_t>(blockSize > 0 ? blockSize : 0, (action >> 3) & 3);
+        ++calls_;
+        ++depth_;
+        const int32_t outerBlock = blockSize;
+        switch (action & 7) {
+        case 0:
+        case 1:
+        case 2: {  // the bytes being published, handed to a pin in a nested block
+            Block nested;
+            HostEvent e{};
+            e.kind = EV_PIN_VALUE;
+            e.pinIndex = (action & 4) != 0 || data == nullptr ? other : pinIndex;
+            e.valueSize = (action & 1) != 0 ? size : (size > 0 ? static_cast<int32_t>((action >> 3) % (size + 1)) : 0);
+            e.valuePointer = data;
+            if (data == nullptr) {  // nothing published here: an inline value
+                e.valueSize = 4;
+                std::memcpy(e.inlineValue, &action, 1);
+            }
+            nested.events.push_back(e);
+            forgetPinsOf(nested);
+            blockSize = n;
+            plugin->processBlock(n, nested.head());
+            break;
+        }
+        case 3:
+            lastPublished.clear();  // a module without a host would change its pins silently
+            plugin->attachHost(unknown());
+            break;
+        case 4: {  // a nested block with a streaming change
+            Block nested;
+            HostEvent e{};
+            e.kind = (action & 8) != 0 ? EV_STREAM_ON : EV_STREAM_OFF;
+            e.pinIndex = other;
+            nested.events.push_back(e);
+            blockSize = n;
+            plugin->processBlock(n, nested.head());
+            break;
+        }
+        default:
+            break;
+        }
+        blockSize = outerBlock;
+        --depth_;
+    }
+
+    int depth_ = 0;
+    int calls_ = 0;
+    size_t step_ = 0;
+};
+
 }  // namespace
 
 void runDspInput(const uint8_t* data, size_t size) {
@@ -215,7 +315,7 @@ void runDspInput(const uint8_t* data, size_t size) {
     const ModuleEntry& entry = modules[r.below(modules.size())];
     host::Library& lib = library(entry.library);
 
-    host::RecordingDspHost h;
+    ReentrantDspHost h;
     const uint8_t config = r.byte();
     h.answersDspHost = (config & 0x0F) != 0;  // one host in sixteen answers nothing
     h.answersAux = (config & 0x10) == 0;
@@ -237,6 +337,10 @@ void runDspInput(const uint8_t* data, size_t size) {
     if (plugin2 == nullptr || plugin == nullptr)
         violated("QueryInterface", "a DSP module does not answer IMpPlugin and IMpPlugin2");
     made->Release();  // the two queried references keep it alive
+    if (r.below(2) == 0) {  // one run in two calls back in from the host's operations
+        h.plugin = plugin2;
+        r.take(h.plan, sizeof h.plan);
+    }
     if (mode == 1)
         plugin2->attachHost(h.unknown());
     else if (mode == 2 && r.flag())
@@ -283,6 +387,7 @@ void runDspInput(const uint8_t* data, size_t size) {
         }
         case 4:
             if (r.flag()) {
+                h.lastPublished.clear();
                 plugin2->attachHost(h.unknown());
             } else {
                 h.countdown = r.oddInt();
@@ -294,7 +399,23 @@ void runDspInput(const uint8_t* data, size_t size) {
             for (auto& b : buffers)
                 fillSamples(b, r, n);
             Block block;
+            if (!h.lastPublished.empty() && r.below(4) == 0) {
+                // The block starts with the bytes a pin last published, handed
+                // back to it or to another pin, at their size or shorter.
+                auto it = h.lastPublished.begin();
+                std::advance(it, static_cast<long>(r.below(h.lastPublished.size())));
+                HostEvent e{};
+                e.kind = EV_PIN_VALUE;
+                e.pinIndex = r.flag() ? it->first : r.pinIndex();
+                e.valueSize = it->second.size > 0 && r.flag()
+                                  ? static_cast<int32_t>(r.below(static_cast<size_t>(it->second.size) + 1))
+                                  : it->second.size;
+                e.valuePointer = it->second.data;
+                block.events.push_back(e);
+            }
             readEvents(block, r, n);
+            h.forgetPinsOf(block);
+            h.blockSize = n;
             const size_t from = h.calls.size();
             if (r.below(4) == 0)
                 plugin->processBlock(n, block.head());

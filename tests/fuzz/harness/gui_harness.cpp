@@ -2,6 +2,8 @@
 // initialiseGui, deliverPinValue and signalPinChange in any order with any
 // index, voice, size and bytes, and for drawn modules measure, arrange and
 // onPaint.
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,38 +35,130 @@ struct GuiCalls {
     IMpUnknown* unknown() const { return v1 != nullptr ? static_cast<IMpUnknown*>(v1) : v2; }
 };
 
-// A host that carries some of the module's sends straight back into the
-// module (a patch cable from an output to one of its own inputs), before
-// sendPinValue returns, as a host without a message queue would. The loop is
-// bounded as a host's own loop guard would bound it: in depth, in the number
-// of values carried per run and in their size. (A text join fed its own
-// output doubles its text on every pass: unbounded, that is the patch's
-// doing, not the module's.)
-class LoopingGuiHost : public host::RecordingGuiHost {
+// A host that calls back into the module from inside sendPinValue, as a
+// host without a message queue would:
+// - it carries some sends straight back (a patch cable from an output to one
+//   of the module's own inputs), as a copy;
+// - it follows a plan read from the input: deliver to a pin (the sending one
+//   or another) from the very bytes the module is sending, at that size or
+//   shorter, and announce it; announce a pin; or attach itself again;
+// - it remembers where each pin's last sent bytes lie, so that the harness
+//   can later hand them back (aliasing deliveries). A pin's bytes stay where
+//   they are until the pin sends again or the host delivers to it; attaching
+//   again forgets them all (a module without a host changes its pins
+//   silently).
+// Every loop is bounded as a host's own loop guard would bound it: in depth,
+// in the number of calls per run and in the size carried. (A text join fed
+// its own output doubles its text on every pass: unbounded, that is the
+// patch's doing, not the module's.)
+class ReentrantGuiHost : public host::RecordingGuiHost {
 public:
     static constexpr int kMaxDepth = 6;
     static constexpr int kMaxCarried = 64;
     static constexpr size_t kMaxCarriedBytes = 4096;
+    static constexpr size_t kPlanSize = 16;
+
+    struct Sent {
+        const void* data;
+        int32_t size;
+    };
+
     int32_t fromPin = -100;
     int32_t toPin = -100;
     IMpUnknown* module = nullptr;
+    IMpUserInterface2B* v2 = nullptr;  // for attaching again
+    uint8_t plan[kPlanSize] = {};
+    std::map<int32_t, Sent> lastSent;
 
     int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override {
         host::RecordingGuiHost::sendPinValue(pinIndex, size, data, voice);
-        if (module != nullptr && pinIndex == fromPin && depth_ < kMaxDepth && carried_ < kMaxCarried &&
-            calls.back().bytes.size() <= kMaxCarriedBytes) {
-            const host::Bytes bytes = calls.back().bytes;  // the module may change its value meanwhile
-            ++depth_;
+        lastSent[pinIndex] = Sent{data, size};
+        if (module == nullptr || depth_ >= kMaxDepth || carried_ >= kMaxCarried)
+            return RC_OK;
+        ++depth_;
+        // data points at the pin's bytes only until the module changes that
+        // pin: the plan reads them first, the loop-back carries a copy.
+        const host::Bytes bytes = calls.back().bytes;
+        followPlan(pinIndex, size, data);
+        if (pinIndex == fromPin && bytes.size() <= kMaxCarriedBytes && carried_ < kMaxCarried) {
             ++carried_;
-            host::deliverAndSignal(module, toPin, bytes, 0);
-            --depth_;
+            deliverAndSignal(toPin, bytes);
         }
+        --depth_;
         return RC_OK;
     }
 
+    // A delivery replaces the pin's bytes: what it sent before is gone.
+    void delivered(int32_t pin) { lastSent.erase(pin); }
+    void deliverAndSignal(int32_t pin, const host::Bytes& bytes) {
+        delivered(pin);
+        host::deliverAndSignal(module, pin, bytes, 0);
+    }
+    void attachAgain() {
+        lastSent.clear();
+        if (v2 != nullptr)
+            v2->attachHost(unknown());
+    }
+
 private:
+    void followPlan(int32_t pinIndex, int32_t size, const void* data) {
+        if (step_ >= kPlanSize || carried_ >= kMaxCarried)
+            return;
+        const uint8_t action = plan[step_++];
+        const int32_t other = static_cast<int32_t>(action >> 4) - 1;  // -1 .. 14
+        switch (action & 7) {
+        case 0:
+        case 1: {  // the module's own bytes, back to the same pin or another, at a size no larger
+            const int32_t pin = (action & 8) != 0 ? pinIndex : other;
+            const int32_t shorter = size > 0 ? static_cast<int32_t>((action >> 4) % (size + 1)) : 0;
+            const int32_t n = (action & 1) != 0 ? size : shorter;
+            ++carried_;
+            delivered(pin);
+            GuiView(module).deliver(pin, 0, n, data);
+            GuiView(module).signal(pin, 0);
+            break;
+        }
+        case 2:
+            ++carried_;
+            GuiView(module).signal(other, 0);
+            break;
+        case 3:
+            ++carried_;
+            attachAgain();
+            break;
+        default:
+            break;
+        }
+    }
+
+    // Either family's pin traffic through the module's own interface.
+    struct GuiView {
+        IMpUnknown* module;
+        explicit GuiView(IMpUnknown* m) : module(m) {}
+        template <class F>
+        int32_t call(F&& f) const {
+            void* ui = nullptr;
+            int32_t r = RC_NOT_FOUND;
+            if (module->QueryInterface(&IID_IMpUserInterface, &ui) == RC_OK) {
+                r = f(static_cast<IMpUserInterface*>(ui));
+                static_cast<IMpUserInterface*>(ui)->Release();
+            } else if (module->QueryInterface(&IID_IMpUserInterface2B, &ui) == RC_OK) {
+                r = f(static_cast<IMpUserInterface2B*>(ui));
+                static_cast<IMpUserInterface2B*>(ui)->Release();
+            }
+            return r;
+        }
+        int32_t deliver(int32_t pin, int32_t voice, int32_t size, const void* data) const {
+            return call([&](auto* ui) { return ui->deliverPinValue(pin, voice, size, data); });
+        }
+        int32_t signal(int32_t pin, int32_t voice) const {
+            return call([&](auto* ui) { return ui->signalPinChange(pin, voice); });
+        }
+    };
+
     int depth_ = 0;
     int carried_ = 0;
+    size_t step_ = 0;
 };
 
 // The bytes of one delivery; data points at exactly size bytes, or is null.
@@ -146,7 +240,7 @@ void runGuiInput(const uint8_t* data, size_t size) {
     const ModuleEntry& entry = modules[r.below(modules.size())];
     host::Library& lib = library(entry.library);
 
-    LoopingGuiHost h;
+    ReentrantGuiHost h;
     const uint8_t config = r.byte();
     if ((config & 0x1F) == 0) {  // one host in thirty-two lacks an interface
         h.answersGuiHost = (config & 0x20) != 0;
@@ -177,25 +271,44 @@ void runGuiInput(const uint8_t* data, size_t size) {
     auto* windowed = host::queryInterface<IMpGraphicsWinGdi>(made, IID_IMpGraphicsWinGdi);
     made->Release();
     if (gui.v2 != nullptr && r.below(4) != 0) {
+        h.lastSent.clear();
         const int32_t attached = gui.v2->attachHost(r.below(8) == 0 ? nullptr : h.unknown());
         if (attached != RC_OK && attached != RC_NOT_FOUND)
             violated("attachHost", "answers a code other than RC_OK or RC_NOT_FOUND");
     }
 
+    h.module = gui.unknown();
+    h.v2 = gui.v2;
     if (r.below(4) == 0) {  // one run in four has its output looped back
-        h.module = gui.unknown();
         h.fromPin = r.pinIndex();
         h.toPin = r.pinIndex();
     }
+    if (r.below(2) == 0)  // one run in two calls back in from sendPinValue
+        r.take(h.plan, sizeof h.plan);
 
     PaintTarget surface;
     for (int call = 0; call < kMaxCalls && !r.empty(); ++call) {
         const size_t from = h.calls.size();
         const uint8_t op = r.byte();
         int32_t result = RC_OK;
-        if (op < 90) {
+        if (op < 20 && !h.lastSent.empty()) {
+            // The bytes a pin last sent, handed back to it or to another pin,
+            // at their size or shorter.
+            auto it = h.lastSent.begin();
+            std::advance(it, static_cast<long>(r.below(h.lastSent.size())));
+            const ReentrantGuiHost::Sent sentBytes = it->second;
+            const int32_t pin = r.flag() ? it->first : r.pinIndex();
+            const int32_t size = sentBytes.size > 0 && r.flag()
+                                     ? static_cast<int32_t>(r.below(static_cast<size_t>(sentBytes.size) + 1))
+                                     : sentBytes.size;
+            h.delivered(pin);
+            result = gui.deliver(pin, 0, size, sentBytes.data);
+            if (isResultCode(result) && r.flag())
+                result = gui.signal(pin, 0);
+        } else if (op < 90) {
             const int32_t pin = r.pinIndex(), voice = r.below(4) == 0 ? r.oddInt() : 0;
             const Delivery d = readDelivery(r);
+            h.delivered(pin);
             result = gui.deliver(pin, voice, d.size, d.data);
         } else if (op < 170) {
             const int32_t pin = r.pinIndex(), voice = r.below(4) == 0 ? r.oddInt() : 0;
@@ -203,6 +316,7 @@ void runGuiInput(const uint8_t* data, size_t size) {
         } else if (op < 190) {
             const int32_t pin = r.pinIndex();
             const Delivery d = readDelivery(r);
+            h.delivered(pin);
             result = gui.deliver(pin, 0, d.size, d.data);
             if (isResultCode(result))
                 result = gui.signal(pin, 0);
