@@ -1,0 +1,35 @@
+#include "program_path.h"
+
+#include <windows.h>
+
+#include "library.h"
+
+namespace qvhost {
+
+namespace fs = std::filesystem;
+
+std::string ownExecutable() {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (n == 0)
+            return {};
+        if (n < name.size()) {
+            name.resize(n);
+            return ovra::host::toUtf8(ovra::wstring(name.begin(), name.end()));
+        }
+        name.resize(name.size() * 2);
+    }
+}
+
+fs::path pathOf(const std::string& utf8) {
+    const ovra::wstring wide = ovra::host::fromUtf8(utf8);
+    return fs::path(std::wstring(wide.begin(), wide.end()));
+}
+
+std::string utf8Of(const fs::path& path) {
+    const std::wstring& wide = path.native();
+    return ovra::host::toUtf8(ovra::wstring(wide.begin(), wide.end()));
+}
+
+}  // namespace qvhost
