@@ -7,6 +7,7 @@
 
 #include "abi/abi.h"
 #include "failure.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 
@@ -90,7 +91,7 @@ std::string halfName(int32_t subType) {
 }
 
 Json readJsonFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathOf(path), std::ios::binary);
     if (!in)
         throw Failure("cannot read " + path + ": no such file");
     std::stringstream buffer;

@@ -19,6 +19,7 @@
 #include "painting.h"
 #include "pin_value.h"
 #include "progress.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 
@@ -124,16 +125,16 @@ private:
             const Json& p = doc_["libraries"][name];
             if (!p.is_string())
                 bad("library \"" + name + "\" must be given as a path");
-            fs::path path = p.get<std::string>();
+            fs::path path = pathOf(p.get<std::string>());
             if (path.is_relative())
-                path = fs::path(baseDir_) / path;
-            return path.string();
+                path = pathOf(baseDir_) / path;
+            return utf8Of(path);
         }
         std::string looked;
         for (const auto& dir : settings_.searchDirs) {
-            const fs::path candidate = fs::path(dir) / (name + ".qvm");
+            const fs::path candidate = pathOf(dir) / pathOf(name + ".qvm");
             if (fs::exists(candidate))
-                return candidate.string();
+                return utf8Of(candidate);
             looked += (looked.empty() ? "" : ", ") + dir;
         }
         bad("cannot find library \"" + name + "\" (" + name + ".qvm; looked in " + looked + ")");
@@ -346,7 +347,7 @@ private:
 
     // ---- outputs
 
-    std::string outputPath(const std::string& file) const { return (fs::path(settings_.outputDir) / file).string(); }
+    std::string outputPath(const std::string& file) const { return utf8Of(pathOf(settings_.outputDir) / pathOf(file)); }
 
     void readOutputs() {
         if (doc_.contains("record")) {
@@ -597,8 +598,8 @@ private:
 PatchResult runPatchJson(const Json& patch, const std::string& source, const std::string& baseDir,
                          const PatchRunSettings& settings) {
     std::error_code ec;
-    fs::create_directories(settings.outputDir, ec);
-    if (ec || !fs::is_directory(settings.outputDir))
+    fs::create_directories(pathOf(settings.outputDir), ec);
+    if (ec || !fs::is_directory(pathOf(settings.outputDir)))
         throw Failure("cannot make the output folder " + settings.outputDir);
     Patch p(patch, source, baseDir, settings);
     return p.run();

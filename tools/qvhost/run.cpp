@@ -8,6 +8,7 @@
 #include "demo_patch.h"
 #include "failure.h"
 #include "patch.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 
@@ -17,9 +18,8 @@ namespace {
 
 // The folder qvhost itself lies in: the build places the libraries there.
 std::string ownFolder() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : self.parent_path().string();
+    const std::string self = ownExecutable();
+    return self.empty() ? std::string(".") : utf8Of(pathOf(self).parent_path());
 }
 
 void report(const std::string& what, const std::string& dir, const PatchResult& result) {
@@ -48,16 +48,16 @@ void report(const std::string& what, const std::string& dir, const PatchResult& 
 
 int runPatch(const RunOptions& o) {
     const Json patch = readJsonFile(o.patch);
-    const fs::path patchPath(o.patch);
+    const fs::path patchPath = pathOf(o.patch);
     PatchRunSettings settings;
-    settings.outputDir = o.outputDir.empty() ? patchPath.stem().string() + "-out" : o.outputDir;
+    settings.outputDir = o.outputDir.empty() ? utf8Of(patchPath.stem()) + "-out" : o.outputDir;
     if (!o.pluginDir.empty())
         settings.searchDirs.push_back(o.pluginDir);
-    settings.searchDirs.push_back(patchPath.has_parent_path() ? patchPath.parent_path().string() : ".");
+    settings.searchDirs.push_back(patchPath.has_parent_path() ? utf8Of(patchPath.parent_path()) : ".");
     settings.searchDirs.push_back(ownFolder());
     settings.quiet = o.quiet;
     const PatchResult result = runPatchJson(
-        patch, o.patch, patchPath.has_parent_path() ? patchPath.parent_path().string() : ".", settings);
+        patch, o.patch, patchPath.has_parent_path() ? utf8Of(patchPath.parent_path()) : ".", settings);
     report(o.patch, settings.outputDir, result);
     return 0;
 }
@@ -65,7 +65,7 @@ int runPatch(const RunOptions& o) {
 int runDemo(const RunOptions& o) {
     const Json patch = Json::parse(kDemoPatch);
     PatchRunSettings settings;
-    settings.outputDir = o.outputDir.empty() ? (fs::path(ownFolder()) / "demo").string() : o.outputDir;
+    settings.outputDir = o.outputDir.empty() ? utf8Of(pathOf(ownFolder()) / "demo") : o.outputDir;
     if (!o.pluginDir.empty())
         settings.searchDirs.push_back(o.pluginDir);
     settings.searchDirs.push_back(ownFolder());

@@ -10,8 +10,4 @@ std::string ownExecutable() {
     return ec ? std::string() : self.string();
 }
 
-fs::path pathOf(const std::string& utf8) { return fs::path(utf8); }
-
-std::string utf8Of(const fs::path& path) { return path.string(); }
-
 }  // namespace qvhost

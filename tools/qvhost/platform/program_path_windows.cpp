@@ -22,14 +22,4 @@ std::string ownExecutable() {
     }
 }
 
-fs::path pathOf(const std::string& utf8) {
-    const ovra::wstring wide = ovra::host::fromUtf8(utf8);
-    return fs::path(std::wstring(wide.begin(), wide.end()));
-}
-
-std::string utf8Of(const fs::path& path) {
-    const std::wstring& wide = path.native();
-    return ovra::host::toUtf8(ovra::wstring(wide.begin(), wide.end()));
-}
-
 }  // namespace qvhost
