@@ -16,7 +16,7 @@ void writeFloatWav(const std::string& path, const std::vector<float>& interleave
     if (file == nullptr)
         throw Failure("cannot write " + path + ": " + sf_strerror(nullptr));
     // The peak chunk carries the time of writing: without it the same
-    // samples always give the same file.
+    // samples always give the same file (its room stays as a pad chunk).
     sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     const sf_count_t frames = static_cast<sf_count_t>(interleaved.size() / static_cast<size_t>(channels));
     const sf_count_t written = sf_writef_float(file, interleaved.data(), frames);

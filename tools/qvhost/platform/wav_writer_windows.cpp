@@ -97,6 +97,8 @@ void writeFloatWav(const std::string& path, const std::vector<float>& interleave
     file.beginRiff();
     file.chunk(mmioFOURCC('f', 'm', 't', ' '), format, sizeof format);
     file.chunk(mmioFOURCC('f', 'a', 'c', 't'), fact, sizeof fact);
+    const std::vector<unsigned char> padding(8 + 8 * static_cast<size_t>(channels), 0);
+    file.chunk(mmioFOURCC('P', 'A', 'D', ' '), padding.data(), padding.size());
     file.chunk(mmioFOURCC('d', 'a', 't', 'a'), interleaved.data(), interleaved.size() * sizeof(float));
     file.finish();
 }
