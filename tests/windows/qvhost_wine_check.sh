@@ -74,16 +74,34 @@ scenarios=(
   "--set Trigger=1@0.1 --set Trigger=0@0.11 --set Trigger=1@0.4 --set Trigger=0@0.41 --set Gate=1@0.1 --set Gate=0@0.8 --rate 44100 --block 17"
   "--set AttackTime=0.3 --set AttackShape=0.5@0.05 --set ReleaseShape=-0.3@0.4 --set SustainLevel=0@0.2 --set Gate=1@0.02 --set Gate=0@0.5 --rate 96000 --block 256"
 )
+# And scenarios drawn from a fixed sequence: shapes over their whole range,
+# times and levels anywhere, different every scenario, the same every run.
+seed=20261209
+draw() {  # draw NAME LOW HIGH: NAME becomes a number with three decimals in [LOW, HIGH]
+  seed=$(( (seed * 1103515245 + 12345) % 2147483648 ))
+  local milli=$(( ($3 - $2) * seed / 2147483647 + $2 ))
+  local sign=""
+  [ "$milli" -lt 0 ] && { sign=-; milli=$(( -milli )); }
+  printf -v "$1" '%s%d.%03d' "$sign" $(( milli / 1000 )) $(( milli % 1000 ))
+}
+# Bounds in thousandths.
+for _ in $(seq 24); do
+  draw at 10 1000; draw dt 10 1000; draw rt 10 1000; draw sl 0 1000
+  draw as -990 990; draw ds -990 990; draw rs -990 990; draw on 0 300; draw off 350 1200
+  scenarios+=("--set AttackTime=$at --set DecayTime=$dt --set ReleaseTime=$rt --set SustainLevel=$sl --set AttackShape=$as --set DecayShape=$ds --set ReleaseShape=$rs --set Gate=1@$on --set Gate=0@$off --seconds 1.5")
+done
 differ=0
+same=0
 for i in "${!scenarios[@]}"; do
   read -r -a args <<<"${scenarios[$i]}"
   "$native/qvhost" render "$native/adsr.qvm" "QV ADSR4" "${args[@]}" -o "$scratch/linux-$i.wav" >/dev/null
   qvexe render "$(winpath "$win/adsr.qvm")" "QV ADSR4" "${args[@]}" -o "$(winpath "$scratch/windows-$i.wav")"
   if cmp -s "$scratch/linux-$i.wav" "$scratch/windows-$i.wav"; then
-    echo "same bits: scenario $i (${scenarios[$i]})"
+    same=$((same + 1))
   else
     echo "DIFFERENT: scenario $i (${scenarios[$i]}): $(cmp -l "$scratch/linux-$i.wav" "$scratch/windows-$i.wav" | wc -l) bytes differ" >&2
     differ=1
   fi
 done
+echo "qvhost and qvhost.exe: $same of ${#scenarios[@]} \"QV ADSR4\" renders byte-identical"
 exit $differ
