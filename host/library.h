@@ -39,6 +39,11 @@ private:
     IMpFactory2* factory_ = nullptr;
 };
 
+// What a file holds, told from its first bytes: a library for this platform
+// or for the other one. Files that cannot be read are Unreadable.
+enum class BinaryKind { Unreadable, Elf, WindowsPe, Other };
+BinaryKind binaryKind(const std::string& path);
+
 // Interface pointer helper: asks an object for I, answers null when absent.
 template <class I>
 I* queryInterface(IMpUnknown* object, const Guid& iid) {

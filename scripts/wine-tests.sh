@@ -3,7 +3,7 @@
 # fresh Wine prefix under the build tree.
 #   wine-tests.sh [BUILD_DIR] [CTEST_ARGS...]     (default build/windows)
 # Fails when any test fails, when a test runs past its time limit, or when
-# the whole run takes longer than OVRA_WINE_TIMEOUT seconds (default 900).
+# the whole run takes longer than OVRA_WINE_TIMEOUT seconds (default 1200).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 wine=${OVRA_WINE:-/usr/lib/wine/wine64}
@@ -18,7 +18,7 @@ if [ -z "${OVRA_WINE_DISPLAY:-}" ]; then
   command -v xvfb-run >/dev/null || { echo "wine-tests: xvfb-run is missing (run scripts/setup.sh)" >&2; exit 2; }
   [ -f "$build/CTestTestfile.cmake" ] || { echo "wine-tests: $build is not a configured build with tests" >&2; exit 2; }
   export OVRA_WINE_DISPLAY=1
-  limit=${OVRA_WINE_TIMEOUT:-900}
+  limit=${OVRA_WINE_TIMEOUT:-1200}
   status=0
   # A 24-bit screen: windows then draw like on a desktop.
   timeout --kill-after=20 "$limit" xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$build" "$@" || status=$?

@@ -7,6 +7,7 @@
 #include "abi/abi.h"
 #include "failure.h"
 #include "json_source.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "failure.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 
@@ -121,7 +122,7 @@ JsonSource::JsonSource(std::string name, std::string text) : name_(std::move(nam
 }
 
 JsonSource JsonSource::fromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathOf(path), std::ios::binary);
     if (!in)
         throw Failure("cannot read " + path + ": no such file");
     std::stringstream buffer;

@@ -28,7 +28,7 @@ int usageError(const CLI::Error& e, const CLI::App& app, int argc, char** argv) 
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int qvhostMain(int argc, char** argv) {
     CLI::App app{"qvhost: a headless host for .qvm plug-in libraries", "qvhost"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "Every command's options");

@@ -22,6 +22,7 @@
 #include "progress.h"
 #include "suggest.h"
 #include "timeline.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 
@@ -117,16 +118,16 @@ private:
 
     std::string findLibrary(const std::string& name, const JsonPath& at) {
         if (doc_.contains("libraries") && doc_["libraries"].contains(name)) {
-            fs::path path = doc_["libraries"][name].get<std::string>();
+            fs::path path = pathOf(doc_["libraries"][name].get<std::string>());
             if (path.is_relative())
-                path = fs::path(baseDir_) / path;
-            return path.string();
+                path = pathOf(baseDir_) / path;
+            return utf8Of(path);
         }
         std::string looked;
         for (const auto& dir : settings_.searchDirs) {
-            const fs::path candidate = fs::path(dir) / (name + ".qvm");
+            const fs::path candidate = pathOf(dir) / pathOf(name + ".qvm");
             if (fs::exists(candidate))
-                return candidate.string();
+                return utf8Of(candidate);
             looked += (looked.empty() ? "" : ", ") + dir;
         }
         bad(at, "cannot find library \"" + name + "\" (" + name + ".qvm; looked in " + looked +
@@ -342,7 +343,7 @@ private:
 
     // ---- outputs
 
-    std::string outputPath(const std::string& file) const { return (fs::path(settings_.outputDir) / file).string(); }
+    std::string outputPath(const std::string& file) const { return utf8Of(pathOf(settings_.outputDir) / pathOf(file)); }
 
     void readOutputs() {
         if (doc_.contains("record")) {
@@ -651,8 +652,8 @@ private:
 
 PatchResult runPatchJson(const JsonSource& patch, const std::string& baseDir, const PatchRunSettings& settings) {
     std::error_code ec;
-    fs::create_directories(settings.outputDir, ec);
-    if (ec || !fs::is_directory(settings.outputDir))
+    fs::create_directories(pathOf(settings.outputDir), ec);
+    if (ec || !fs::is_directory(pathOf(settings.outputDir)))
         throw Failure("cannot make the output folder " + settings.outputDir);
     Patch p(patch, baseDir, settings);
     return p.run();

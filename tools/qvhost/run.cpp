@@ -13,6 +13,7 @@
 #ifndef QVHOST_PLUGINS_FROM_BIN
 #define QVHOST_PLUGINS_FROM_BIN "../lib/ovra"
 #endif
+#include "platform/program_path.h"
 
 namespace qvhost {
 
@@ -22,15 +23,14 @@ namespace {
 
 // The folder qvhost itself lies in: the build places the libraries there.
 std::string ownFolder() {
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : self.parent_path().string();
+    const std::string self = ownExecutable();
+    return self.empty() ? std::string(".") : utf8Of(pathOf(self).parent_path());
 }
 
 // Where an installed qvhost finds the installed libraries: <prefix>/lib/ovra
 // beside <prefix>/bin.
 std::string installedFolder() {
-    return (fs::path(ownFolder()) / QVHOST_PLUGINS_FROM_BIN).lexically_normal().string();
+    return utf8Of((pathOf(ownFolder()) / QVHOST_PLUGINS_FROM_BIN).lexically_normal());
 }
 
 // --plugins folders first, then the given ones, then qvhost's own and the
@@ -39,7 +39,7 @@ std::vector<std::string> searchDirs(const RunOptions& o, const std::vector<std::
     std::vector<std::string> dirs;
     for (const auto& d : o.pluginDirs) {
         std::error_code ec;
-        if (!fs::is_directory(d, ec))
+        if (!fs::is_directory(pathOf(d), ec))
             throw Failure("--plugins " + d + ": no such folder");
         dirs.push_back(d);
     }
@@ -71,10 +71,10 @@ void report(const std::string& what, const std::string& dir, const PatchResult& 
 
 int runPatch(const RunOptions& o) {
     const JsonSource patch = JsonSource::fromFile(o.patch);
-    const fs::path patchPath(o.patch);
-    const std::string patchFolder = patchPath.has_parent_path() ? patchPath.parent_path().string() : ".";
+    const fs::path patchPath = pathOf(o.patch);
+    const std::string patchFolder = patchPath.has_parent_path() ? utf8Of(patchPath.parent_path()) : ".";
     PatchRunSettings settings;
-    settings.outputDir = o.outputDir.empty() ? patchPath.stem().string() + "-out" : o.outputDir;
+    settings.outputDir = o.outputDir.empty() ? utf8Of(patchPath.stem()) + "-out" : o.outputDir;
     settings.searchDirs = searchDirs(o, {patchFolder});
     settings.quiet = o.quiet;
     settings.strict = o.strict;
@@ -89,9 +89,9 @@ int runDemo(const RunOptions& o) {
     // In the build tree the demo writes beside qvhost; an installed qvhost
     // writes to ./demo, as its own folder is seldom the user's.
     std::error_code ec;
-    const bool inBuildTree = fs::exists(fs::path(ownFolder()) / "adsr.qvm", ec);
+    const bool inBuildTree = fs::exists(pathOf(ownFolder()) / "adsr.qvm", ec);
     settings.outputDir = !o.outputDir.empty() ? o.outputDir
-                         : inBuildTree        ? (fs::path(ownFolder()) / "demo").string()
+                         : inBuildTree        ? utf8Of(pathOf(ownFolder()) / "demo")
                                               : std::string("demo");
     settings.searchDirs = searchDirs(o, {});
     settings.quiet = o.quiet;

@@ -1,0 +1,122 @@
+# The optional parts (qvhost, the tests, the benchmarks) and what they need.
+# Each part is ON, OFF or AUTO. AUTO builds it when everything it needs is
+# found and otherwise leaves it out with one line naming the Debian package
+# that brings the missing piece; ON fails the configuration with that line.
+# The four libraries need nothing beyond the compiler (and libgdiplus for
+# guikit on Linux, the platform's GDI+).
+
+# ovra_decide_part(<VAR> <what> <missing>): turns VAR into ON or OFF.
+function(ovra_decide_part var what missing)
+  string(TOUPPER "${${var}}" value)
+  if(value STREQUAL "AUTO")
+    if(missing)
+      message(STATUS "${what} left out: ${missing}")
+      set(${var} OFF PARENT_SCOPE)
+    else()
+      set(${var} ON PARENT_SCOPE)
+    endif()
+  elseif(${var})
+    if(missing)
+      message(FATAL_ERROR "${what} cannot be built: ${missing}")
+    endif()
+    set(${var} ON PARENT_SCOPE)
+  else()
+    set(${var} OFF PARENT_SCOPE)
+  endif()
+endfunction()
+
+# "A (pkg-a), B (pkg-b) not found" for the pieces whose found-variable is false.
+function(_ovra_missing out)
+  set(list "")
+  while(ARGN)
+    list(POP_FRONT ARGN found name package)
+    if(NOT ${found})
+      list(APPEND list "${name} (Debian package ${package})")
+    endif()
+  endwhile()
+  if(list)
+    list(JOIN list ", " text)
+    set(${out} "${text} not found" PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# qvhost: CLI11 and nlohmann-json (header-only), and on Linux libsndfile for
+# WAV (Windows writes WAV through its own multimedia services). Defines the
+# targets ovra_cli11, ovra_json and ovra_sndfile and sets OVRA_TOOLS_MISSING.
+function(ovra_find_tool_dependencies)
+  if(TARGET ovra_cli11)
+    set(OVRA_TOOLS_MISSING "" PARENT_SCOPE)
+    return()
+  endif()
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    # The Debian packages of the header-only libraries, taken by their own
+    # folders only: the build machine's /usr/include stays out of the cross
+    # compiler's search path.
+    find_path(OVRA_CLI11_INCLUDE CLI/CLI.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    find_path(OVRA_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    set(cli11_found FALSE)
+    set(json_found FALSE)
+    set(headers ${PROJECT_BINARY_DIR}/cross-headers)
+    if(OVRA_CLI11_INCLUDE)
+      file(COPY ${OVRA_CLI11_INCLUDE}/CLI DESTINATION ${headers})
+      set(cli11_found TRUE)
+    endif()
+    if(OVRA_JSON_INCLUDE)
+      file(COPY ${OVRA_JSON_INCLUDE}/nlohmann DESTINATION ${headers})
+      set(json_found TRUE)
+    endif()
+    _ovra_missing(missing cli11_found CLI11 libcli11-dev json_found nlohmann-json nlohmann-json3-dev)
+    if(NOT missing)
+      add_library(ovra_cli11 INTERFACE)
+      target_include_directories(ovra_cli11 SYSTEM INTERFACE ${headers})
+      add_library(ovra_json INTERFACE)
+      target_include_directories(ovra_json SYSTEM INTERFACE ${headers})
+      add_library(ovra_sndfile INTERFACE)
+      target_link_libraries(ovra_sndfile INTERFACE winmm)
+    endif()
+  else()
+    find_package(CLI11 CONFIG QUIET)
+    find_package(nlohmann_json 3 QUIET)
+    find_package(PkgConfig QUIET)
+    set(SNDFILE_FOUND FALSE)
+    if(PKG_CONFIG_FOUND)
+      pkg_check_modules(SNDFILE QUIET IMPORTED_TARGET sndfile)
+    endif()
+    _ovra_missing(missing CLI11_FOUND CLI11 libcli11-dev nlohmann_json_FOUND nlohmann-json nlohmann-json3-dev
+      PKG_CONFIG_FOUND pkg-config pkg-config SNDFILE_FOUND libsndfile libsndfile1-dev)
+    if(NOT missing)
+      add_library(ovra_cli11 INTERFACE)
+      target_link_libraries(ovra_cli11 INTERFACE CLI11::CLI11)
+      add_library(ovra_json INTERFACE)
+      target_link_libraries(ovra_json INTERFACE nlohmann_json::nlohmann_json)
+      add_library(ovra_sndfile INTERFACE)
+      target_link_libraries(ovra_sndfile INTERFACE PkgConfig::SNDFILE)
+    endif()
+  endif()
+  set(OVRA_TOOLS_MISSING "${missing}" PARENT_SCOPE)
+endfunction()
+
+# The tests: GoogleTest (the installed library natively, its sources in a
+# cross build). Sets OVRA_TESTS_MISSING.
+function(ovra_find_test_dependencies)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(gtest_found FALSE)
+    if(EXISTS /usr/src/googletest/CMakeLists.txt)
+      set(gtest_found TRUE)
+    endif()
+    _ovra_missing(missing gtest_found "GoogleTest sources" googletest)
+  else()
+    find_package(GTest QUIET)
+    _ovra_missing(missing GTest_FOUND GoogleTest libgtest-dev)
+  endif()
+  set(OVRA_TESTS_MISSING "${missing}" PARENT_SCOPE)
+endfunction()
+
+# The benchmarks: Google Benchmark. Sets OVRA_BENCH_MISSING.
+function(ovra_find_bench_dependencies)
+  find_package(benchmark QUIET)
+  _ovra_missing(missing benchmark_FOUND "Google Benchmark" libbenchmark-dev)
+  set(OVRA_BENCH_MISSING "${missing}" PARENT_SCOPE)
+endfunction()

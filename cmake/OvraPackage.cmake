@@ -1,0 +1,61 @@
+# Release packages (CPack): `cmake --build <build> --target package`.
+#   Windows: ovra-<version>-win64.zip, everything in one folder: the four
+#            libraries, their descriptions, qvhost.exe, README.txt.
+#   Linux:   ovra-<version>-linux-x86_64.tar.gz, the installed layout: the
+#            libraries, qvhost and the SDK, with README.txt.
+# Both carry SHA256SUMS over every other file. The version is the project's.
+
+if(WIN32)
+  set(OVRA_PACKAGE_PLATFORM win64)
+  set(OVRA_PACKAGE_COMPONENTS win64)
+  foreach(lib uplink downlink guikit adsr)
+    install(TARGETS ${lib} LIBRARY DESTINATION . COMPONENT win64 RUNTIME DESTINATION . COMPONENT win64)
+    install(FILES ${PROJECT_SOURCE_DIR}/modules/${lib}/${lib}.qvm.json DESTINATION . COMPONENT win64)
+  endforeach()
+  if(TARGET qvhost)
+    install(TARGETS qvhost RUNTIME DESTINATION . COMPONENT win64)
+  endif()
+else()
+  set(OVRA_PACKAGE_PLATFORM linux-${CMAKE_SYSTEM_PROCESSOR})
+  set(OVRA_PACKAGE_COMPONENTS sdk plugins)
+  if(TARGET qvhost)
+    list(APPEND OVRA_PACKAGE_COMPONENTS qvhost)
+  endif()
+endif()
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/package-README.txt.in ${PROJECT_BINARY_DIR}/package/README.txt @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/package/README.txt DESTINATION . COMPONENT package)
+# Last, over whatever the package holds by then.
+install(CODE [[
+  set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+  file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
+  list(REMOVE_ITEM files SHA256SUMS)
+  list(SORT files)
+  set(sums "")
+  foreach(f IN LISTS files)
+    file(SHA256 "${root}/${f}" hash)
+    string(APPEND sums "${hash}  ${f}\n")
+  endforeach()
+  file(WRITE "${root}/SHA256SUMS" "${sums}")
+]] COMPONENT package)
+list(APPEND OVRA_PACKAGE_COMPONENTS package)
+
+set(CPACK_PACKAGE_NAME ovra)
+set(CPACK_PACKAGE_VENDOR ovra)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Plug-in module libraries for a modular audio host, and qvhost")
+set(CPACK_PACKAGE_FILE_NAME ovra-${PROJECT_VERSION}-${OVRA_PACKAGE_PLATFORM})
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR TGZ)
+endif()
+# Only the package's own components, installed one after the other into one
+# folder.
+set(CPACK_INSTALL_CMAKE_PROJECTS "")
+foreach(component IN LISTS OVRA_PACKAGE_COMPONENTS)
+  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${PROJECT_BINARY_DIR} ${PROJECT_NAME} ${component} /)
+endforeach()
+set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+include(CPack)
