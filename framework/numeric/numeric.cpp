@@ -399,6 +399,16 @@ float powf(float x, float y) {
     const bool negative = x < 0.0f && yOdd;
 
     const double a = static_cast<double>(ax);
+    if ((bitsOf(a) & 0x000fffffffffffffull) == 0) {
+        // x = 2^k: the result is a power of two whenever k y is whole, and
+        // 2^-150 is then a true tie (to +0, the even neighbour).
+        const double t = static_cast<double>(static_cast<int>((bitsOf(a) >> 52) & 0x7ff) - 1023) * y;
+        const bool huge = !(t > -0x1p62 && t < 0x1p62);  // whole, and far outside the float range
+        if (huge || t == static_cast<double>(static_cast<int64_t>(t))) {
+            float r = t > 127.0 ? inf : t < -149.0 ? 0.0f : static_cast<float>(twoTo(static_cast<int>(t)));
+            return negative ? -r : r;
+        }
+    }
     const Dd z = mul(logOfFloat(a), static_cast<double>(y));
     float r;
     if (z.hi > 89.0) {
