@@ -151,8 +151,8 @@ BENCHMARK(BM_BareRecurrence);
 // 0.2 s, then idle up to 1.5 s. A sleeping host stops calling once the
 // module offers to sleep and wakes it with the next event; the other host
 // calls every block, so the module offers again each time.
-void musicalPattern(benchmark::State& state, const char* library, bool hostSleeps) {
-    Envelope env(library);
+void musicalPattern(benchmark::State& state, const char* library, bool hostSleeps, int32_t countdown = kBlock) {
+    Envelope env(library, countdown);
     env.set(kAttackTime, 0.5f);                                     // 10^(4·0.5 − 3) = 0.1 s
     env.set(kDecayTime, 0.5f);
     env.set(kSustainLevel, 0.3f);
@@ -181,10 +181,17 @@ void BM_MusicalPatternSleepingHost(benchmark::State& state, const char* library)
 void BM_MusicalPatternHostCallsEveryBlock(benchmark::State& state, const char* library) {
     musicalPattern(state, library, false);
 }
+// A host whose countdown never runs out: the module processes every sample
+// of every hold.
+void BM_MusicalPatternNoSleep(benchmark::State& state, const char* library) {
+    musicalPattern(state, library, false, 1 << 30);
+}
 BENCHMARK_CAPTURE(BM_MusicalPatternSleepingHost, before, "adsr_before");
 BENCHMARK_CAPTURE(BM_MusicalPatternSleepingHost, after, "adsr");
 BENCHMARK_CAPTURE(BM_MusicalPatternHostCallsEveryBlock, before, "adsr_before");
 BENCHMARK_CAPTURE(BM_MusicalPatternHostCallsEveryBlock, after, "adsr");
+BENCHMARK_CAPTURE(BM_MusicalPatternNoSleep, before, "adsr_before");
+BENCHMARK_CAPTURE(BM_MusicalPatternNoSleep, after, "adsr");
 
 // A block of a held sustain level, with a countdown so long that the
 // module never offers to sleep: the envelope routine runs the whole block.

@@ -2,6 +2,7 @@
 // signal stands for 10 volts.
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "uplink.h"
 
@@ -32,6 +33,17 @@ inline bool fromVolts<bool>(float sample) {
     return !(sample <= 0.0f);
 }
 
+// The converters' "changed" test, as samePinValue decides it (a NaN never
+// counts as a change), with both float comparisons taken at once: one
+// branch a sample where the signal moves.
+template <class T>
+inline bool changed(T a, T b) {
+    if constexpr (std::is_same_v<T, float>)
+        return (a < b) | (a > b);
+    else
+        return !samePinValue(a, b);
+}
+
 // Converts every sample and sends pin 0 at each sample where the converted
 // value differs both from the last converted value and from what pin 0
 // holds.
@@ -59,10 +71,10 @@ private:
         T last = last_;
         auto consider = [&](int32_t i) {
             const T v = fromVolts<T>(samples[i]);
-            if (samePinValue(v, last))
+            if (!changed(v, last))
                 return;
             last = v;
-            if (samePinValue(v, toGui_.value))
+            if (!changed(v, toGui_.value))
                 return;
             toGui_.value = v;
             if (IMpDspHost* h = host_)  // read again: a host call may re-attach
