@@ -49,7 +49,7 @@ inline bool isPowerOfTwo(double a) { return (bitsOf(a) & 0x000fffffffffffffull) 
 // Distance from v to the next double above it.
 double gapAbove(double v) {
     const double a = std::fabs(v);
-    if (a <= kSmallestNormal)
+    if (v >= 0.0 ? a < kSmallestNormal : a <= kSmallestNormal)
         return 0x1p-1074;
     const int e = exponentOf(a);
     if (v < 0.0 && isPowerOfTwo(a))
@@ -61,7 +61,7 @@ double gapAbove(double v) {
 // doubles in [v, stretchEnd(v)) are evenly spaced.
 double stretchEnd(double v) {
     const double a = std::fabs(v);
-    if (a <= kSmallestNormal)
+    if (v >= 0.0 ? a < kSmallestNormal : a <= kSmallestNormal)
         return kSmallestNormal;
     const int e = exponentOf(a);
     if (v >= 0.0)
