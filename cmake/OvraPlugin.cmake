@@ -5,7 +5,7 @@
 #       [FLOAT_COMPARE UNORDERED|IEEE]  # how GUI float pins decide "unchanged"
 #       [LEGACY_INIT]                # DSP modules carry IMpLegacyInitialization
 #                                    # (DSP-only libraries: no GUI parts with it)
-#       PARTS <part>...              # dsp gui gui2 windowed composited gdiplus
+#       PARTS <part>...              # dsp numeric gui gui2 windowed composited gdiplus
 #       SOURCES <file>...)
 #
 # The result is <name>.qvm on every platform, with MP_GetFactory as its only
@@ -60,6 +60,11 @@ function(ovra_framework_sources out)
   set(srcs ${dir}/abi/factory.cpp)
   if("dsp" IN_LIST parts)
     list(APPEND srcs ${dir}/dsp/mp_base.cpp)
+  endif()
+  # Platform-independent exp and powf, for modules whose samples must not
+  # depend on the C runtime.
+  if("numeric" IN_LIST parts)
+    list(APPEND srcs ${dir}/numeric/numeric.cpp)
   endif()
   if("gui" IN_LIST parts OR "gui2" IN_LIST parts OR "windowed" IN_LIST parts OR "composited" IN_LIST parts)
     list(APPEND srcs ${dir}/gui/gui_base.cpp)

@@ -2,6 +2,7 @@
 // signal stands for 10 volts.
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "uplink.h"
 
@@ -32,6 +33,17 @@ inline bool fromVolts<bool>(float sample) {
     return !(sample <= 0.0f);
 }
 
+// The converters' "changed" test, as samePinValue decides it (a NaN never
+// counts as a change), with both float comparisons taken at once: one
+// branch a sample where the signal moves.
+template <class T>
+inline bool changed(T a, T b) {
+    if constexpr (std::is_same_v<T, float>)
+        return (a < b) | (a > b);
+    else
+        return !samePinValue(a, b);
+}
+
 // Converts every sample and sends pin 0 at each sample where the converted
 // value differs both from the last converted value and from what pin 0
 // holds.
@@ -49,23 +61,33 @@ public:
 private:
     void convert(int32_t sampleCount) {
         const float* samples = voltage_.blockSamples();
-        if (samples == nullptr)
+        if (samples == nullptr || sampleCount <= 0)
             return;  // no buffer assigned: nothing to read
+        // What every update sends besides its time, bound once per run.
         const int32_t start = blockPosition();
-        for (int32_t i = 0; i < sampleCount; ++i) {
+        const int32_t pin = toGui_.pinIndex();
+        const int32_t size = toGui_.byteCount();
+        const void* const bytes = toGui_.bytePointer();
+        T last = last_;
+        auto consider = [&](int32_t i) {
+            const T v = fromVolts<T>(samples[i]);
+            if (!changed(v, last))
+                return;
+            last = v;
+            if (!changed(v, toGui_.value))
+                return;
+            toGui_.value = v;
+            if (IMpDspHost* h = host_)  // read again: a host call may re-attach
+                h->publishPinValue(start + i, pin, size, bytes);
+        };
+        consider(0);
+        for (int32_t i = 1; i < sampleCount; ++i) {
             // A sample equal to the one before converts to a value that the
             // last step already found unchanged or stored.
-            if (i > 0 && samples[i] == samples[i - 1])
-                continue;
-            const T v = fromVolts<T>(samples[i]);
-            if (samePinValue(v, last_))
-                continue;
-            last_ = v;
-            if (samePinValue(v, toGui_.value))
-                continue;
-            toGui_ = v;
-            toGui_.transmit(start + i);
+            if (!(samples[i] == samples[i - 1]))
+                consider(i);
         }
+        last_ = last;
     }
 
     MpControlPin<T, DIRECTION_OUT, kDataTypeOf<T>> toGui_;

@@ -8,10 +8,12 @@
 
 #include "dsp_host.h"
 #include "plugins.h"
+#include "reference_envelope.h"
 
 using namespace ovra;
 using ovra::host::DspCall;
 using ovra::host::EventList;
+using ovra::test::ReferenceEnvelope;
 
 namespace {
 
@@ -211,6 +213,92 @@ TEST_F(Adsr, NewSustainLevelWhileHoldingDecaysToIt) {
     EXPECT_EQ(announced().front(), (std::pair<int64_t, bool>{0, true}));
     EXPECT_EQ(announced().back().second, false);
     EXPECT_EQ(rendered[static_cast<size_t>(announced().back().first)], 0.6f);
+}
+
+// ---------------------------------------------------------------------------
+// Segments whose update stalls
+
+// Where the update stops moving the level short of its target, the first
+// version of the envelope stayed in that stage for ever. The segment now
+// ends at its last sample, floor(N) + 1, and the envelope goes on (and
+// sleeps once it holds).
+struct StalledSegment {
+    const char* name;
+    float attackShape, releaseShape;
+    int64_t gateOff;                // sample of the gate drop
+    int64_t lastSample;             // where the stalling segment ends
+    ReferenceEnvelope::Input shapeInput;
+};
+void PrintTo(const StalledSegment& c, std::ostream* os) { *os << c.name; }
+
+class AdsrStalled : public Adsr, public ::testing::WithParamInterface<StalledSegment> {};
+
+// The reference version with the same inputs: whether the stage it is in
+// at sample `from` is still running `samples` later.
+bool referenceStaysIn(const StalledSegment& c, int64_t samples) {
+    test::ReferenceEnvelope reference;
+    reference.input = [&](test::ReferenceEnvelope::Input in, int64_t) {
+        if (in == test::ReferenceEnvelope::kSustainLevel)
+            return 0.3f;
+        if (in == test::ReferenceEnvelope::kAttackShape)
+            return c.attackShape;
+        if (in == test::ReferenceEnvelope::kReleaseShape)
+            return c.releaseShape;
+        return 0.5f;
+    };
+    std::vector<float> out(static_cast<size_t>(c.gateOff));
+    reference.onPinsChanged(0, false, 0.0f, true, true, true, true, false);
+    reference.process(0, static_cast<int32_t>(c.gateOff), out.data());
+    if (c.shapeInput == test::ReferenceEnvelope::kReleaseShape)
+        reference.onPinsChanged(c.gateOff, false, 0.0f, false, false, true, false, false);
+    const int32_t stage = reference.stage;
+    std::vector<float> rest(static_cast<size_t>(samples));
+    reference.process(c.gateOff, static_cast<int32_t>(samples), rest.data());
+    return reference.stage == stage && reference.stuck();
+}
+
+TEST_P(AdsrStalled, SegmentEndsAtItsLastSampleAndTheEnvelopeSleeps) {
+    const StalledSegment& c = GetParam();
+    ASSERT_TRUE(referenceStaysIn(c, 200000)) << "the first version ended this segment by itself";
+    set(kAttackShape, c.attackShape);
+    set(kReleaseShape, c.releaseShape);
+    run(static_cast<int32_t>(c.gateOff), gateOn());
+    run(20000, EventList().value(0, kGate, false));
+    const Marks marks = announced();
+    ASSERT_EQ(marks.size(), 5u);
+    if (c.shapeInput == test::ReferenceEnvelope::kAttackShape) {
+        EXPECT_EQ(marks[1], (std::pair<int64_t, bool>{c.lastSample, true}));  // decay starts
+        EXPECT_EQ(rendered[static_cast<size_t>(c.lastSample)], 1.0f);
+    } else {
+        EXPECT_EQ(marks[4], (std::pair<int64_t, bool>{c.lastSample, false}));  // idle
+        EXPECT_EQ(rendered[static_cast<size_t>(c.lastSample) - 1], 0.3f);    // held off the curve...
+        EXPECT_EQ(rendered[static_cast<size_t>(c.lastSample)], 0.0f);        // ...until its last sample
+    }
+    EXPECT_EQ(lastWritten(), 0.0f);
+    EXPECT_GT(countOf(DspCall::OfferSleep), 100u);
+}
+
+// At 48 kHz with time 0.5: the attack's N is 4800.00007, the release's from
+// 0.3 is 1440.00002.
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, AdsrStalled,
+    ::testing::Values(StalledSegment{"Attack4", 4.0f, 0.5f, 9000, 4800, ReferenceEnvelope::kAttackShape},
+                      StalledSegment{"Attack12", 12.0f, 0.5f, 9000, 4800, ReferenceEnvelope::kAttackShape},
+                      StalledSegment{"ReleaseMinus4", 0.5f, -4.0f, 9000, 9000 + 1440, ReferenceEnvelope::kReleaseShape},
+                      StalledSegment{"ReleaseMinus10", 0.5f, -10.0f, 9000, 9000 + 1440,
+                                     ReferenceEnvelope::kReleaseShape}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A segment of no length at a level where adding 1 changes nothing still
+// ends at the next sample.
+TEST_F(Adsr, ZeroSwingAtAHugeLevelEndsAtTheNextSample) {
+    set(kSustainLevel, -1e20f);
+    set(kDecayTime, -10.0f);  // one sample
+    run(8000, gateOn());
+    ASSERT_EQ(announced().back().second, false);  // holding at -1e20
+    restart();
+    run(64, EventList().streamOn(0, kSustainLevel));  // the same level again: a decay of no swing
+    EXPECT_EQ(announced(), (Marks{{0, true}, {0, false}}));
 }
 
 // ---------------------------------------------------------------------------
