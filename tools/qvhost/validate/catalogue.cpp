@@ -110,12 +110,12 @@ const std::vector<Check>& catalogue() {
          checkGuiBadSizes},
         {"gui-hostile-values", "NaNs, infinities, extreme integers, odd bools, huge and broken texts on every input",
          Scope::Gui, 5, checkGuiHostileValues},
-        {"gui-realtime", "The GUI entry points allocate, lock, sleep or do file I/O (warns)", Scope::Gui, 8,
+        {"gui-realtime", "deliverPinValue and signalPinChange without heap or blocking calls (warns)", Scope::Gui, 8,
          checkGuiRealtime},
         // GUI halves that draw.
         {"paint", "measure answers sizes in range; painting at odd sizes with changing pins", Scope::Drawing, 3,
          checkPaint},
-        {"paint-hostile-values", "Painting after hostile values, at sizes down to 0 x 0", Scope::Drawing, 5,
+        {"paint-hostile-values", "measure at extreme offers, and painting after each hostile value", Scope::Drawing, 5,
          checkPaintHostileValues},
     };
     return checks;

@@ -94,6 +94,14 @@ Result blankResult(const Step& step) {
     return r;
 }
 
+// Loading the library and reading its description: steps of every run.
+Result libraryStep(const char* name, Outcome outcome) {
+    Result r;
+    r.name = name;
+    r.outcome = std::move(outcome);
+    return r;
+}
+
 std::mt19937_64 rngFor(uint64_t seed, const std::string& path, const Result& r) {
     const std::string file = path.substr(path.find_last_of('/') + 1);
     std::seed_seq seq{seed, static_cast<uint64_t>(std::hash<std::string>{}(file + "|" + r.name + "|" + r.module + "|" +
@@ -215,18 +223,18 @@ public:
         std::string error;
         auto lib = host::Library::open(path, error);
         if (!lib) {
-            add({"load", "", "", {Status::Failed, error}});
+            add(libraryStep("load", {Status::Failed, error}));
             finishLibrary();
             return;
         }
-        add({"load", "", "", {Status::Passed, lib->describeBuild()}});
+        add(libraryStep("load", {Status::Passed, lib->describeBuild()}));
         std::optional<LibraryDescription> description;
         try {
             description = loadDescription(descriptionPathFor(path));
-            add({"description", "", "",
-                 {Status::Passed, std::to_string(description->modules.size()) + " modules described"}});
+            add(libraryStep("description",
+                            {Status::Passed, std::to_string(description->modules.size()) + " modules described"}));
         } catch (const Failure& e) {
-            add({"description", "", "", {Status::Failed, std::string(e.what()) + "; no module was checked"}});
+            add(libraryStep("description", {Status::Failed, std::string(e.what()) + "; no module was checked"}));
         }
         const auto plan = planFor(description ? &*description : nullptr, options_);
         if (options_.inProcess)
@@ -306,12 +314,11 @@ private:
         auto list = [&](const char* flag, const auto& values) {
             if (values.empty())
                 return;
+            std::ostringstream joined;
+            for (const auto& v : values)
+                joined << (joined.tellp() > 0 ? "," : "") << v;
             args.push_back(flag);
-            for (const auto& v : values) {
-                std::ostringstream s;
-                s << v;
-                args.push_back(s.str());
-            }
+            args.push_back(joined.str());
         };
         list("--only", options_.only);
         list("--skip", options_.skip);
