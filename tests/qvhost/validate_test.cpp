@@ -225,6 +225,17 @@ TEST(Validate, TheRunGoesOnAfterACrash) {
     EXPECT_EQ(checks.at("Squarer create")["status"], "PASSED");
 }
 
+TEST(Validate, WhatAModulePrintsIsNoPartOfTheReport) {
+    const Json doc = validateJson({"--seed", "5", fixture("broken_gui")});
+    size_t talkerChecks = 0;
+    for (const auto& c : doc["libraries"][0]["checks"])
+        if (c.value("module", "") == "Talker") {
+            EXPECT_EQ(c["status"], "PASSED") << c.dump();
+            ++talkerChecks;
+        }
+    EXPECT_GE(talkerChecks, 5u);
+}
+
 // ---- the options
 
 TEST(ValidateOptions, OnlyAndSkipChooseChecksByName) {

@@ -338,10 +338,11 @@ private:
             std::optional<size_t> timedOut;
             std::istringstream lines(child.output);
             std::string line;
+            // A module's own output may share a line with a mark.
             while (std::getline(lines, line)) {
-                if (line.rfind(kStepMark, 0) == 0) {
-                    try {
-                        const Json j = Json::parse(line.substr(std::string(kStepMark).size()));
+                try {
+                    if (const size_t at = line.find(kStepMark); at != std::string::npos) {
+                        const Json j = Json::parse(line.substr(at + std::string(kStepMark).size()));
                         const size_t i = j["step"].get<size_t>();
                         if (i < plan.size()) {
                             Result r = blankResult(plan[i]);
@@ -349,10 +350,11 @@ private:
                             r.seconds = j["seconds"].get<double>();
                             got[i] = std::move(r);
                         }
-                    } catch (const std::exception&) {
+                    } else if (const size_t mark = line.find(kTimeoutMark); mark != std::string::npos) {
+                        timedOut = std::stoul(line.substr(mark + std::string(kTimeoutMark).size()));
                     }
-                } else if (line.rfind(kTimeoutMark, 0) == 0) {
-                    timedOut = std::stoul(line.substr(std::string(kTimeoutMark).size()));
+                } catch (const std::exception&) {
+                    // Not a line of ours after all.
                 }
             }
             size_t next = from;
