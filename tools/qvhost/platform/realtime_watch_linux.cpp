@@ -17,8 +17,10 @@
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
 #define QVHOST_SANITIZER_HEAP 1
+// The sanitizer runtime's own interface (its header is not always installed).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onAllocate)(const volatile void*, size_t),
+                                                         void (*onRelease)(const volatile void*));
 #endif
 
 namespace {
