@@ -61,12 +61,6 @@ int runPatch(const RunOptions& options);
 // The demo: the built-in patch, written to outputDir.
 int runDemo(const RunOptions& options);
 
-struct ValidateOptions {
-    std::vector<std::string> libraries;
-    bool json = false;
-    std::optional<uint64_t> seed;
-    int repeat = 50;  // creations per module
-};
-int runValidate(const ValidateOptions& options);
+// validate: validate/validate.h
 
 }  // namespace qvhost

@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "failure.h"
+#include "validate/validate.h"
 
 namespace {
 
@@ -39,13 +40,7 @@ int qvhostMain(int argc, char** argv) {
     info->add_option("LIB", infoPaths, "A .qvm library")->required();
     info->add_flag("--json", infoJson, "Machine-readable output");
 
-    qvhost::ValidateOptions validate;
-    uint64_t seed = 0;
-    auto* val = app.add_subcommand("validate", "Conformance checks; exit 0 only when none failed");
-    val->add_option("LIB", validate.libraries, "A .qvm library")->required();
-    val->add_flag("--json", validate.json, "Machine-readable report");
-    auto* seedOption = val->add_option("--seed", seed, "Seed of the random checks (repeat a run)");
-    val->add_option("--repeat", validate.repeat, "Creations per module")->check(CLI::Range(1, 100000));
+    qvhost::ValidateCommand validate(app);
 
     qvhost::RenderOptions render;
     auto* ren = app.add_subcommand("render", "Drive a DSP module and write its audio outputs");
@@ -110,11 +105,8 @@ int qvhostMain(int argc, char** argv) {
     try {
         if (*info)
             return qvhost::runInfo(infoPaths, infoJson);
-        if (*val) {
-            if (*seedOption)
-                validate.seed = seed;
-            return qvhost::runValidate(validate);
-        }
+        if (validate.given())
+            return validate.run();
         if (*ren)
             return qvhost::runRender(render);
         if (*pnt)

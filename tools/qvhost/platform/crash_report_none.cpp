@@ -1,0 +1,7 @@
+#include "crash_report.h"
+
+namespace qvhost {
+
+void reportCrashesOnStderr() {}
+
+}  // namespace qvhost

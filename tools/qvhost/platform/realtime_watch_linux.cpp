@@ -1,0 +1,340 @@
+// Linux: qvhost's executable defines the watched functions itself, so the
+// dynamic linker binds the loaded libraries' calls to these definitions;
+// each notes the call and goes on to the C library's own. Under the address
+// sanitizer the sanitizer owns the heap: allocations are then seen through
+// its allocation hooks instead, and the blocking calls as here.
+#include "realtime_watch.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QVHOST_SANITIZER_HEAP 1
+// The sanitizer runtime's own interface (its header is not always installed).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onAllocate)(const volatile void*, size_t),
+                                                         void (*onRelease)(const volatile void*));
+#endif
+
+namespace {
+
+// Plain thread-local data only: these are read inside malloc.
+thread_local bool t_watching = false;
+thread_local qvhost::RealtimeRecord t_record;
+
+inline void note(const char* function, size_t bytes, bool allocation) {
+    if (!t_watching)
+        return;
+    t_watching = false;  // what follows must not count itself
+    qvhost::RealtimeRecord& r = t_record;
+    if (r.kept < qvhost::RealtimeRecord::kKept)
+        r.first[r.kept++] = {function, bytes, allocation};
+    ++r.total;
+    t_watching = true;
+}
+
+template <class F>
+F next(const char* name) {
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+using MutexLock = int (*)(pthread_mutex_t*);
+using Nanosleep = int (*)(const timespec*, timespec*);
+using ClockNanosleep = int (*)(clockid_t, int, const timespec*, timespec*);
+using Usleep = int (*)(useconds_t);
+using Sleep = unsigned (*)(unsigned);
+using Open = int (*)(const char*, int, ...);
+using Openat = int (*)(int, const char*, int, ...);
+using Read = ssize_t (*)(int, void*, size_t);
+using Write = ssize_t (*)(int, const void*, size_t);
+using Fopen = FILE* (*)(const char*, const char*);
+
+struct Real {
+    MutexLock mutexLock = nullptr;
+    Nanosleep nanosleep = nullptr;
+    ClockNanosleep clockNanosleep = nullptr;
+    Usleep usleep = nullptr;
+    Sleep sleep = nullptr;
+    Open open = nullptr;
+    Open open64 = nullptr;
+    Openat openat = nullptr;
+    Read read = nullptr;
+    Write write = nullptr;
+    Fopen fopen = nullptr;
+    Fopen fopen64 = nullptr;
+};
+Real g_real;
+
+void resolve() {
+    if (g_real.write != nullptr)
+        return;
+    g_real.mutexLock = next<MutexLock>("pthread_mutex_lock");
+    g_real.nanosleep = next<Nanosleep>("nanosleep");
+    g_real.clockNanosleep = next<ClockNanosleep>("clock_nanosleep");
+    g_real.usleep = next<Usleep>("usleep");
+    g_real.sleep = next<Sleep>("sleep");
+    g_real.open = next<Open>("open");
+    g_real.open64 = next<Open>("open64");
+    g_real.openat = next<Openat>("openat");
+    g_real.read = next<Read>("read");
+    g_real.fopen = next<Fopen>("fopen");
+    g_real.fopen64 = next<Fopen>("fopen64");
+    g_real.write = next<Write>("write");
+}
+
+#if QVHOST_SANITIZER_HEAP
+void onAllocate(const volatile void*, size_t bytes) { note("heap allocation", bytes, true); }
+void onRelease(const volatile void*) { note("heap release", 0, true); }
+#endif
+
+__attribute__((constructor)) void startWatching() {
+    resolve();
+#if QVHOST_SANITIZER_HEAP
+    __sanitizer_install_malloc_and_free_hooks(onAllocate, onRelease);
+#endif
+}
+
+mode_t modeOf(int flags, va_list args) {
+    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0;
+}
+
+}  // namespace
+
+namespace qvhost {
+
+bool realtimeWatchAvailable(std::string& why) {
+    resolve();
+    if (g_real.write == nullptr || g_real.mutexLock == nullptr) {
+        why = "the C library's functions cannot be found behind qvhost's own";
+        return false;
+    }
+    return true;
+}
+
+void beginRealtimeWatch() {
+    resolve();
+    t_record = RealtimeRecord{};
+    t_watching = true;
+}
+
+RealtimeRecord endRealtimeWatch() {
+    t_watching = false;
+    return t_record;
+}
+
+RealtimePause::RealtimePause() : was_(t_watching) { t_watching = false; }
+RealtimePause::~RealtimePause() { t_watching = was_; }
+
+}  // namespace qvhost
+
+// ---- the heap, when qvhost's own definitions own it
+
+#if !QVHOST_SANITIZER_HEAP
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void* __libc_memalign(size_t, size_t);
+void* __libc_valloc(size_t);
+void* __libc_pvalloc(size_t);
+void __libc_free(void*);
+
+void* malloc(size_t n) {
+    note("malloc", n, true);
+    return __libc_malloc(n);
+}
+void* calloc(size_t count, size_t n) {
+    note("calloc", count * n, true);
+    return __libc_calloc(count, n);
+}
+void* realloc(void* p, size_t n) {
+    note("realloc", n, true);
+    return __libc_realloc(p, n);
+}
+void free(void* p) {
+    if (p != nullptr)
+        note("free", 0, true);
+    __libc_free(p);
+}
+void* memalign(size_t alignment, size_t n) {
+    note("memalign", n, true);
+    return __libc_memalign(alignment, n);
+}
+void* aligned_alloc(size_t alignment, size_t n) {
+    note("aligned_alloc", n, true);
+    return __libc_memalign(alignment, n);
+}
+int posix_memalign(void** out, size_t alignment, size_t n) {
+    note("posix_memalign", n, true);
+    if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0)
+        return 22;  // EINVAL
+    void* p = __libc_memalign(alignment, n);
+    if (p == nullptr)
+        return 12;  // ENOMEM
+    *out = p;
+    return 0;
+}
+void* valloc(size_t n) {
+    note("valloc", n, true);
+    return __libc_valloc(n);
+}
+void* pvalloc(size_t n) {
+    note("pvalloc", n, true);
+    return __libc_pvalloc(n);
+}
+}
+
+namespace {
+void* allocate(const char* function, size_t n) {
+    note(function, n, true);
+    for (;;) {
+        if (void* p = __libc_malloc(n == 0 ? 1 : n))
+            return p;
+        std::new_handler handler = std::get_new_handler();
+        if (handler == nullptr)
+            throw std::bad_alloc();
+        handler();
+    }
+}
+void* allocateAligned(const char* function, size_t n, std::align_val_t alignment) {
+    note(function, n, true);
+    if (void* p = __libc_memalign(static_cast<size_t>(alignment), n == 0 ? 1 : n))
+        return p;
+    throw std::bad_alloc();
+}
+void release(const char* function, void* p) {
+    if (p != nullptr)
+        note(function, 0, true);
+    __libc_free(p);
+}
+}  // namespace
+
+void* operator new(size_t n) { return allocate("operator new", n); }
+void* operator new[](size_t n) { return allocate("operator new[]", n); }
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+    try {
+        return allocate("operator new", n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t n, const std::nothrow_t&) noexcept {
+    try {
+        return allocate("operator new[]", n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new(size_t n, std::align_val_t a) { return allocateAligned("operator new", n, a); }
+void* operator new[](size_t n, std::align_val_t a) { return allocateAligned("operator new[]", n, a); }
+void* operator new(size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+    try {
+        return allocateAligned("operator new", n, a);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
+    try {
+        return allocateAligned("operator new[]", n, a);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept { release("operator delete", p); }
+void operator delete[](void* p) noexcept { release("operator delete[]", p); }
+void operator delete(void* p, size_t) noexcept { release("operator delete", p); }
+void operator delete[](void* p, size_t) noexcept { release("operator delete[]", p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release("operator delete", p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release("operator delete[]", p); }
+void operator delete(void* p, std::align_val_t) noexcept { release("operator delete", p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release("operator delete[]", p); }
+void operator delete(void* p, size_t, std::align_val_t) noexcept { release("operator delete", p); }
+void operator delete[](void* p, size_t, std::align_val_t) noexcept { release("operator delete[]", p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release("operator delete", p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release("operator delete[]", p); }
+#endif
+
+// ---- blocking calls
+
+extern "C" {
+int pthread_mutex_lock(pthread_mutex_t* m) {
+    note("pthread_mutex_lock", 0, false);
+    resolve();
+    return g_real.mutexLock(m);
+}
+int nanosleep(const timespec* t, timespec* left) {
+    note("nanosleep", 0, false);
+    resolve();
+    return g_real.nanosleep(t, left);
+}
+int clock_nanosleep(clockid_t clock, int flags, const timespec* t, timespec* left) {
+    note("clock_nanosleep", 0, false);
+    resolve();
+    return g_real.clockNanosleep(clock, flags, t, left);
+}
+int usleep(useconds_t us) {
+    note("usleep", 0, false);
+    resolve();
+    return g_real.usleep(us);
+}
+unsigned sleep(unsigned s) {
+    note("sleep", 0, false);
+    resolve();
+    return g_real.sleep(s);
+}
+int open(const char* path, int flags, ...) {
+    note("open", 0, false);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeOf(flags, args);
+    va_end(args);
+    resolve();
+    return g_real.open(path, flags, mode);
+}
+int open64(const char* path, int flags, ...) {
+    note("open", 0, false);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeOf(flags, args);
+    va_end(args);
+    resolve();
+    return g_real.open64(path, flags, mode);
+}
+int openat(int dir, const char* path, int flags, ...) {
+    note("openat", 0, false);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = modeOf(flags, args);
+    va_end(args);
+    resolve();
+    return g_real.openat(dir, path, flags, mode);
+}
+ssize_t read(int fd, void* buffer, size_t n) {
+    note("read", 0, false);
+    resolve();
+    return g_real.read(fd, buffer, n);
+}
+ssize_t write(int fd, const void* buffer, size_t n) {
+    note("write", 0, false);
+    resolve();
+    return g_real.write(fd, buffer, n);
+}
+FILE* fopen(const char* path, const char* mode) {
+    note("fopen", 0, false);
+    resolve();
+    return g_real.fopen(path, mode);
+}
+FILE* fopen64(const char* path, const char* mode) {
+    note("fopen", 0, false);
+    resolve();
+    return g_real.fopen64(path, mode);
+}
+}

@@ -1,0 +1,124 @@
+#include "catalogue.h"
+
+#include <algorithm>
+
+#include "checks.h"
+
+namespace qvhost {
+
+const char* statusName(Status s) {
+    switch (s) {
+    case Status::Passed: return "PASSED";
+    case Status::Failed: return "FAILED";
+    case Status::Warning: return "WARNING";
+    case Status::Skipped: return "SKIPPED";
+    default: return "CRASHED";
+    }
+}
+
+const char* scopeName(Scope s) {
+    switch (s) {
+    case Scope::Library: return "library";
+    case Scope::Described: return "library";
+    case Scope::Module: return "half";
+    case Scope::Dsp: return "DSP half";
+    case Scope::Gui: return "GUI half";
+    default: return "drawing";
+    }
+}
+
+void fail(const std::string& why) { throw CheckFailed{why}; }
+
+int CheckContext::rounds(int atDefault) const {
+    // Half as many at level 1, four times as many at level 10.
+    const int scaled = options.strictness <= kDefaultStrictness
+                           ? atDefault * (options.strictness + kDefaultStrictness) / (2 * kDefaultStrictness)
+                           : atDefault * (1 + 3 * (options.strictness - kDefaultStrictness) / (10 - kDefaultStrictness));
+    return std::max(1, scaled);
+}
+
+const std::vector<StrictnessLevel>& strictnessLevels() {
+    static const std::vector<StrictnessLevel> levels{
+        {1, "The binary contract: the export, the factory, creation and reference counts, interfaces, and the "
+            "description against what the binary answers"},
+        {3, "Ordinary values, block sizes and event times; sleeping; painting; identifiers near the described ones"},
+        {5, "The default. Hostile values and audio, every sample rate, and real-time safety of processBlock; NaN "
+            "or infinity on an output fails (below 5 it warns)"},
+        {8, "Real-time safety of the GUI entry points (warnings)"},
+        {10, "Every loop runs four times as many rounds as at 5"},
+    };
+    return levels;
+}
+
+const std::vector<Check>& catalogue() {
+    static const std::vector<Check> checks{
+        // The file and its factory.
+        {"single-export", "The library exports MP_GetFactory and nothing else", Scope::Library, 1, checkSingleExport},
+        {"get-factory", "MP_GetFactory answers RC_OK and the same factory every time", Scope::Library, 1,
+         checkGetFactory},
+        {"factory-interfaces", "The factory answers IMpUnknown, IMpFactory and IMpFactory2 only and never counts",
+         Scope::Library, 1, checkFactoryInterfaces},
+        {"describe-build", "describeBuild writes a version and a terminated text, never past maxChars",
+         Scope::Library, 1, checkDescribeBuild},
+        {"unknown-identifiers", "Identifiers the library does not know create nothing under sub-types 0, 1 and 2",
+         Scope::Library, 3, checkUnknownIdentifiers},
+        // The file against its description.
+        {"registered-modules",
+         "Every UTF-16 string in the file that the factory creates is described, and every described half is "
+         "created",
+         Scope::Described, 1, checkRegisteredModules},
+        {"near-identifiers", "Near misses of described identifiers create nothing", Scope::Described, 3,
+         checkNearIdentifiers},
+        {"wrong-sub-types", "Described identifiers under undescribed sub-types create nothing", Scope::Described, 3,
+         checkWrongSubTypes},
+        // Either half.
+        {"create", "Created and released many times, with and without a host; the host's references return",
+         Scope::Module, 1, checkCreate},
+        {"interfaces", "Answers its interfaces with one identity and one reference count, and nothing near them",
+         Scope::Module, 1, checkInterfaces},
+        // DSP halves.
+        {"dsp-pins", "assignPinBuffer answers 0 for exactly the described pin indexes and -1 for all others",
+         Scope::Dsp, 1, checkDspPins},
+        {"dsp-start",
+         "At EV_START every described output sends its initial state with the right call, size and default, and "
+         "no other pin sends",
+         Scope::Dsp, 1, checkDspStart},
+        {"dsp-blocks", "Blocks of every size with ordinary values and audio: outputs finite, within the block",
+         Scope::Dsp, 3, checkDspBlocks},
+        {"dsp-event-timing",
+         "Events at the first, a middle and the last sample, at the block's end, and several at one offset",
+         Scope::Dsp, 3, checkDspEventTiming},
+        {"dsp-sleep",
+         "Streaming stops correctly, an offer of sleep keeps outputs still, a module that never sleeps is named",
+         Scope::Dsp, 3, checkDspSleep},
+        {"dsp-sample-rates", "Every sample rate, and a host that writes none", Scope::Dsp, 5, checkDspSampleRates},
+        {"dsp-hostile-values", "NaNs, infinities, denormals, extreme integers, odd bools, huge and broken texts, odd "
+                               "sizes on every control input",
+         Scope::Dsp, 5, checkDspHostileValues},
+        {"dsp-hostile-audio", "Audio inputs of NaN, infinity, denormals, +-1e30 and full-scale square waves",
+         Scope::Dsp, 5, checkDspHostileAudio},
+        {"dsp-realtime",
+         "processBlock allocates, frees, locks, sleeps and does file I/O never (a new text value may allocate)",
+         Scope::Dsp, 5, checkDspRealtime},
+        // GUI halves.
+        {"gui-pins", "deliverPinValue and signalPinChange answer for exactly the described pins (growing inputs "
+                     "included)",
+         Scope::Gui, 1, checkGuiPins},
+        {"gui-values", "Ordinary values on every input; every value sent is on a described pin with a fitting size",
+         Scope::Gui, 3, checkGuiValues},
+        {"gui-bad-sizes", "Values of sizes no pin type has, on every pin, without a crash", Scope::Gui, 3,
+         checkGuiBadSizes},
+        {"gui-hostile-values", "NaNs, infinities, extreme integers, odd bools, huge and broken texts on every input",
+         Scope::Gui, 5, checkGuiHostileValues},
+        {"gui-realtime", "deliverPinValue and signalPinChange without heap or blocking calls (warns)", Scope::Gui, 8,
+         checkGuiRealtime},
+        // GUI halves that draw.
+        {"paint", "measure answers sizes in range; painting at odd sizes with changing pins", Scope::Drawing, 3,
+         checkPaint},
+        {"paint-hostile-values", "measure at extreme offers, and painting after each hostile value", Scope::Drawing, 5,
+         checkPaintHostileValues},
+    };
+    return checks;
+}
+
+}  // namespace qvhost

@@ -1,0 +1,82 @@
+// The catalogue of validate checks: each check is one entry (name,
+// description, scope, strictness, function), and --list, --only, --skip and
+// the documentation all read this one table.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "description.h"
+#include "library.h"
+#include "validate.h"
+
+namespace qvhost {
+
+enum class Status { Passed, Failed, Warning, Skipped, Crashed };
+const char* statusName(Status s);
+
+struct Outcome {
+    Status status = Status::Passed;
+    std::string detail;
+};
+
+// What a check works on. Library checks see no module; module checks see
+// one half of one described module.
+enum class Scope {
+    Library,    // the file and its factory
+    Described,  // the file against its description
+    Module,     // either half of a described module
+    Dsp,        // a DSP half
+    Gui,        // a GUI half
+    Drawing,    // a GUI half that draws
+};
+const char* scopeName(Scope s);
+
+struct CheckContext {
+    const ovra::host::Library& library;
+    const std::string& path;
+    const LibraryDescription* description;  // null for library checks without one
+    const ModuleDescription* module;        // null for library checks
+    const HalfDescription* half;
+    const ValidateOptions& options;
+    std::mt19937_64 rng;
+    std::vector<std::string> warnings;  // a check that passes with these is a WARNING
+
+    void warn(const std::string& what) { warnings.push_back(what); }
+    // How many rounds of a loop: grows with the strictness.
+    int rounds(int atDefault) const;
+    bool strict(int level) const { return options.strictness >= level; }
+};
+
+using CheckFunction = Outcome (*)(CheckContext&);
+
+struct Check {
+    const char* name;
+    const char* description;
+    Scope scope;
+    int strictness;  // runs from this level on
+    CheckFunction run;
+};
+
+const std::vector<Check>& catalogue();
+
+// Thrown inside a check to fail it with a reason.
+struct CheckFailed {
+    std::string why;
+};
+[[noreturn]] void fail(const std::string& why);
+inline void expect(bool ok, const std::string& why) {
+    if (!ok)
+        fail(why);
+}
+
+// What each strictness level adds, for --list and the documentation.
+struct StrictnessLevel {
+    int level;
+    const char* adds;
+};
+const std::vector<StrictnessLevel>& strictnessLevels();
+
+}  // namespace qvhost

@@ -1,0 +1,267 @@
+// Checks of the file and its factory, and of the file against its
+// description.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <set>
+
+#include "checks.h"
+#include "dsp_host.h"
+#include "elf_exports.h"
+
+namespace qvhost {
+
+using namespace ovra;
+
+namespace {
+
+// Creating (id, subType) must answer RC_NOT_FOUND and leave *out null,
+// with and without a host.
+void expectNothingCreated(const host::Library& lib, const wstring& id, int32_t subType, const std::string& what) {
+    host::RecordingDspHost dspHost;
+    IMpUnknown* out = kGarbage;
+    const int32_t rc = lib.factory()->instantiate(id.c_str(), subType, dspHost.unknown(), &out);
+    if (out != nullptr && out != kGarbage)
+        out->Release();
+    expect(rc == RC_NOT_FOUND && out == nullptr,
+           what + " (sub-type " + std::to_string(subType) + ") created something (code " + std::to_string(rc) + ")");
+    out = kGarbage;
+    const int32_t bare = lib.factory()->instantiateBare(id.c_str(), subType, &out);
+    if (out != nullptr && out != kGarbage)
+        out->Release();
+    expect(bare == RC_NOT_FOUND && out == nullptr,
+           what + " (sub-type " + std::to_string(subType) + ") was created bare (code " + std::to_string(bare) + ")");
+}
+
+bool creates(const host::Library& lib, const wstring& id, int32_t subType) {
+    IMpUnknown* out = nullptr;
+    const int32_t rc = lib.factory()->instantiateBare(id.c_str(), subType, &out);
+    if (out != nullptr)
+        out->Release();
+    return rc == RC_OK && out != nullptr;
+}
+
+bool printable(char16_t c) {
+    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0xD800) || (c >= 0xE000 && c < 0xFFFE);
+}
+
+// Every NUL-terminated run of printable UTF-16 code units in the file: the
+// candidates for identifiers the factory may know.
+std::set<wstring> utf16Strings(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    constexpr size_t kLongest = 1024;
+    std::set<wstring> found;
+    // Literals are aligned in practice; both alignments cost little.
+    for (size_t start = 0; start < 2; ++start) {
+        wstring current;
+        bool broken = false;
+        for (size_t i = start; i + 1 < data.size(); i += 2) {
+            const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+            if (c == 0) {
+                if (!broken && !current.empty())
+                    found.insert(current);
+                current.clear();
+                broken = false;
+            } else if (!printable(c) || current.size() >= kLongest) {
+                broken = true;
+            } else if (!broken) {
+                current += c;
+            }
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+Outcome checkSingleExport(CheckContext& ctx) {
+    std::string error;
+    const auto names = exportedNames(ctx.path, error);
+    if (!names)
+        return {Status::Skipped, "cannot read the export table: " + error};
+    if (*names == std::vector<std::string>{"MP_GetFactory"})
+        return {Status::Passed, "MP_GetFactory only"};
+    std::string list;
+    for (const auto& n : *names)
+        list += (list.empty() ? "" : ", ") + n;
+    fail("exports " + std::to_string(names->size()) + " names, expected MP_GetFactory only: " +
+         (list.size() > 200 ? list.substr(0, 200) + "..." : list));
+}
+
+Outcome checkGetFactory(CheckContext& ctx) {
+    void* first = kGarbage;
+    void* second = kGarbage;
+    expect(ctx.library.getFactory()(&first) == RC_OK, "the first MP_GetFactory did not answer RC_OK");
+    expect(ctx.library.getFactory()(&second) == RC_OK, "the second MP_GetFactory did not answer RC_OK");
+    expect(first != nullptr && first != kGarbage, "MP_GetFactory gave no factory");
+    expect(first == second, "MP_GetFactory answered a different object the second time");
+    return {Status::Passed, "answers the same factory every time"};
+}
+
+Outcome checkFactoryInterfaces(CheckContext& ctx) {
+    IMpFactory2* f = ctx.library.factory();
+    const std::pair<const char*, Guid> known[] = {
+        {"IMpUnknown", IID_IMpUnknown}, {"IMpFactory", IID_IMpFactory}, {"IMpFactory2", IID_IMpFactory2}};
+    for (const auto& [name, iid] : known) {
+        void* out = kGarbage;
+        expect(f->QueryInterface(&iid, &out) == RC_OK, std::string("the factory does not answer ") + name);
+        expect(out == static_cast<void*>(static_cast<IMpUnknown*>(f)),
+               std::string("the factory answers ") + name + " with another object");
+    }
+    for (const auto& other : {IID_IMpPlugin, IID_IMpUserInterface, IID_IMpDspHost}) {
+        void* out = kGarbage;
+        expect(f->QueryInterface(&other, &out) == RC_NOT_FOUND, "the factory answers an interface it lacks");
+        expect(out == nullptr, "a refused query leaves the out pointer set");
+    }
+    Guid nearly = IID_IMpFactory2;
+    nearly.data4[7] ^= 1;
+    void* out = kGarbage;
+    expect(f->QueryInterface(&nearly, &out) == RC_NOT_FOUND && out == nullptr,
+           "the factory answers an identifier that differs from IMpFactory2 in its last byte");
+    for (int i = 0; i < 20; ++i) {
+        expect(f->AddRef() == 1, "the factory's AddRef does not answer 1");
+        expect(f->Release() == 1, "the factory's Release does not answer 1");
+    }
+    for (int i = 0; i < 20; ++i)
+        f->Release();
+    int32_t version = 0;
+    wchar text[64] = {};
+    expect(f->describeBuild(&version, 64, text) == RC_OK, "the factory stopped working after Release");
+    return {Status::Passed, "answers IMpUnknown, IMpFactory, IMpFactory2 and no other; never counts"};
+}
+
+Outcome checkDescribeBuild(CheckContext& ctx) {
+    IMpFactory2* f = ctx.library.factory();
+    int32_t version = -12345;
+    wchar text[256];
+    std::fill(std::begin(text), std::end(text), wchar{0xBEEF});
+    expect(f->describeBuild(&version, 256, text) == RC_OK, "describeBuild did not answer RC_OK");
+    expect(version != -12345, "describeBuild wrote no version");
+    const auto end = std::find(std::begin(text), std::end(text), wchar{0});
+    expect(end != std::end(text), "describeBuild wrote no terminated text");
+    const size_t length = static_cast<size_t>(end - std::begin(text));
+    for (int32_t max = 1; max <= static_cast<int32_t>(length) + 1; ++max) {
+        wchar small[300];
+        std::fill(std::begin(small), std::end(small), wchar{0xBEEF});
+        f->describeBuild(&version, max, small);
+        for (size_t i = static_cast<size_t>(max); i < 300; ++i)
+            expect(small[i] == 0xBEEF, "describeBuild wrote past maxChars = " + std::to_string(max));
+    }
+    return {Status::Passed,
+            "version " + std::to_string(version) + ", " + std::to_string(length) + " characters, never past maxChars"};
+}
+
+Outcome checkUnknownIdentifiers(CheckContext& ctx) {
+    std::vector<wstring> ids{u"", u"x", u"?", wstring(5000, u'Z'), u"\u00e9\u4e2d", u"\xD800"};
+    std::uniform_int_distribution<int> length(1, 40), ch(32, 126);
+    for (int i = ctx.rounds(40); i > 0; --i) {
+        wstring s;
+        for (int k = length(ctx.rng); k > 0; --k)
+            s += static_cast<wchar>(ch(ctx.rng));
+        ids.push_back(s);
+    }
+    // A random identifier may, very rarely, be a real one.
+    if (ctx.description)
+        ids.erase(std::remove_if(ids.begin(), ids.end(),
+                                 [&](const wstring& id) { return ctx.description->find(host::toUtf8(id)) != nullptr; }),
+                  ids.end());
+    for (const auto& id : ids)
+        for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2})
+            expectNothingCreated(ctx.library, id, subType,
+                                 "the unknown identifier \"" + host::toUtf8(id.substr(0, 40)) + "\"");
+    return {Status::Passed, std::to_string(ids.size()) + " unknown identifiers create nothing"};
+}
+
+Outcome checkRegisteredModules(CheckContext& ctx) {
+    const auto& description = *ctx.description;
+    auto described = [&](const std::string& id, int32_t subType) {
+        const ModuleDescription* m = description.find(id);
+        return m != nullptr && std::any_of(m->halves.begin(), m->halves.end(),
+                                           [&](const HalfDescription& h) { return h.subType == subType; });
+    };
+    const auto strings = utf16Strings(ctx.path);
+    std::set<std::pair<std::string, int32_t>> registered;
+    for (const auto& s : strings)
+        for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2})
+            if (creates(ctx.library, s, subType))
+                registered.insert({host::toUtf8(s), subType});
+    std::vector<std::string> problems;
+    for (const auto& [id, subType] : registered)
+        if (!described(id, subType))
+            problems.push_back("\"" + id + "\" (" + halfName(subType) + ", sub-type " + std::to_string(subType) +
+                               ") is registered but not described");
+    size_t halves = 0;
+    for (const auto& m : description.modules)
+        for (const auto& h : m.halves) {
+            ++halves;
+            if (registered.count({m.id, h.subType}) == 0 && !creates(ctx.library, host::fromUtf8(m.id), h.subType))
+                problems.push_back("\"" + m.id + "\" (" + halfName(h.subType) + ", sub-type " +
+                                   std::to_string(h.subType) + ") is described but not registered");
+        }
+    if (!problems.empty()) {
+        std::string all;
+        for (size_t i = 0; i < problems.size() && i < 10; ++i)
+            all += (all.empty() ? "" : "; ") + problems[i];
+        if (problems.size() > 10)
+            all += "; and " + std::to_string(problems.size() - 10) + " more";
+        fail(all);
+    }
+    return {Status::Passed, std::to_string(strings.size()) + " strings in the file tried; " +
+                                std::to_string(registered.size()) + " create a module, all of them among the " +
+                                std::to_string(halves) + " described"};
+}
+
+Outcome checkNearIdentifiers(CheckContext& ctx) {
+    size_t tried = 0;
+    for (const auto& module : ctx.description->modules) {
+        const wstring id = host::fromUtf8(module.id);
+        std::vector<wstring> near{id + u"x", id + u" ", id + u"0", u" " + id};
+        if (id.size() > 1)
+            near.push_back(id.substr(0, id.size() - 1));
+        if (!id.empty()) {
+            wstring other = id;
+            other.back() = static_cast<wchar>(other.back() ^ 1);
+            near.push_back(other);
+        }
+        for (size_t i = 0; i < id.size(); ++i) {
+            const wchar c = id[i];
+            if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
+                wstring flipped = id;
+                flipped[i] = static_cast<wchar>(c ^ 0x20);
+                near.push_back(flipped);
+                break;
+            }
+        }
+        for (const auto& n : near) {
+            if (ctx.description->find(host::toUtf8(n)) != nullptr)
+                continue;
+            for (const auto& half : module.halves) {
+                expectNothingCreated(ctx.library, n, half.subType, "\"" + host::toUtf8(n) + "\", near " + module.id);
+                ++tried;
+            }
+        }
+    }
+    return {Status::Passed, std::to_string(tried) + " near misses of described identifiers create nothing"};
+}
+
+Outcome checkWrongSubTypes(CheckContext& ctx) {
+    size_t tried = 0;
+    for (const auto& module : ctx.description->modules) {
+        const std::vector<int32_t> subTypes{SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2, -1, 3, 100,
+                                            std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(),
+                                            static_cast<int32_t>(ctx.rng())};
+        for (int32_t s : subTypes) {
+            const bool described = std::any_of(module.halves.begin(), module.halves.end(),
+                                               [&](const HalfDescription& h) { return h.subType == s; });
+            if (described)
+                continue;
+            expectNothingCreated(ctx.library, host::fromUtf8(module.id), s, module.id);
+            ++tried;
+        }
+    }
+    return {Status::Passed, std::to_string(tried) + " undescribed sub-types of described identifiers create nothing"};
+}
+
+}  // namespace qvhost

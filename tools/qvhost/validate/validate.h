@@ -1,0 +1,54 @@
+// qvhost validate: the checks a .qvm library must pass before a host that
+// runs a user's live set loads it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace qvhost {
+
+inline constexpr int kDefaultStrictness = 5;
+
+struct ValidateOptions {
+    std::vector<std::string> libraries;
+    bool json = false;
+    bool markdown = false;  // with list: the catalogue as a Markdown table
+    bool list = false;
+    bool version = false;
+    bool inProcess = false;
+    std::optional<uint64_t> seed;
+    int strictness = kDefaultStrictness;
+    double timeout = 30.0;  // seconds per check
+    int repeat = 50;        // creations per module
+    std::vector<std::string> only;
+    std::vector<std::string> skip;
+    std::vector<int32_t> rates;   // empty: the default set
+    std::vector<int32_t> blocks;  // empty: the default set
+    // A child process runs the plan of one library from this step on and
+    // streams one line per step.
+    std::optional<size_t> childFrom;
+};
+
+int runValidate(const ValidateOptions& options);
+
+// The validate command on qvhost's command line; run() once it was given.
+class ValidateCommand {
+public:
+    explicit ValidateCommand(CLI::App& app);
+    bool given() const;
+    int run();
+
+private:
+    CLI::App* command_;
+    ValidateOptions options_;
+    uint64_t seed_ = 0;
+    size_t from_ = 0;
+};
+
+}  // namespace qvhost
