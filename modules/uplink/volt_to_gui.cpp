@@ -74,7 +74,7 @@ private:
             if (!changed(v, last))
                 return;
             last = v;
-            if (!changed(v, toGui_.value))
+            if (!changed(v, static_cast<T>(toGui_.value)))
                 return;
             toGui_.value = v;
             if (IMpDspHost* h = host_)  // read again: a host call may re-attach

@@ -2,6 +2,9 @@
 # qvhost.exe as a user runs it, under Wine, on the Windows libraries:
 #   qvhost_wine_check.sh commands WINDOWS_BUILD
 #       info, render, paint, run and demo succeed and write their files;
+#   qvhost_wine_check.sh validate WINDOWS_BUILD
+#       qvhost.exe validate passes the four libraries and examples/slew at the
+#       default strictness (nothing FAILED or CRASHED);
 #   qvhost_wine_check.sh renders WINDOWS_BUILD NATIVE_BUILD
 #       "QV ADSR4" rendered by qvhost on Linux and by qvhost.exe under Wine
 #       gives byte-identical WAV files for a fixed set of scenarios, and the
@@ -50,7 +53,18 @@ if [ "$mode" = commands ]; then
   exit 0
 fi
 
-[ "$mode" = renders ] || { echo "usage: $0 commands|renders WINDOWS_BUILD [NATIVE_BUILD]" >&2; exit 2; }
+if [ "$mode" = validate ]; then
+  slew=$(find "$win" -name slew.qvm -not -path '*/wineprefix/*' | head -n 1)
+  [ -n "$slew" ] || { echo "FAILED: no slew.qvm in $win" >&2; exit 1; }
+  libs=()
+  for lib in uplink downlink guikit adsr; do libs+=("$(winpath "$win/$lib.qvm")"); done
+  libs+=("$(winpath "$slew")")
+  qvexe validate "${libs[@]}"
+  tail -n 1 "$scratch/out"
+  exit 0
+fi
+
+[ "$mode" = renders ] || { echo "usage: $0 commands|validate|renders WINDOWS_BUILD [NATIVE_BUILD]" >&2; exit 2; }
 native=${3:-}
 if [ -z "$native" ] || [ ! -x "$native/qvhost" ]; then
   echo "SKIPPED: no native qvhost in '${native}' (build the native preset first)"
