@@ -1,65 +1,160 @@
 #include "elf_exports.h"
 
-#include <elf.h>
-
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
+
+#include "platform/program_path.h"
 
 namespace qvhost {
 
-std::optional<std::vector<std::string>> exportedNames(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return std::nullopt;
+namespace {
+
+// Both formats are little-endian; every read is bounds-checked, since the
+// file may be anything a user hands over.
+class Bytes {
+public:
+    explicit Bytes(std::vector<char> data) : d_(std::move(data)) {}
+    size_t size() const { return d_.size(); }
+    bool fits(uint64_t offset, uint64_t size) const { return offset <= d_.size() && size <= d_.size() - offset; }
+    uint64_t u(uint64_t offset, int width) const {
+        if (!fits(offset, static_cast<uint64_t>(width)))
+            throw std::out_of_range("read past the end");
+        uint64_t v = 0;
+        for (int i = width - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<uint8_t>(d_[offset + i]);
+        return v;
     }
-    const std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto fits = [&](uint64_t offset, uint64_t size) { return offset <= file.size() && size <= file.size() - offset; };
-    Elf64_Ehdr header;
-    if (!fits(0, sizeof header) || std::memcmp(file.data(), ELFMAG, SELFMAG) != 0 ||
-        file[EI_CLASS] != ELFCLASS64) {
+    std::string text(uint64_t offset, uint64_t limit) const {
+        if (offset >= d_.size())
+            throw std::out_of_range("name past the end");
+        const uint64_t room = std::min<uint64_t>(limit, d_.size() - offset);
+        return std::string(d_.data() + offset, strnlen(d_.data() + offset, room));
+    }
+    const char* data() const { return d_.data(); }
+
+private:
+    std::vector<char> d_;
+};
+
+std::vector<std::string> sortedUnique(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+// ELF64: section headers at e_shoff; the SHT_DYNSYM section's symbols with
+// their names in the section it links to.
+std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& error) {
+    constexpr uint32_t kDynSym = 11;
+    if (f.u(4, 1) != 2) {
         error = "not a 64-bit ELF file";
         return std::nullopt;
     }
-    std::memcpy(&header, file.data(), sizeof header);
-    if (header.e_shentsize != sizeof(Elf64_Shdr) || !fits(header.e_shoff, uint64_t{header.e_shnum} * sizeof(Elf64_Shdr))) {
+    const uint64_t shoff = f.u(0x28, 8);
+    const uint64_t shentsize = f.u(0x3A, 2);
+    const uint64_t shnum = f.u(0x3C, 2);
+    if (shentsize != 64 || !f.fits(shoff, shnum * 64)) {
         error = "damaged section table";
         return std::nullopt;
     }
-    std::vector<Elf64_Shdr> sections(header.e_shnum);
-    std::memcpy(sections.data(), file.data() + header.e_shoff, sections.size() * sizeof(Elf64_Shdr));
-    for (const auto& s : sections) {
-        if (s.sh_type != SHT_DYNSYM)
+    auto section = [&](uint64_t i) { return shoff + i * 64; };
+    for (uint64_t i = 0; i < shnum; ++i) {
+        const uint64_t s = section(i);
+        if (f.u(s + 4, 4) != kDynSym)
             continue;
-        if (s.sh_link >= sections.size() || !fits(s.sh_offset, s.sh_size)) {
+        const uint64_t offset = f.u(s + 0x18, 8), size = f.u(s + 0x20, 8), link = f.u(s + 0x28, 4);
+        if (link >= shnum || !f.fits(offset, size)) {
             error = "damaged dynamic symbol table";
             return std::nullopt;
         }
-        const Elf64_Shdr& strings = sections[s.sh_link];
-        if (!fits(strings.sh_offset, strings.sh_size)) {
+        const uint64_t strOffset = f.u(section(link) + 0x18, 8), strSize = f.u(section(link) + 0x20, 8);
+        if (!f.fits(strOffset, strSize)) {
             error = "damaged dynamic string table";
             return std::nullopt;
         }
         std::vector<std::string> names;
-        for (uint64_t off = 0; off + sizeof(Elf64_Sym) <= s.sh_size; off += sizeof(Elf64_Sym)) {
-            Elf64_Sym sym;
-            std::memcpy(&sym, file.data() + s.sh_offset + off, sizeof sym);
-            const int bind = ELF64_ST_BIND(sym.st_info);
-            const int type = ELF64_ST_TYPE(sym.st_info);
-            if (sym.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK) ||
-                ELF64_ST_VISIBILITY(sym.st_other) != STV_DEFAULT ||
-                (type != STT_FUNC && type != STT_OBJECT && type != STT_GNU_IFUNC) || sym.st_name >= strings.sh_size)
+        for (uint64_t sym = offset; sym + 24 <= offset + size; sym += 24) {
+            const uint64_t name = f.u(sym, 4);
+            const uint64_t info = f.u(sym + 4, 1), other = f.u(sym + 5, 1), shndx = f.u(sym + 6, 2);
+            const uint64_t bind = info >> 4, type = info & 0xF;
+            const bool global = bind == 1 || bind == 2;                  // STB_GLOBAL, STB_WEAK
+            const bool code = type == 1 || type == 2 || type == 10;      // object, function, ifunc
+            if (shndx == 0 || !global || (other & 3) != 0 || !code || name >= strSize)
                 continue;
-            const char* name = file.data() + strings.sh_offset + sym.st_name;
-            names.emplace_back(name, strnlen(name, strings.sh_size - sym.st_name));
+            names.push_back(f.text(strOffset + name, strSize - name));
         }
-        std::sort(names.begin(), names.end());
-        names.erase(std::unique(names.begin(), names.end()), names.end());
-        return names;
+        return sortedUnique(std::move(names));
     }
     return std::vector<std::string>{};
+}
+
+// PE32+: the export directory (data directory 0) lists the exported names
+// as addresses relative to the image, mapped to the file by section headers.
+std::optional<std::vector<std::string>> peExports(const Bytes& f, std::string& error) {
+    const uint64_t pe = f.u(0x3C, 4);
+    if (f.u(pe, 4) != 0x00004550) {  // "PE\0\0"
+        error = "not a PE file";
+        return std::nullopt;
+    }
+    const uint64_t sections = f.u(pe + 6, 2);
+    const uint64_t optionalSize = f.u(pe + 20, 2);
+    const uint64_t optional = pe + 24;
+    if (f.u(optional, 2) != 0x20B) {
+        error = "not a 64-bit PE file";
+        return std::nullopt;
+    }
+    if (optionalSize < 112 + 8 || f.u(optional + 108, 4) < 1)
+        return std::vector<std::string>{};  // no export directory at all
+    const uint64_t exportRva = f.u(optional + 112, 4);
+    if (exportRva == 0)
+        return std::vector<std::string>{};
+    const uint64_t table = optional + optionalSize;
+    auto fileOffset = [&](uint64_t rva) -> uint64_t {
+        for (uint64_t i = 0; i < sections; ++i) {
+            const uint64_t s = table + i * 40;
+            const uint64_t virtualAddress = f.u(s + 12, 4), rawSize = f.u(s + 16, 4), rawOffset = f.u(s + 20, 4);
+            const uint64_t virtualSize = std::max(f.u(s + 8, 4), rawSize);
+            if (rva >= virtualAddress && rva < virtualAddress + virtualSize)
+                return rawOffset + (rva - virtualAddress);
+        }
+        throw std::out_of_range("address outside every section");
+    };
+    const uint64_t dir = fileOffset(exportRva);
+    const uint64_t count = f.u(dir + 24, 4);
+    const uint64_t namesAt = fileOffset(f.u(dir + 32, 4));
+    if (!f.fits(namesAt, count * 4)) {
+        error = "damaged export directory";
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    for (uint64_t i = 0; i < count; ++i)
+        names.push_back(f.text(fileOffset(f.u(namesAt + i * 4, 4)), 4096));
+    return sortedUnique(std::move(names));
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> exportedNames(const std::string& path, std::string& error) {
+    std::ifstream in(pathOf(path), std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    const Bytes file(std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    try {
+        if (file.fits(0, 4) && std::memcmp(file.data(), "\x7f" "ELF", 4) == 0)
+            return elfExports(file, error);
+        if (file.fits(0, 2) && std::memcmp(file.data(), "MZ", 2) == 0)
+            return peExports(file, error);
+        error = "neither an ELF nor a PE file";
+    } catch (const std::out_of_range&) {
+        error = "damaged file: a table points outside it";
+    }
+    return std::nullopt;
 }
 
 }  // namespace qvhost

@@ -1,4 +1,6 @@
-// The names a native library exports, read from its dynamic symbol table.
+// The names a library exports: from the dynamic symbol table of an ELF shared
+// object, or from the export directory of a PE DLL. Read from the file's
+// bytes, so either kind can be read on either platform.
 #pragma once
 
 #include <optional>
@@ -7,8 +9,8 @@
 
 namespace qvhost {
 
-// Defined, globally visible functions and objects of an ELF shared object;
-// nullopt (with the reason in error) when the file is not one.
+// Defined, globally visible functions and objects, sorted; nullopt (with the
+// reason in error) when the file is neither kind or is damaged.
 std::optional<std::vector<std::string>> exportedNames(const std::string& path, std::string& error);
 
 }  // namespace qvhost

@@ -18,6 +18,7 @@
 #include "platform/child_process.h"
 #include "pin_value.h"
 #include "platform/crash_report.h"
+#include "suggest.h"
 
 namespace qvhost {
 
@@ -232,7 +233,7 @@ public:
         try {
             description = loadDescription(descriptionPathFor(path));
             add(libraryStep("description",
-                            {Status::Passed, std::to_string(description->modules.size()) + " modules described"}));
+                            {Status::Passed, counted(description->modules.size(), "module") + " described"}));
         } catch (const Failure& e) {
             add(libraryStep("description", {Status::Failed, std::string(e.what()) + "; no module was checked"}));
         }
@@ -257,10 +258,11 @@ public:
                                   {"skipped", skipped}, {"crashed", crashed}};
             std::printf("%s\n", doc.dump(2).c_str());
         } else {
-            std::printf("\nvalidate: %zu librar%s, %zu checks: %zu passed, %zu failed, %zu crashed, %zu warning%s, "
-                        "%zu skipped (strictness %d, seed %llu)\n",
-                        options_.libraries.size(), options_.libraries.size() == 1 ? "y" : "ies", all_.size(), passed,
-                        failed, crashed, warnings, warnings == 1 ? "" : "s", skipped, options_.strictness,
+            std::printf("\nvalidate: %s, %s: %zu passed, %zu failed, %zu crashed, %s, %zu skipped (strictness %d, "
+                        "seed %llu)\n",
+                        counted(options_.libraries.size(), "library", "libraries").c_str(),
+                        counted(all_.size(), "check").c_str(), passed, failed, crashed,
+                        counted(warnings, "warning").c_str(), skipped, options_.strictness,
                         static_cast<unsigned long long>(seed_));
         }
         return failed == 0 && crashed == 0 ? 0 : kExitFailure;
