@@ -29,16 +29,11 @@ public:
         return RC_OK;
     }
 
-    int32_t measure(GuiSize, GuiSize* result) override {
-        if (result == nullptr)
-            return RC_FAILED;
-        *result = GuiSize{100, 20};
-        return RC_OK;
-    }
+    GuiSize measure(GuiSize) override { return GuiSize{100, 20}; }
 
     // Every GDI+ object is made and released within the paint. A step that
     // fails leaves its object null and draws nothing.
-    int32_t onPaint(DeviceContext dc) override {
+    int32_t onPaint(win::HDC dc) override {
         const int32_t width = placedWidth();
         const int32_t height = placedHeight();
         gdip::Graphics* graphics = nullptr;

@@ -25,7 +25,7 @@ public:
         return RC_OK;
     }
 
-    int32_t onPaint(DeviceContext dc) override {
+    int32_t onPaint(win::HDC dc) override {
         gdip::Graphics* graphics = nullptr;
         GdipCreateFromHDC(dc, &graphics);
         gdip::Hatch* brush = nullptr;

@@ -56,17 +56,12 @@ public:
         return RC_OK;
     }
 
-    int32_t measure(GuiSize, GuiSize* result) override {
-        if (result == nullptr)
-            return RC_FAILED;
-        *result = GuiSize{110, 20};
-        return RC_OK;
-    }
+    GuiSize measure(GuiSize) override { return GuiSize{110, 20}; }
 
     // Every GDI+ object is made and released within the paint; statuses are
     // not acted upon, a failed step leaves its object null and the rest goes
     // on.
-    int32_t onPaint(DeviceContext dc) override {
+    int32_t onPaint(win::HDC dc) override {
         gdip::Graphics* graphics = nullptr;
         GdipCreateFromHDC(dc, &graphics);
 
