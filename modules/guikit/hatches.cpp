@@ -6,7 +6,7 @@
 
 namespace ovra::guikit {
 
-class WbhatchesGui final : public QvGuiCompositedGfxBase {
+class WbhatchesGui : public QvGuiCompositedGfxBase {
 public:
     WbhatchesGui() {
         addPin(0, pins_[0], &WbhatchesGui::onComponent<0>);

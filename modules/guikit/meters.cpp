@@ -189,9 +189,9 @@ private:
     platform::GdiplusSession gdiplus_;
 };
 
-class WbmeterboolGui final : public Meter<bool> {};
-class WbmeterintGui final : public Meter<int32_t> {};
-class WbmeterfloatGui final : public Meter<float> {};
+class WbmeterboolGui : public Meter<bool> {};
+class WbmeterintGui : public Meter<int32_t> {};
+class WbmeterfloatGui : public Meter<float> {};
 
 GUIKIT_REGISTER(u"WB-Meter-Bool-SDK3", WbmeterboolGui);
 GUIKIT_REGISTER(u"WB-Meter-Float-SDK3", WbmeterfloatGui);
