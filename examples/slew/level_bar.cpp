@@ -4,14 +4,13 @@
 #include <cmath>
 
 #include "abi/factory.h"
-#include "gui/composited_gfx_base.h"
-#include "platform/gdiplus_runtime.h"
+#include "gui/drawn_gfx_base.h"
 
 namespace example {
 
 using namespace ovra;
 
-class LevelBarGui final : public QvGuiCompositedGfxBase {
+class LevelBarGui final : public QvGuiDrawnGfxBase {
 public:
     enum : int32_t { kValue, kBarColour, kBackground };
 
@@ -23,11 +22,6 @@ public:
         background_.value = 0x202020;
     }
 
-    // The host calls this once after creating the module: start GDI+ for it.
-    int32_t initialiseGui() override {
-        gdiplus_.start();
-        return RC_OK;
-    }
 
     GuiSize measure(GuiSize) override { return GuiSize{100, 20}; }
 
@@ -75,7 +69,6 @@ private:
     MpGuiPin<float> value_;
     MpGuiPin<int32_t> barColour_;
     MpGuiPin<int32_t> background_;
-    platform::GdiplusSession gdiplus_;  // stops GDI+ when the module goes
 };
 
 IMpUnknown* makeLevelBar() { return static_cast<IMpUserInterface*>(new LevelBarGui()); }

@@ -1,12 +1,11 @@
 // Hatch fill: a cross-hatch grid in a line colour over a background colour,
 // drawn with GDI+ over the module's whole placement.
-#include "gui/composited_gfx_base.h"
+#include "gui/drawn_gfx_base.h"
 #include "guikit_module.h"
-#include "platform/gdiplus_runtime.h"
 
 namespace ovra::guikit {
 
-class WbhatchesGui : public QvGuiCompositedGfxBase {
+class WbhatchesGui : public QvGuiDrawnGfxBase {
 public:
     WbhatchesGui() {
         addPin(0, pins_[0], &WbhatchesGui::onComponent<0>);
@@ -17,12 +16,6 @@ public:
         addPin(5, pins_[5], &WbhatchesGui::onComponent<5>);
         addPin(6, pins_[6], &WbhatchesGui::onComponent<6>);
         addPin(7, pins_[7], &WbhatchesGui::onComponent<7>);
-    }
-    ~WbhatchesGui() override { gdiplus_.stop(); }
-
-    int32_t initialiseGui() override {
-        gdiplus_.start();
-        return RC_OK;
     }
 
     int32_t onPaint(win::HDC dc) override {
@@ -51,7 +44,6 @@ private:
 
     MpGuiPin<int32_t> pins_[8];
     int32_t colours_[8] = {255, 0, 255, 0, 255, 0, 0, 0};  // green lines on black
-    platform::GdiplusSession gdiplus_;
 };
 
 GUIKIT_REGISTER(u"WB-Hatches-SDK3", WbhatchesGui);

@@ -4,9 +4,8 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "gui/composited_gfx_base.h"
+#include "gui/drawn_gfx_base.h"
 #include "guikit_module.h"
-#include "platform/gdiplus_runtime.h"
 
 namespace ovra::guikit {
 
@@ -26,7 +25,7 @@ void widen(const char* text, gdip::Char (&out)[N]) {
 // The three meters differ in the value they show and in the float meter's
 // decimals pin at index 5, which moves its later pins up by one.
 template <class T>
-class Meter : public QvGuiCompositedGfxBase {
+class Meter : public QvGuiDrawnGfxBase {
 public:
     static constexpr bool kHasDecimals = std::is_same_v<T, float>;
 
@@ -48,12 +47,6 @@ public:
         addPin(next++, colourPins_[5], &Meter::onColour<5>);
         addPin(next++, colourPins_[6], &Meter::onColour<6>);
         addPin(next++, colourPins_[7], &Meter::onColour<7>);
-    }
-    ~Meter() override { gdiplus_.stop(); }
-
-    int32_t initialiseGui() override {
-        gdiplus_.start();
-        return RC_OK;
     }
 
     GuiSize measure(GuiSize) override { return GuiSize{110, 20}; }
@@ -186,7 +179,6 @@ private:
     bool antiAliasState_ = false;
     int32_t colours_[8] = {255, 0, 250, 0, 255, 0, 0, 0};
 
-    platform::GdiplusSession gdiplus_;
 };
 
 class WbmeterboolGui : public Meter<bool> {};
