@@ -5,6 +5,7 @@
 
 #include "abi/factory.h"
 #include "gui/drawn_gfx_base.h"
+#include "platform/gdiplus_owned.h"
 
 namespace example {
 
@@ -30,15 +31,13 @@ public:
     int32_t onPaint(win::HDC dc) override {
         const int32_t width = placedWidth();
         const int32_t height = placedHeight();
-        gdip::Graphics* graphics = nullptr;
-        if (GdipCreateFromHDC(dc, &graphics) != gdip::Ok || graphics == nullptr)
+        gdip::Owned<gdip::Graphics> graphics;
+        if (GdipCreateFromHDC(dc, graphics.out()) != gdip::Ok || !graphics)
             return RC_OK;
-        fill(graphics, rgb(background_.value), 0, 0, width, height);
-        fill(graphics, rgb(barColour_.value), 0, 0, barWidth(width), height);
+        fill(graphics.get(), rgb(background_.value), 0, 0, width, height);
+        fill(graphics.get(), rgb(barColour_.value), 0, 0, barWidth(width), height);
         for (int32_t quarter = 1; quarter < 4; ++quarter)
-            fill(graphics, 0x80FFFFFF, width * quarter / 4, height - height / 4, 1, height / 4);
-        GdipFlush(graphics, gdip::FlushIntentionFlush);
-        GdipDeleteGraphics(graphics);
+            fill(graphics.get(), 0x80FFFFFF, width * quarter / 4, height - height / 4, 1, height / 4);
         return RC_OK;
     }
 
@@ -56,11 +55,10 @@ private:
     static void fill(gdip::Graphics* graphics, gdip::ARGB colour, int32_t x, int32_t y, int32_t w, int32_t h) {
         if (w <= 0 || h <= 0)
             return;
-        gdip::SolidFill* brush = nullptr;
-        if (GdipCreateSolidFill(colour, &brush) != gdip::Ok || brush == nullptr)
+        gdip::Owned<gdip::SolidFill> brush;
+        if (GdipCreateSolidFill(colour, brush.out()) != gdip::Ok || !brush)
             return;
-        GdipFillRectangleI(graphics, gdip::asBrush(brush), x, y, w, h);
-        GdipDeleteBrush(gdip::asBrush(brush));
+        GdipFillRectangleI(graphics, gdip::asBrush(brush.get()), x, y, w, h);
     }
 
     // Whatever changed, the host repaints the whole module.

@@ -1,6 +1,7 @@
 // Hatch fill: a cross-hatch grid in a line colour over a background colour,
 // drawn with GDI+ over the module's whole placement.
 #include "gui/drawn_gfx_base.h"
+#include "platform/gdiplus_owned.h"
 #include "guikit_module.h"
 
 namespace ovra::guikit {
@@ -19,18 +20,12 @@ public:
     }
 
     int32_t onPaint(win::HDC dc) override {
-        gdip::Graphics* graphics = nullptr;
-        GdipCreateFromHDC(dc, &graphics);
-        gdip::Hatch* brush = nullptr;
+        gdip::Owned<gdip::Graphics> graphics;
+        GdipCreateFromHDC(dc, graphics.out());
+        gdip::Owned<gdip::Hatch> brush;
         GdipCreateHatchBrush(gdip::HatchStyleCross, gdip::argbOf(colours_[0], colours_[1], colours_[2], colours_[3]),
-                             gdip::argbOf(colours_[4], colours_[5], colours_[6], colours_[7]), &brush);
-        GdipFillRectangleI(graphics, gdip::asBrush(brush), 0, 0, placedWidth(), placedHeight());
-        if (brush != nullptr)
-            GdipDeleteBrush(gdip::asBrush(brush));
-        if (graphics != nullptr) {
-            GdipFlush(graphics, gdip::FlushIntentionFlush);
-            GdipDeleteGraphics(graphics);
-        }
+                             gdip::argbOf(colours_[4], colours_[5], colours_[6], colours_[7]), brush.out());
+        GdipFillRectangleI(graphics.get(), gdip::asBrush(brush.get()), 0, 0, placedWidth(), placedHeight());
         return RC_OK;
     }
 

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "gui/drawn_gfx_base.h"
+#include "platform/gdiplus_owned.h"
 #include "guikit_module.h"
 
 namespace ovra::guikit {
@@ -55,48 +56,37 @@ public:
     // not acted upon, a failed step leaves its object null and the rest goes
     // on.
     int32_t onPaint(win::HDC dc) override {
-        gdip::Graphics* graphics = nullptr;
-        GdipCreateFromHDC(dc, &graphics);
+        // Declared in the reverse of the order they are released: the font,
+        // the brushes, the graphics (flushed), then the family.
+        gdip::Owned<gdip::FontFamily> family;
+        gdip::Owned<gdip::Graphics> graphics;
+        GdipCreateFromHDC(dc, graphics.out());
 
-        gdip::SolidFill* background = nullptr;
-        GdipCreateSolidFill(colour(4), &background);
-        GdipFillRectangleI(graphics, gdip::asBrush(background), 0, 0, placedWidth(), placedHeight());
+        gdip::Owned<gdip::SolidFill> background;
+        GdipCreateSolidFill(colour(4), background.out());
+        GdipFillRectangleI(graphics.get(), gdip::asBrush(background.get()), 0, 0, placedWidth(), placedHeight());
 
-        gdip::SolidFill* textBrush = nullptr;
-        GdipCreateSolidFill(colour(0), &textBrush);
+        gdip::Owned<gdip::SolidFill> textBrush;
+        GdipCreateSolidFill(colour(0), textBrush.out());
 
-        gdip::FontFamily* family = nullptr;
-        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, &family);
+        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, family.out());
         // No font below one pixel: Windows' GDI+ refuses such a size, but
         // Wine's accepts 0 and draws at a default size.
-        gdip::Font* font = nullptr;
-        if (family != nullptr && fontSize_.value > 0)
-            GdipCreateFont(family, static_cast<float>(fontSize_.value), style_, gdip::UnitPixel, &font);
+        gdip::Owned<gdip::Font> font;
+        if (family && fontSize_.value > 0)
+            GdipCreateFont(family.get(), static_cast<float>(fontSize_.value), style_, gdip::UnitPixel, font.out());
 
         gdip::Char text[kTextRoom];
         makeText(text);
 
         if (antiAliasState_)
-            GdipSetTextRenderingHint(graphics, gdip::TextRenderingHintAntiAlias);
+            GdipSetTextRenderingHint(graphics.get(), gdip::TextRenderingHintAntiAlias);
 
         // Width and height 0: the text starts at (x, y), neither clipped nor
         // wrapped.
         const gdip::RectF layout{x_, y_, 0.0f, 0.0f};
-        if (font != nullptr)
-            GdipDrawString(graphics, text, -1, font, &layout, nullptr, gdip::asBrush(textBrush));
-
-        if (font != nullptr)
-            GdipDeleteFont(font);
-        if (textBrush != nullptr)
-            GdipDeleteBrush(gdip::asBrush(textBrush));
-        if (background != nullptr)
-            GdipDeleteBrush(gdip::asBrush(background));
-        if (graphics != nullptr) {
-            GdipFlush(graphics, gdip::FlushIntentionFlush);
-            GdipDeleteGraphics(graphics);
-        }
-        if (family != nullptr)
-            GdipDeleteFontFamily(family);
+        if (font)
+            GdipDrawString(graphics.get(), text, -1, font.get(), &layout, nullptr, gdip::asBrush(textBrush.get()));
         return RC_OK;
     }
 
