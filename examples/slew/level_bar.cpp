@@ -4,14 +4,14 @@
 #include <cmath>
 
 #include "abi/factory.h"
-#include "gui/composited_gfx_base.h"
-#include "platform/gdiplus_runtime.h"
+#include "gui/drawn_gfx_base.h"
+#include "platform/gdiplus_owned.h"
 
 namespace example {
 
 using namespace ovra;
 
-class LevelBarGui final : public QvGuiCompositedGfxBase {
+class LevelBarGui final : public QvGuiDrawnGfxBase {
 public:
     enum : int32_t { kValue, kBarColour, kBackground };
 
@@ -23,33 +23,21 @@ public:
         background_.value = 0x202020;
     }
 
-    // The host calls this once after creating the module: start GDI+ for it.
-    int32_t initialiseGui() override {
-        gdiplus_.start();
-        return RC_OK;
-    }
 
-    int32_t measure(GuiSize, GuiSize* result) override {
-        if (result == nullptr)
-            return RC_FAILED;
-        *result = GuiSize{100, 20};
-        return RC_OK;
-    }
+    GuiSize measure(GuiSize) override { return GuiSize{100, 20}; }
 
     // Every GDI+ object is made and released within the paint. A step that
     // fails leaves its object null and draws nothing.
-    int32_t onPaint(DeviceContext dc) override {
+    int32_t onPaint(win::HDC dc) override {
         const int32_t width = placedWidth();
         const int32_t height = placedHeight();
-        gdip::Graphics* graphics = nullptr;
-        if (GdipCreateFromHDC(dc, &graphics) != gdip::Ok || graphics == nullptr)
+        gdip::Owned<gdip::Graphics> graphics;
+        if (GdipCreateFromHDC(dc, graphics.out()) != gdip::Ok || !graphics)
             return RC_OK;
-        fill(graphics, rgb(background_.value), 0, 0, width, height);
-        fill(graphics, rgb(barColour_.value), 0, 0, barWidth(width), height);
+        fill(graphics.get(), rgb(background_.value), 0, 0, width, height);
+        fill(graphics.get(), rgb(barColour_.value), 0, 0, barWidth(width), height);
         for (int32_t quarter = 1; quarter < 4; ++quarter)
-            fill(graphics, 0x80FFFFFF, width * quarter / 4, height - height / 4, 1, height / 4);
-        GdipFlush(graphics, gdip::FlushIntentionFlush);
-        GdipDeleteGraphics(graphics);
+            fill(graphics.get(), 0x80FFFFFF, width * quarter / 4, height - height / 4, 1, height / 4);
         return RC_OK;
     }
 
@@ -67,11 +55,10 @@ private:
     static void fill(gdip::Graphics* graphics, gdip::ARGB colour, int32_t x, int32_t y, int32_t w, int32_t h) {
         if (w <= 0 || h <= 0)
             return;
-        gdip::SolidFill* brush = nullptr;
-        if (GdipCreateSolidFill(colour, &brush) != gdip::Ok || brush == nullptr)
+        gdip::Owned<gdip::SolidFill> brush;
+        if (GdipCreateSolidFill(colour, brush.out()) != gdip::Ok || !brush)
             return;
-        GdipFillRectangleI(graphics, gdip::asBrush(brush), x, y, w, h);
-        GdipDeleteBrush(gdip::asBrush(brush));
+        GdipFillRectangleI(graphics, gdip::asBrush(brush.get()), x, y, w, h);
     }
 
     // Whatever changed, the host repaints the whole module.
@@ -80,7 +67,6 @@ private:
     MpGuiPin<float> value_;
     MpGuiPin<int32_t> barColour_;
     MpGuiPin<int32_t> background_;
-    platform::GdiplusSession gdiplus_;  // stops GDI+ when the module goes
 };
 
 IMpUnknown* makeLevelBar() { return static_cast<IMpUserInterface*>(new LevelBarGui()); }

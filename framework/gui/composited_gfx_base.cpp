@@ -19,21 +19,23 @@ int32_t QvGuiCompositedGfxBase::attachHost(IMpUnknown* host) {
     return requireHostInterface(host, IID_IQvCompositedGfxHost, compositedHost_);
 }
 
-int32_t QvGuiCompositedGfxBase::onPaint(DeviceContext) { return RC_OK; }
+int32_t QvGuiCompositedGfxBase::onPaint(DeviceContext dc) {
+    try {
+        return onPaint(static_cast<win::HDC>(dc));
+    } catch (...) {
+        return RC_FAILED;
+    }
+}
 
 int32_t QvGuiCompositedGfxBase::measure(GuiSize available, GuiSize* result) {
-    if (result == nullptr)
-        return RC_FAILED;
-    *result = clampDrawingSize(available);
-    return RC_OK;
+    return answerMeasure(result, [&] { return measure(available); });
 }
 
-int32_t QvGuiCompositedGfxBase::arrange(const GuiRect* placement) {
-    if (placement == nullptr)
-        return RC_FAILED;
-    placement_ = *placement;
-    return RC_OK;
-}
+int32_t QvGuiCompositedGfxBase::arrange(const GuiRect* placement) { return storePlacement(placement, placement_); }
+
+int32_t QvGuiCompositedGfxBase::onPaint(win::HDC) { return RC_OK; }
+
+GuiSize QvGuiCompositedGfxBase::measure(GuiSize available) { return clampDrawingSize(available); }
 
 void QvGuiCompositedGfxBase::invalidateRect(const GuiRect* rect) {
     if (compositedHost_ != nullptr)

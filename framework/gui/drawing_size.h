@@ -20,4 +20,28 @@ inline int32_t spanOf(int32_t from, int32_t to) {
     return d > INT32_MAX ? INT32_MAX : (d < INT32_MIN ? INT32_MIN : static_cast<int32_t>(d));
 }
 
+// measure as the host calls it: the module's wanted size, computed by
+// wanted(), is written to result; RC_FAILED for a null result or when the
+// module throws, with result untouched.
+template <class Wanted>
+int32_t answerMeasure(GuiSize* result, Wanted&& wanted) {
+    if (result == nullptr)
+        return RC_FAILED;
+    try {
+        *result = wanted();
+    } catch (...) {
+        return RC_FAILED;
+    }
+    return RC_OK;
+}
+
+// arrange as the host calls it: the placement is kept; RC_FAILED for a null
+// one, which leaves the previous placement.
+inline int32_t storePlacement(const GuiRect* placement, GuiRect& stored) {
+    if (placement == nullptr)
+        return RC_FAILED;
+    stored = *placement;
+    return RC_OK;
+}
+
 }  // namespace ovra

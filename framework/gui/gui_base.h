@@ -167,14 +167,40 @@ private:
     int32_t referenceCount_ = 1;
 };
 
+// A first-family module as the host receives it: the entries a module may
+// replace itself (initialiseGui, deliverPinValue) stop whatever the module
+// throws and answer RC_FAILED. Pin handlers, the drawing hooks and the window
+// procedure are guarded in the bases.
+template <class Module>
+class GuardedGuiModule final : public Module {
+public:
+    int32_t initialiseGui() override {
+        try {
+            return Module::initialiseGui();
+        } catch (...) {
+            return RC_FAILED;
+        }
+    }
+    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
+        try {
+            return Module::deliverPinValue(pinIndex, voice, size, data);
+        } catch (...) {
+            return RC_FAILED;
+        }
+    }
+};
+
 // Creation routine of a GUI module: the host receives the interface of its
-// family.
+// family. A first-family module class must not be final, so that it can be
+// guarded.
 template <class Module>
 IMpUnknown* makeGuiModule() {
-    if constexpr (std::is_base_of_v<IMpUserInterface, Module>)
-        return static_cast<IMpUserInterface*>(new Module());
-    else
+    if constexpr (std::is_base_of_v<IMpUserInterface, Module>) {
+        static_assert(!std::is_final_v<Module>, "a first-family module is guarded by deriving from it");
+        return static_cast<IMpUserInterface*>(new GuardedGuiModule<Module>());
+    } else {
         return static_cast<IMpUserInterface2B*>(new Module());
+    }
 }
 
 }  // namespace ovra

@@ -28,6 +28,17 @@ GuiPoint pointOf(LPARAM lParam) {
 
 uint32_t keyFlagsOf(WPARAM wParam) { return static_cast<uint32_t>(wParam & 0xFFFFFFFFu); }
 
+// Runs one of the module's hooks; false when it threw, which goes no further.
+template <class Hook>
+bool ranWhole(Hook&& hook) {
+    try {
+        hook();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 int32_t MpGuiWindowsGfxBase::openWindowCount() { return openWindows; }
@@ -78,18 +89,12 @@ int32_t QvGuiWindowsGfxBase::attachHost(IMpUnknown* host) {
 }
 
 int32_t MpGuiWindowsGfxBase::measure(GuiSize available, GuiSize* result) {
-    if (result == nullptr)
-        return RC_FAILED;
-    *result = clampDrawingSize(available);
-    return RC_OK;
+    return answerMeasure(result, [&] { return measure(available); });
 }
 
-int32_t MpGuiWindowsGfxBase::arrange(const GuiRect* placement) {
-    if (placement == nullptr)
-        return RC_FAILED;
-    placement_ = *placement;
-    return RC_OK;
-}
+GuiSize MpGuiWindowsGfxBase::measure(GuiSize available) { return clampDrawingSize(available); }
+
+int32_t MpGuiWindowsGfxBase::arrange(const GuiRect* placement) { return storePlacement(placement, placement_); }
 
 int32_t MpGuiWindowsGfxBase::openWindow(WindowHandle parent, WindowHandle* window) {
     // A second open would leave the first window behind, still naming this
@@ -97,24 +102,24 @@ int32_t MpGuiWindowsGfxBase::openWindow(WindowHandle parent, WindowHandle* windo
     if (window_ != nullptr)
         closeWindow();
 
+    // A class the module failed to register shows as a refused window below.
     if (openWindows++ == 0)
-        registerWindowClass();
+        ranWhole([&] { registerWindowClass(); });
     if (window != nullptr)
         *window = nullptr;
 
     DWORD style = 0;
     DWORD extendedStyle = 0;
-    getWindowStyle(style, extendedStyle);
-
-    window_ = CreateWindowExW(extendedStyle, kWindowClassName, nullptr, style, placement_.left, placement_.top,
-                              spanOf(placement_.left, placement_.right), spanOf(placement_.top, placement_.bottom),
-                              static_cast<HWND>(parent), nullptr, libraryInstance(), nullptr);
+    if (ranWhole([&] { getWindowStyle(style, extendedStyle); }))
+        window_ = CreateWindowExW(extendedStyle, kWindowClassName, nullptr, style, placement_.left, placement_.top,
+                                  spanOf(placement_.left, placement_.right), spanOf(placement_.top, placement_.bottom),
+                                  static_cast<HWND>(parent), nullptr, libraryInstance(), nullptr);
     if (window != nullptr)
         *window = window_;
     if (window_ == nullptr) {
         // Nothing was opened: the count and the class go back to how they were.
         if (--openWindows == 0)
-            unregisterWindowClass();
+            ranWhole([&] { unregisterWindowClass(); });
         return RC_FAILED;
     }
     windowAlive_ = true;
@@ -132,7 +137,7 @@ int32_t MpGuiWindowsGfxBase::closeWindow() {
     windowAlive_ = false;
     window_ = nullptr;
     if (openWindows-- == 1)
-        unregisterWindowClass();
+        ranWhole([&] { unregisterWindowClass(); });
     return RC_OK;
 }
 
@@ -168,7 +173,8 @@ LRESULT MpGuiWindowsGfxBase::handleWindowMessage(HWND window, UINT message, WPAR
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         HDC dc = BeginPaint(window, &paint);
-        onPaint(dc);
+        // The paint always ends, or the window would be repainted for ever.
+        ranWhole([&] { onPaint(dc); });
         EndPaint(window, &paint);
         return 1;
     }

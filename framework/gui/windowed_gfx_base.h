@@ -27,15 +27,22 @@ public:
     // Asks for IMpGuiHost, then IMpWinGdiHost; throws when either is missing.
     int32_t attachHost(IMpUnknown* host) override;
 
-    // IMpGraphicsWinGdi.
-    int32_t measure(GuiSize available, GuiSize* result) override;
-    int32_t arrange(const GuiRect* placement) override;
+    // IMpGraphicsWinGdi, as the host sees it: nothing the module's hooks
+    // throw leaves these entries.
+    // measure answers the module's measure hook; RC_FAILED when it throws.
+    int32_t measure(GuiSize available, GuiSize* result) final;
+    int32_t arrange(const GuiRect* placement) final;
     // Opens the module's window inside parent, at the stored placement. With a
     // window already open, that one is closed first. RC_FAILED, with *window
-    // null, when the window system refuses the window.
-    int32_t openWindow(WindowHandle parent, WindowHandle* window) override;
+    // null, when the window system refuses the window or the module's style
+    // hook throws.
+    int32_t openWindow(WindowHandle parent, WindowHandle* window) final;
     // Destroys the window if one is open; RC_OK either way.
-    int32_t closeWindow() override;
+    int32_t closeWindow() final;
+
+    // The size the module wants, given what the host offers; by default the
+    // offer, kept within the drawing limits.
+    virtual GuiSize measure(GuiSize available);
 
     // The window's messages, by message; anything not handled here goes to
     // the window system's default procedure.

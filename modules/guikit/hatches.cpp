@@ -1,12 +1,12 @@
 // Hatch fill: a cross-hatch grid in a line colour over a background colour,
 // drawn with GDI+ over the module's whole placement.
-#include "gui/composited_gfx_base.h"
+#include "gui/drawn_gfx_base.h"
+#include "platform/gdiplus_owned.h"
 #include "guikit_module.h"
-#include "platform/gdiplus_runtime.h"
 
 namespace ovra::guikit {
 
-class WbhatchesGui final : public QvGuiCompositedGfxBase {
+class WbhatchesGui : public QvGuiDrawnGfxBase {
 public:
     WbhatchesGui() {
         addPin(0, pins_[0], &WbhatchesGui::onComponent<0>);
@@ -18,26 +18,14 @@ public:
         addPin(6, pins_[6], &WbhatchesGui::onComponent<6>);
         addPin(7, pins_[7], &WbhatchesGui::onComponent<7>);
     }
-    ~WbhatchesGui() override { gdiplus_.stop(); }
 
-    int32_t initialiseGui() override {
-        gdiplus_.start();
-        return RC_OK;
-    }
-
-    int32_t onPaint(DeviceContext dc) override {
-        gdip::Graphics* graphics = nullptr;
-        GdipCreateFromHDC(dc, &graphics);
-        gdip::Hatch* brush = nullptr;
+    int32_t onPaint(win::HDC dc) override {
+        gdip::Owned<gdip::Graphics> graphics;
+        GdipCreateFromHDC(dc, graphics.out());
+        gdip::Owned<gdip::Hatch> brush;
         GdipCreateHatchBrush(gdip::HatchStyleCross, gdip::argbOf(colours_[0], colours_[1], colours_[2], colours_[3]),
-                             gdip::argbOf(colours_[4], colours_[5], colours_[6], colours_[7]), &brush);
-        GdipFillRectangleI(graphics, gdip::asBrush(brush), 0, 0, placedWidth(), placedHeight());
-        if (brush != nullptr)
-            GdipDeleteBrush(gdip::asBrush(brush));
-        if (graphics != nullptr) {
-            GdipFlush(graphics, gdip::FlushIntentionFlush);
-            GdipDeleteGraphics(graphics);
-        }
+                             gdip::argbOf(colours_[4], colours_[5], colours_[6], colours_[7]), brush.out());
+        GdipFillRectangleI(graphics.get(), gdip::asBrush(brush.get()), 0, 0, placedWidth(), placedHeight());
         return RC_OK;
     }
 
@@ -51,7 +39,6 @@ private:
 
     MpGuiPin<int32_t> pins_[8];
     int32_t colours_[8] = {255, 0, 255, 0, 255, 0, 0, 0};  // green lines on black
-    platform::GdiplusSession gdiplus_;
 };
 
 GUIKIT_REGISTER(u"WB-Hatches-SDK3", WbhatchesGui);

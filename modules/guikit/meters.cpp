@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "gui/composited_gfx_base.h"
+#include "gui/drawn_gfx_base.h"
+#include "platform/gdiplus_owned.h"
 #include "guikit_module.h"
-#include "platform/gdiplus_runtime.h"
 
 namespace ovra::guikit {
 
@@ -26,7 +26,7 @@ void widen(const char* text, gdip::Char (&out)[N]) {
 // The three meters differ in the value they show and in the float meter's
 // decimals pin at index 5, which moves its later pins up by one.
 template <class T>
-class Meter : public QvGuiCompositedGfxBase {
+class Meter : public QvGuiDrawnGfxBase {
 public:
     static constexpr bool kHasDecimals = std::is_same_v<T, float>;
 
@@ -49,66 +49,44 @@ public:
         addPin(next++, colourPins_[6], &Meter::onColour<6>);
         addPin(next++, colourPins_[7], &Meter::onColour<7>);
     }
-    ~Meter() override { gdiplus_.stop(); }
 
-    int32_t initialiseGui() override {
-        gdiplus_.start();
-        return RC_OK;
-    }
-
-    int32_t measure(GuiSize, GuiSize* result) override {
-        if (result == nullptr)
-            return RC_FAILED;
-        *result = GuiSize{110, 20};
-        return RC_OK;
-    }
+    GuiSize measure(GuiSize) override { return GuiSize{110, 20}; }
 
     // Every GDI+ object is made and released within the paint; statuses are
     // not acted upon, a failed step leaves its object null and the rest goes
     // on.
-    int32_t onPaint(DeviceContext dc) override {
-        gdip::Graphics* graphics = nullptr;
-        GdipCreateFromHDC(dc, &graphics);
+    int32_t onPaint(win::HDC dc) override {
+        // Declared in the reverse of the order they are released: the font,
+        // the brushes, the graphics (flushed), then the family.
+        gdip::Owned<gdip::FontFamily> family;
+        gdip::Owned<gdip::Graphics> graphics;
+        GdipCreateFromHDC(dc, graphics.out());
 
-        gdip::SolidFill* background = nullptr;
-        GdipCreateSolidFill(colour(4), &background);
-        GdipFillRectangleI(graphics, gdip::asBrush(background), 0, 0, placedWidth(), placedHeight());
+        gdip::Owned<gdip::SolidFill> background;
+        GdipCreateSolidFill(colour(4), background.out());
+        GdipFillRectangleI(graphics.get(), gdip::asBrush(background.get()), 0, 0, placedWidth(), placedHeight());
 
-        gdip::SolidFill* textBrush = nullptr;
-        GdipCreateSolidFill(colour(0), &textBrush);
+        gdip::Owned<gdip::SolidFill> textBrush;
+        GdipCreateSolidFill(colour(0), textBrush.out());
 
-        gdip::FontFamily* family = nullptr;
-        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, &family);
+        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, family.out());
         // No font below one pixel: Windows' GDI+ refuses such a size, but
         // Wine's accepts 0 and draws at a default size.
-        gdip::Font* font = nullptr;
-        if (family != nullptr && fontSize_.value > 0)
-            GdipCreateFont(family, static_cast<float>(fontSize_.value), style_, gdip::UnitPixel, &font);
+        gdip::Owned<gdip::Font> font;
+        if (family && fontSize_.value > 0)
+            GdipCreateFont(family.get(), static_cast<float>(fontSize_.value), style_, gdip::UnitPixel, font.out());
 
         gdip::Char text[kTextRoom];
         makeText(text);
 
         if (antiAliasState_)
-            GdipSetTextRenderingHint(graphics, gdip::TextRenderingHintAntiAlias);
+            GdipSetTextRenderingHint(graphics.get(), gdip::TextRenderingHintAntiAlias);
 
         // Width and height 0: the text starts at (x, y), neither clipped nor
         // wrapped.
         const gdip::RectF layout{x_, y_, 0.0f, 0.0f};
-        if (font != nullptr)
-            GdipDrawString(graphics, text, -1, font, &layout, nullptr, gdip::asBrush(textBrush));
-
-        if (font != nullptr)
-            GdipDeleteFont(font);
-        if (textBrush != nullptr)
-            GdipDeleteBrush(gdip::asBrush(textBrush));
-        if (background != nullptr)
-            GdipDeleteBrush(gdip::asBrush(background));
-        if (graphics != nullptr) {
-            GdipFlush(graphics, gdip::FlushIntentionFlush);
-            GdipDeleteGraphics(graphics);
-        }
-        if (family != nullptr)
-            GdipDeleteFontFamily(family);
+        if (font)
+            GdipDrawString(graphics.get(), text, -1, font.get(), &layout, nullptr, gdip::asBrush(textBrush.get()));
         return RC_OK;
     }
 
@@ -191,12 +169,11 @@ private:
     bool antiAliasState_ = false;
     int32_t colours_[8] = {255, 0, 250, 0, 255, 0, 0, 0};
 
-    platform::GdiplusSession gdiplus_;
 };
 
-class WbmeterboolGui final : public Meter<bool> {};
-class WbmeterintGui final : public Meter<int32_t> {};
-class WbmeterfloatGui final : public Meter<float> {};
+class WbmeterboolGui : public Meter<bool> {};
+class WbmeterintGui : public Meter<int32_t> {};
+class WbmeterfloatGui : public Meter<float> {};
 
 GUIKIT_REGISTER(u"WB-Meter-Bool-SDK3", WbmeterboolGui);
 GUIKIT_REGISTER(u"WB-Meter-Float-SDK3", WbmeterfloatGui);

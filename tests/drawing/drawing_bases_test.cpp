@@ -220,6 +220,48 @@ TEST_P(WindowedBase, UnhandledMessagesGoToTheDefaultProcedure) {
     EXPECT_EQ(module_.probe->send(w, WM_RBUTTONUP, 0, 0), 0);
 }
 
+TEST_P(WindowedBase, NothingAModuleHookThrowsReachesTheHost) {
+    const GuiRect placement{0, 20, 0, 40};
+    module_.gfx->arrange(&placement);
+    WindowHandle w = module_.open(parent_);
+    int surface = 0;
+    ASSERT_TRUE(module_.probe->setDeviceContext(w, &surface));
+    module_.probe->pump();
+    const int32_t before = module_.probe->eventCount();
+    module_.probe->throwFromHooks();
+
+    GuiSize size{7, 8};
+    EXPECT_EQ(module_.gfx->measure(GuiSize{50, 50}, &size), RC_FAILED);
+    EXPECT_EQ(size.width, 7);
+    EXPECT_EQ(size.height, 8);
+    EXPECT_EQ(module_.gfx->arrange(&placement), RC_OK);
+
+    module_.probe->post(w, WM_LBUTTONDOWN, 0, mousePosition(1, 1));
+    module_.probe->post(w, WM_MOUSEMOVE, 0, mousePosition(2, 2));
+    module_.probe->post(w, WM_LBUTTONUP, 0, mousePosition(3, 3));
+    module_.probe->post(w, WM_TIMER, 1, 0);
+    module_.probe->invalidate(nullptr, 0);
+    module_.probe->pump();
+    EXPECT_EQ(module_.probe->eventCount() - before, 5);  // each hook ran, and threw
+    // The throwing paint still ended: nothing is left to repaint.
+    ProbeRect r{};
+    EXPECT_FALSE(module_.probe->updateRect(w, &r));
+    EXPECT_EQ(module_.probe->send(w, WM_TIMER, 0, 0), 0);
+
+    EXPECT_EQ(module_.gfx->closeWindow(), RC_OK);
+    EXPECT_FALSE(module_.probe->isWindow(w));
+    EXPECT_EQ(module_.probe->openWindowCount(), 0);
+    EXPECT_FALSE(module_.probe->classRegistered());
+
+    // The style hook throws too: no window, and the count stays whole.
+    WindowHandle refused = reinterpret_cast<WindowHandle>(1);
+    EXPECT_EQ(module_.gfx->openWindow(parent_, &refused), RC_FAILED);
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(module_.probe->moduleWindow(), nullptr);
+    EXPECT_EQ(module_.probe->openWindowCount(), 0);
+    EXPECT_FALSE(module_.probe->classRegistered());
+}
+
 TEST_P(WindowedBase, InvalidatedWindowPaintsWithItsDeviceContext) {
     module_.probe->invalidate(nullptr, 1);  // no window yet: nothing happens
     const GuiRect placement{0, 20, 0, 40};
@@ -404,6 +446,20 @@ TEST(CompositedBase, DefaultsPaintNothingAndClampTheSize) {
     void* windowed = reinterpret_cast<void*>(1);
     EXPECT_EQ(m.gfx->QueryInterface(&IID_IMpGraphicsWinGdi, &windowed), RC_NOT_FOUND);
     EXPECT_EQ(windowed, nullptr);
+}
+
+TEST(CompositedBase, NothingAModuleHookThrowsReachesTheHost) {
+    Composited m;
+    ASSERT_NE(m.probe, nullptr);
+    m.probe->throwFromHooks();
+    GuiSize size{7, 8};
+    EXPECT_EQ(m.gfx->measure(GuiSize{50, 50}, &size), RC_FAILED);
+    EXPECT_EQ(size.width, 7);
+    EXPECT_EQ(size.height, 8);
+    int surface = 0;
+    EXPECT_EQ(m.gfx->onPaint(&surface), RC_FAILED);
+    const GuiRect placement{0, 20, 0, 40};
+    EXPECT_EQ(m.gfx->arrange(&placement), RC_OK);
 }
 
 TEST(CompositedBase, WithoutAHostItsCallsDoNothing) {

@@ -1,6 +1,7 @@
 // A test-only library of drawing modules that draw nothing: one on each
 // drawing base, each answering a probe through which tests drive the
 // library's window system and see what the module's handlers received.
+#include <stdexcept>
 #include <vector>
 
 #include "abi/factory.h"
@@ -37,10 +38,25 @@ public:
         return Base::QueryInterface(iid, out);
     }
 
+    GuiSize measure(GuiSize available) override {
+        throwIfAsked();
+        return Base::measure(available);
+    }
     void getWindowStyle(DWORD& style, DWORD& extendedStyle) override {
+        throwIfAsked();
         Base::getWindowStyle(style, extendedStyle);
         if (styleOverride_ != 0)
             style = styleOverride_;
+    }
+    int32_t registerWindowClass() override {
+        throwIfAsked();
+        return Base::registerWindowClass();
+    }
+    // Throws after the work, so that no class outlives the test.
+    int32_t unregisterWindowClass() override {
+        Base::unregisterWindowClass();
+        throwIfAsked();
+        return RC_OK;
     }
     int32_t onPaint(HDC dc) override { return record(ProbeEvent::Paint, 0, {}, dc); }
     int32_t onLButtonDown(uint32_t flags, GuiPoint p) override { return record(ProbeEvent::LButtonDown, flags, p); }
@@ -49,9 +65,15 @@ public:
     int32_t onTimer() override { return record(ProbeEvent::Timer, 0, {}); }
 
 private:
+    // The event is recorded first, so that a test sees the hook ran.
     int32_t record(ProbeEvent::Kind kind, uint32_t flags, GuiPoint p, void* dc = nullptr) {
         events_.push_back(ProbeEvent{kind, flags, p, dc});
+        throwIfAsked();
         return RC_OK;
+    }
+    void throwIfAsked() const {
+        if (throwing_)
+            throw std::runtime_error("module hook failed");
     }
 
     class Probe final : public WindowProbe {
@@ -65,6 +87,7 @@ private:
         bool getCapture() override { return m_.getCapture(); }
         void setCapture() override { m_.setCapture(); }
         void releaseCapture() override { m_.releaseCapture(); }
+        void throwFromHooks() override { m_.throwing_ = true; }
 
         WindowHandle moduleWindow() override { return m_.windowHandle(); }
         int32_t openWindowCount() override { return MpGuiWindowsGfxBase::openWindowCount(); }
@@ -146,6 +169,7 @@ private:
     Probe probe_{*this};
     std::vector<ProbeEvent> events_;
     DWORD styleOverride_ = 0;
+    bool throwing_ = false;
 };
 
 class ProbedComposited final : public QvGuiCompositedGfxBase {
@@ -159,6 +183,17 @@ public:
         return QvGuiCompositedGfxBase::QueryInterface(iid, out);
     }
 
+    GuiSize measure(GuiSize available) override {
+        if (throwing_)
+            throw 17;  // not even a std::exception
+        return QvGuiCompositedGfxBase::measure(available);
+    }
+    int32_t onPaint(HDC dc) override {
+        if (throwing_)
+            throw std::runtime_error("paint failed");
+        return QvGuiCompositedGfxBase::onPaint(dc);
+    }
+
 private:
     class Probe final : public ModuleProbe {
     public:
@@ -170,11 +205,13 @@ private:
         bool getCapture() override { return m_.getCapture(); }
         void setCapture() override { m_.setCapture(); }
         void releaseCapture() override { m_.releaseCapture(); }
+        void throwFromHooks() override { m_.throwing_ = true; }
 
     private:
         ProbedComposited& m_;
     };
     Probe probe_{*this};
+    bool throwing_ = false;
 };
 
 template <class Module>

@@ -32,6 +32,9 @@ public:
     virtual bool getCapture() = 0;
     virtual void setCapture() = 0;
     virtual void releaseCapture() = 0;
+    // From now on every hook the module overrides (measure, paint, pointer,
+    // timer, window style, window class) throws instead of answering.
+    virtual void throwFromHooks() = 0;
 };
 
 // The windowed test modules also answer IID_WindowProbe.

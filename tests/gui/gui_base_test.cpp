@@ -202,6 +202,22 @@ TEST_P(EachFamily, ACallbackThatThrowsAnswersFailed) {
     EXPECT_EQ(probe->signal(probe::kFloat), RC_OK);  // the module goes on working
 }
 
+TEST(GuardedModule, EntriesAModuleReplacesAnswerFailedWhenTheyThrow) {
+    auto lib = test::loadPlugin("gui_probe");
+    ASSERT_TRUE(lib);
+    host::RecordingGuiHost host;
+    IMpUnknown* object = nullptr;
+    ASSERT_EQ(lib->create(u"Probe1-Throwing", SUBTYPE_GUI_V1, host.unknown(), &object), RC_OK);
+    void* gui = nullptr;
+    ASSERT_EQ(object->QueryInterface(&IID_IMpUserInterface, &gui), RC_OK);
+    auto* ui = static_cast<IMpUserInterface*>(gui);
+    const float value = 1.0f;
+    EXPECT_EQ(ui->initialiseGui(), RC_FAILED);
+    EXPECT_EQ(ui->deliverPinValue(0, 0, sizeof value, &value), RC_FAILED);
+    ui->Release();
+    EXPECT_EQ(object->Release(), 0u);
+}
+
 TEST_P(EachFamily, AssignmentSendsOnlyAChangedValue) {
     IGuiProbe* v = probe->view;
     const uint8_t blob[3] = {1, 2, 3};

@@ -116,6 +116,14 @@ private:
     int32_t voices_[kSlots] = {};
 };
 
+// A first-family module whose own entries throw, created as the libraries
+// create theirs.
+class Thrower : public MpGuiBase {
+public:
+    int32_t initialiseGui() override { throw std::bad_alloc(); }
+    int32_t deliverPinValue(int32_t, int32_t, int32_t, const void*) override { throw 3; }
+};
+
 IMpUnknown* makeFirst() { return static_cast<IMpUserInterface*>(new Probe<MpGuiBase>()); }
 IMpUnknown* makeSecond() { return static_cast<IMpUserInterface2B*>(new Probe<WithReferenceCount<QvGuiInvisibleBase>>()); }
 
@@ -124,3 +132,4 @@ IMpUnknown* makeSecond() { return static_cast<IMpUserInterface2B*>(new Probe<Wit
 
 OVRA_REGISTER(ovra::SUBTYPE_GUI_V1, u"Probe1", &ovra::probe::makeFirst);
 OVRA_REGISTER(ovra::SUBTYPE_GUI_V2, u"Probe2", &ovra::probe::makeSecond);
+OVRA_REGISTER(ovra::SUBTYPE_GUI_V1, u"Probe1-Throwing", &ovra::makeGuiModule<ovra::probe::Thrower>);
