@@ -149,8 +149,24 @@ struct Broken {
 
 class BrokenLibraries : public ::testing::TestWithParam<Broken> {};
 
+// Under the address sanitizer a segmentation fault ends the child through the
+// sanitizer's own report (exit code 1, its own stack), and its interposed
+// clock calls change how a stuck module is cut off: those cases are the
+// native build's to prove.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+bool sanitizerOwns(const Broken& b) {
+    return kSanitized && (std::string(b.says) == "signal 11" || std::string(b.check).rfind("Stuck", 0) == 0);
+}
+
 TEST_P(BrokenLibraries, FailTheCheckMeantForThem) {
     const Broken& b = GetParam();
+    if (sanitizerOwns(b))
+        GTEST_SKIP() << "the sanitizer reports this crash or hang itself";
     std::vector<std::string> args{"--seed", "5"};
     args.insert(args.end(), b.extra.begin(), b.extra.end());
     args.push_back(fixture(b.library));
@@ -210,6 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(Validate, ACrashReportCarriesTheStack) {
+    if (kSanitized)
+        GTEST_SKIP() << "the sanitizer writes its own stack";
     const Json doc = validateJson({"--seed", "5", "--only", "gui-hostile-values", fixture("broken_values")});
     const auto checks = checksOf(doc["libraries"][0]);
     ASSERT_EQ(checks.count("Lookup gui-hostile-values"), 1u);
