@@ -1,6 +1,7 @@
 // Double-double elementary functions; see numeric.h for the contract.
 #include "numeric/numeric.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -75,17 +76,8 @@ inline Dd mul(Dd a, double b) {
     return fastTwoSum(p.hi, p.lo);
 }
 
-inline uint64_t bitsOf(double x) {
-    uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-inline double fromBits(uint64_t b) {
-    double x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
+inline uint64_t bitsOf(double x) { return std::bit_cast<uint64_t>(x); }
+inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
 
 // 2^e for a normal exponent, -1022 <= e <= 1023.
 inline double twoTo(int e) { return fromBits(static_cast<uint64_t>(e + 1023) << 52); }

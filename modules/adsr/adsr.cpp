@@ -9,6 +9,7 @@
 // The powers and exponentials come from the framework's own functions, so
 // that every build on every platform renders the same samples.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -25,17 +26,8 @@ inline double stepFrom(double level, double asymptote, double coefficient) {
     return (asymptote - level) * coefficient + level;
 }
 
-inline uint64_t bitsOf(double x) {
-    uint64_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-inline double fromBits(uint64_t b) {
-    double x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
+inline uint64_t bitsOf(double x) { return std::bit_cast<uint64_t>(x); }
+inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
 
 constexpr double kSmallestNormal = 0x1p-1022;
 
