@@ -1,0 +1,39 @@
+# qvhost's sources in two lists, so that the program and the fuzz targets
+# that drive its inputs build the same code:
+#   qvhost_core_sources     patches, descriptions, runners, plots and WAV
+#   qvhost_program_sources  the command line, validate and its platform services
+# Both hold absolute paths.
+set(qvhost_dir ${CMAKE_CURRENT_LIST_DIR})
+if(WIN32)
+  set(qvhost_platform windows)
+else()
+  set(qvhost_platform posix)
+endif()
+
+set(qvhost_core_sources)
+foreach(source description.cpp json_source.cpp pin_value.cpp timeline.cpp suggest.cpp patch.cpp
+               patch_rules.cpp dsp_runner.cpp gui_runner.cpp painting.cpp info.cpp plot.cpp plot_layout.cpp
+               wav.cpp output_checks.cpp platform/wav_writer_${qvhost_platform}.cpp)
+  list(APPEND qvhost_core_sources ${qvhost_dir}/${source})
+endforeach()
+
+set(qvhost_program_sources)
+foreach(source main.cpp platform/main_${qvhost_platform}.cpp platform/program_path_${qvhost_platform}.cpp
+               render.cpp paint.cpp run.cpp elf_exports.cpp
+               validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
+               validate/checks_dsp.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
+               validate/command.cpp validate/dsp_bench.cpp validate/generators.cpp validate/runner.cpp)
+  list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
+endforeach()
+# What validate needs from the platform: child processes, crash reports and
+# the watch on real-time calls.
+if(WIN32)
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_windows.cpp
+    ${qvhost_dir}/platform/crash_report_none.cpp ${qvhost_dir}/platform/realtime_watch_none.cpp)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
+    ${qvhost_dir}/platform/crash_report_linux.cpp ${qvhost_dir}/platform/realtime_watch_linux.cpp)
+else()
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
+    ${qvhost_dir}/platform/crash_report_none.cpp ${qvhost_dir}/platform/realtime_watch_none.cpp)
+endif()
