@@ -1,6 +1,4 @@
 // qvhost info, render, paint, run and demo, and the errors a user meets.
-#include <sndfile.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -26,32 +24,6 @@ using Json = nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Wav {
-    int rate = 0;
-    int channels = 0;
-    bool isFloat = false;
-    std::vector<std::vector<float>> channel;
-};
-
-Wav readWav(const std::string& path) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    Wav w;
-    if (f == nullptr)
-        return w;
-    w.rate = info.samplerate;
-    w.channels = info.channels;
-    w.isFloat = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
-    std::vector<float> all(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_float(f, all.data(), info.frames);
-    sf_close(f);
-    w.channel.resize(static_cast<size_t>(info.channels));
-    for (sf_count_t i = 0; i < info.frames; ++i)
-        for (int c = 0; c < info.channels; ++c)
-            w.channel[static_cast<size_t>(c)].push_back(all[static_cast<size_t>(i * info.channels + c)]);
-    return w;
-}
 
 // ---------------------------------------------------------------------------
 

@@ -1,19 +1,75 @@
 #include "run_qvhost.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "child_process.h"
+#include "library.h"
 #include "plugins.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <mmsystem.h>
+#else
+#include <sndfile.h>
+#include <unistd.h>
+#endif
 
 namespace qvtest {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The build's own paths are compiled in as Unix paths; a Windows program
+// under Wine reaches the Unix root as drive Z:.
+std::string buildPath(const std::string& unixPath) {
+#if defined(_WIN32)
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+#else
+    return unixPath;
+#endif
+}
+
+#if defined(_WIN32)
+std::wstring wide(const std::string& utf8) {
+    const ovra::wstring text = ovra::host::fromUtf8(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string makeScratchDir() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring base = n > 0 && n <= MAX_PATH ? std::wstring(temp, n) : L".\\";
+    for (unsigned attempt = 0;; ++attempt) {
+        const std::wstring dir =
+            base + L"qvhost-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+        if (CreateDirectoryW(dir.c_str(), nullptr) != 0)
+            return ovra::host::toUtf8(ovra::wstring(dir.begin(), dir.end()));
+        if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000)
+            return ovra::host::toUtf8(ovra::wstring(base.begin(), base.end()));
+    }
+}
+#else
+std::string makeScratchDir() {
+    std::string pattern = (fs::temp_directory_path() / "qvhost-test-XXXXXX").string();
+    const char* made = mkdtemp(pattern.data());
+    return made != nullptr ? made : "/tmp";
+}
+#endif
+
+// qvhost's own runs take seconds; this only keeps a stuck one from holding
+// the suite (CTest's limit is longer).
+constexpr double kRunLimitSeconds = 240.0;
+
+}  // namespace
 
 std::vector<std::string> Ran::errLines() const {
     std::vector<std::string> lines;
@@ -26,15 +82,12 @@ std::vector<std::string> Ran::errLines() const {
 
 std::string scratchDir() {
     static const std::string dir = [] {
-        std::string pattern = (fs::temp_directory_path() / "qvhost-test-XXXXXX").string();
-        const char* made = mkdtemp(pattern.data());
-        std::string path = made != nullptr ? made : "/tmp";
-        static const std::string keep = path;
+        static const std::string keep = makeScratchDir();
         std::atexit([] {
             std::error_code ec;
             fs::remove_all(keep, ec);
         });
-        return path;
+        return keep;
     }();
     return dir;
 }
@@ -49,37 +102,89 @@ std::string readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 Ran runQvhost(const std::vector<std::string>& args) {
-    static int serial = 0;
-    const std::string base = scratchDir() + "/run" + std::to_string(++serial);
-    const std::string outPath = base + ".out", errPath = base + ".err";
-    std::vector<std::string> argv{QVHOST_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (auto& a : argv)
-        raw.push_back(a.data());
-    raw.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int in = open("/dev/null", O_RDONLY);
-        dup2(out, 1);
-        dup2(err, 2);
-        dup2(in, 0);
-        execv(raw[0], raw.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const qvhost::ChildResult child = qvhost::runProgram(buildPath(QVHOST_PATH), args, kRunLimitSeconds);
     Ran r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = readFile(outPath);
-    r.err = readFile(errPath);
+    r.out = child.output;
+    r.err = child.errors;
+    switch (child.end) {
+    case qvhost::ChildResult::End::Exited: r.exitCode = child.code; break;
+#if defined(_WIN32)
+    case qvhost::ChildResult::End::Signalled: r.exitCode = child.code; break;
+#else
+    case qvhost::ChildResult::End::Signalled: r.exitCode = 128 + child.code; break;
+#endif
+    case qvhost::ChildResult::End::TimedOut: r.err += "\n(the test stopped qvhost after its time limit)"; break;
+    case qvhost::ChildResult::End::FailedToStart: break;
+    }
     return r;
 }
 
 std::string plugin(const std::string& name) { return ovra::test::pluginPath(name); }
-std::string fixture(const std::string& name) { return std::string(QVHOST_FIXTURE_DIR) + "/" + name + ".qvm"; }
-std::string example(const std::string& name) { return std::string(QVHOST_EXAMPLES_DIR) + "/" + name; }
+std::string fixture(const std::string& name) {
+    return buildPath(std::string(QVHOST_FIXTURE_DIR) + "/" + name + ".qvm");
+}
+std::string example(const std::string& name) { return buildPath(std::string(QVHOST_EXAMPLES_DIR) + "/" + name); }
+
+#if defined(_WIN32)
+// Through the system's RIFF chunk functions, which qvhost.exe writes with.
+Wav readWav(const std::string& path) {
+    Wav w;
+    std::wstring name = wide(path);
+    MMIOINFO plain{};
+    plain.fccIOProc = FOURCC_DOS;
+    HMMIO file = mmioOpenW(name.data(), &plain, MMIO_READ | MMIO_ALLOCBUF);
+    if (file == nullptr)
+        return w;
+    MMCKINFO riff{}, format{}, data{};
+    riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
+    format.ckid = mmioFOURCC('f', 'm', 't', ' ');
+    data.ckid = mmioFOURCC('d', 'a', 't', 'a');
+    unsigned char header[16] = {};
+    const bool ok = mmioDescend(file, &riff, nullptr, MMIO_FINDRIFF) == MMSYSERR_NOERROR &&
+                    mmioDescend(file, &format, &riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR && format.cksize >= 16 &&
+                    mmioRead(file, reinterpret_cast<HPSTR>(header), 16) == 16 &&
+                    mmioAscend(file, &format, 0) == MMSYSERR_NOERROR &&
+                    mmioDescend(file, &data, &riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR;
+    auto le = [&](int at, int bytes) {
+        uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | header[at + i];
+        return v;
+    };
+    if (ok && le(2, 2) > 0) {
+        w.channels = static_cast<int>(le(2, 2));
+        w.rate = static_cast<int>(le(4, 4));
+        w.isFloat = le(0, 2) == 3 && le(14, 2) == 32;
+        std::vector<float> all(data.cksize / sizeof(float));
+        const LONG bytes = static_cast<LONG>(all.size() * sizeof(float));
+        if (w.isFloat && mmioRead(file, reinterpret_cast<HPSTR>(all.data()), bytes) == bytes) {
+            w.channel.resize(static_cast<size_t>(w.channels));
+            for (size_t i = 0; i < all.size(); ++i)
+                w.channel[i % static_cast<size_t>(w.channels)].push_back(all[i]);
+        }
+    }
+    mmioClose(file, 0);
+    return w;
+}
+#else
+Wav readWav(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    Wav w;
+    if (f == nullptr)
+        return w;
+    w.rate = info.samplerate;
+    w.channels = info.channels;
+    w.isFloat = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
+    std::vector<float> all(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(f, all.data(), info.frames);
+    sf_close(f);
+    w.channel.resize(static_cast<size_t>(info.channels));
+    for (sf_count_t i = 0; i < info.frames; ++i)
+        for (int c = 0; c < info.channels; ++c)
+            w.channel[static_cast<size_t>(c)].push_back(all[static_cast<size_t>(i * info.channels + c)]);
+    return w;
+}
+#endif
 
 }  // namespace qvtest

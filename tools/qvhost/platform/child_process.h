@@ -20,4 +20,7 @@ struct ChildResult {
 // waits at most `timeoutSeconds`; a child that runs longer is killed.
 ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds);
 
+// The same for another program, named by its full path (UTF-8).
+ChildResult runProgram(const std::string& program, const std::vector<std::string>& args, double timeoutSeconds);
+
 }  // namespace qvhost

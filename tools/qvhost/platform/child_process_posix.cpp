@@ -58,6 +58,10 @@ bool drain(int fd, std::string& into) {
 }  // namespace
 
 ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds) {
+    return runProgram("/proc/self/exe", args, timeoutSeconds);
+}
+
+ChildResult runProgram(const std::string& program, const std::vector<std::string>& args, double timeoutSeconds) {
     ChildResult result;
     Pipe out, err;
     if (!out.open() || !err.open()) {
@@ -65,7 +69,6 @@ ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds)
         result.errors = "no pipe for the child";
         return result;
     }
-    std::string self = "/proc/self/exe";
     std::vector<std::string> argv{"qvhost"};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> raw;
@@ -79,7 +82,7 @@ ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds)
     posix_spawn_file_actions_adddup2(&actions, out.write, 1);
     posix_spawn_file_actions_adddup2(&actions, err.write, 2);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, self.c_str(), &actions, nullptr, raw.data(), environ);
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, raw.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     out.closeWrite();
     err.closeWrite();

@@ -90,13 +90,18 @@ bool isExceptionCode(DWORD code) { return (code & 0xC0000000u) == 0xC0000000u; }
 }  // namespace
 
 ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds) {
-    ChildResult result;
     const std::string self = ownExecutable();
     if (self.empty()) {
+        ChildResult result;
         result.errors = "cannot find the qvhost executable";
         return result;
     }
-    const std::wstring program = wide(self);
+    return runProgram(self, args, timeoutSeconds);
+}
+
+ChildResult runProgram(const std::string& path, const std::vector<std::string>& args, double timeoutSeconds) {
+    ChildResult result;
+    const std::wstring program = wide(path);
     std::wstring line;
     appendQuoted(line, program);
     for (const auto& a : args) {
@@ -146,7 +151,7 @@ ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds)
     if (listed)
         DeleteProcThreadAttributeList(attributes);
     if (started == 0) {
-        result.errors = "cannot start " + self + " (error " + std::to_string(startError) + ")";
+        result.errors = "cannot start " + path + " (error " + std::to_string(startError) + ")";
         return result;
     }
     Handle child(process.hProcess), thread(process.hThread);
