@@ -92,21 +92,18 @@ TEST(Render, ValuesPrintsWhatAControlOutputSends) {
     EXPECT_TRUE(r.err.empty()) << "no progress bar when stderr is no terminal: " << r.err;
 }
 
-// What qvhost prints on a terminal (util-linux `script` gives it one).
-std::string onTerminal(const std::string& args) {
-    const std::string log = scratchDir() + "/terminal.txt";
-    const std::string command = "script -qec \"" + std::string(QVHOST_PATH) + " " + args + "\" /dev/null > " + log;
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    return readFile(log);
-}
-
 TEST(Render, ProgressBarOnlyOnATerminalAndOnlyBeyondASecond) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "no terminal for qvhost.exe here: Wine's pseudo console hands the child no console output";
+#else
     const std::string lib = plugin("adsr");
-    const std::string longRun = onTerminal("render " + lib + " 'QV ADSR4' --seconds 3 -o " + scratchDir() + "/l.wav");
+    const std::string longRun = onTerminal({"render", lib, "QV ADSR4", "--seconds", "3", "-o", scratchDir() + "/l.wav"});
     EXPECT_NE(longRun.find("] 100%"), std::string::npos) << longRun;
     EXPECT_NE(longRun.find("[####"), std::string::npos);
-    const std::string shortRun = onTerminal("render " + lib + " 'QV ADSR4' --seconds 1 -o " + scratchDir() + "/s.wav");
+    const std::string shortRun = onTerminal({"render", lib, "QV ADSR4", "--seconds", "1", "-o", scratchDir() + "/s.wav"});
+    EXPECT_NE(shortRun.find("s.wav"), std::string::npos) << "the run happened: " << shortRun;
     EXPECT_EQ(shortRun.find('%'), std::string::npos) << shortRun;
+#endif
 }
 
 TEST(Render, PlotIsAPngOfTheRequestedSignal) {
@@ -230,7 +227,8 @@ TEST(Run, DemoCarriesTheEnvelopeToTheMeterAndBack) {
     const std::string dir = scratchDir() + "/demo";
     const Ran r = runQvhost({"demo", "--out", dir});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find(dir + "/envelope.wav"), std::string::npos) << "says where the files are";
+    EXPECT_NE(r.out.find((fs::path(dir) / "envelope.wav").string()), std::string::npos) << "says where the files are: "
+                                                                                  << r.out;
     for (const char* f : {"envelope.wav", "envelope.png", "round-trip.wav", "round-trip.png", "meter_0.0s.png",
                           "meter_1.5s.png"})
         EXPECT_TRUE(fs::exists(dir + "/" + f)) << f;

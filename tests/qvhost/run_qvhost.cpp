@@ -65,6 +65,18 @@ std::string makeScratchDir() {
 }
 #endif
 
+// A Windows console program ends its text lines with "\r\n".
+std::string unixLines(std::string text) {
+#if defined(_WIN32)
+    size_t to = 0;
+    for (size_t from = 0; from < text.size(); ++from)
+        if (!(text[from] == '\r' && from + 1 < text.size() && text[from + 1] == '\n'))
+            text[to++] = text[from];
+    text.resize(to);
+#endif
+    return text;
+}
+
 // qvhost's own runs take seconds; this only keeps a stuck one from holding
 // the suite (CTest's limit is longer).
 constexpr double kRunLimitSeconds = 240.0;
@@ -104,8 +116,8 @@ void writeFile(const std::string& path, const std::string& text) { std::ofstream
 Ran runQvhost(const std::vector<std::string>& args) {
     const qvhost::ChildResult child = qvhost::runProgram(buildPath(QVHOST_PATH), args, kRunLimitSeconds);
     Ran r;
-    r.out = child.output;
-    r.err = child.errors;
+    r.out = unixLines(child.output);
+    r.err = unixLines(child.errors);
     switch (child.end) {
     case qvhost::ChildResult::End::Exited: r.exitCode = child.code; break;
 #if defined(_WIN32)
@@ -118,6 +130,27 @@ Ran runQvhost(const std::vector<std::string>& args) {
     }
     return r;
 }
+
+#if !defined(_WIN32)
+std::string onTerminal(const std::vector<std::string>& args) {
+    // `script` runs the command through the shell: each argument in single quotes.
+    std::string command = QVHOST_PATH;
+    for (const auto& a : args) {
+        command += " '";
+        for (const char c : a)
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
+    }
+    const std::string log = scratchDir() + "/terminal.txt";
+    std::string quoted;
+    for (const char c : command)
+        quoted += c == '"' || c == '\\' || c == '$' || c == '`' ? std::string("\\") + c : std::string(1, c);
+    const std::string run = "script -qec \"" + quoted + "\" /dev/null > " + log;
+    if (std::system(run.c_str()) != 0)
+        return "(script failed: " + run + ")";
+    return readFile(log);
+}
+#endif
 
 std::string plugin(const std::string& name) { return ovra::test::pluginPath(name); }
 std::string fixture(const std::string& name) {

@@ -9,7 +9,7 @@ namespace qvtest {
 
 struct Ran {
     int exitCode = -1;  // the exit code; 128 + the signal, or the exception code on Windows
-    std::string out;
+    std::string out;    // lines end in "\n" (qvhost.exe's "\r\n" included)
     std::string err;
 
     // Lines of stderr (a trailing newline ends the last one).
@@ -17,6 +17,11 @@ struct Ran {
 };
 
 Ran runQvhost(const std::vector<std::string>& args);
+
+#if !defined(_WIN32)
+// What qvhost shows on a terminal (util-linux `script` gives it one).
+std::string onTerminal(const std::vector<std::string>& args);
+#endif
 
 // A fresh folder for this test's files, removed at exit.
 std::string scratchDir();
@@ -39,13 +44,21 @@ struct Wav {
 Wav readWav(const std::string& path);
 
 // How validate names the end of a child that a module took down: an invalid
-// memory access, and abort().
+// memory access, and abort() (which ends a Windows program with exit code 3).
 #if defined(_WIN32)
-inline const char* const kInvalidAccessEnd = "exception -1073741819";  // 0xC0000005
+inline const char* const kInvalidAccessEnd = "exception 0xC0000005 (access violation)";
 inline const char* const kAbortEnd = "exit code 3";
 #else
 inline const char* const kInvalidAccessEnd = "signal 11";
 inline const char* const kAbortEnd = "signal 6";
+#endif
+
+// Whether qvhost can watch a processing thread's heap and blocking calls
+// (the real-time checks report SKIPPED where it cannot).
+#if defined(__linux__)
+inline constexpr bool kRealtimeWatched = true;
+#else
+inline constexpr bool kRealtimeWatched = false;
 #endif
 
 }  // namespace qvtest

@@ -160,7 +160,7 @@ constexpr bool kSanitized = false;
 #endif
 
 bool sanitizerOwns(const Broken& b) {
-    return kSanitized && (std::string(b.says) == "signal 11" || std::string(b.check).rfind("Stuck", 0) == 0);
+    return kSanitized && (std::string(b.says) == kInvalidAccessEnd || std::string(b.check).rfind("Stuck", 0) == 0);
 }
 
 TEST_P(BrokenLibraries, FailTheCheckMeantForThem) {
@@ -172,12 +172,18 @@ TEST_P(BrokenLibraries, FailTheCheckMeantForThem) {
     args.push_back(fixture(b.library));
     int code = -1;
     const Json doc = validateJson(args, &code);
-    if (std::string(b.status) != "PASSED" && std::string(b.status) != "WARNING") {
+    const bool unwatched = !kRealtimeWatched && b.check.ends_with(" dsp-realtime");
+    if (std::string(b.status) != "PASSED" && std::string(b.status) != "WARNING" && !unwatched) {
         EXPECT_EQ(code, 1);
     }
     const auto checks = checksOf(doc["libraries"][0]);
     ASSERT_EQ(checks.count(b.check), 1u) << b.check << " did not run";
     const Json& c = checks.at(b.check);
+    if (unwatched) {
+        EXPECT_EQ(c["status"], "SKIPPED") << c.dump();
+        EXPECT_NE(c["detail"].get<std::string>().find("no way to watch"), std::string::npos) << c.dump();
+        return;
+    }
     EXPECT_EQ(c["status"], b.status) << c.dump();
     EXPECT_NE(c["detail"].get<std::string>().find(b.says), std::string::npos) << c.dump();
 }
@@ -208,13 +214,13 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"broken_sleep", {}, "Abrupt dsp-sleep", "FAILED", "without fillSleepCountdown right before it"},
         Broken{"broken_sleep", {}, "Insomniac dsp-sleep", "WARNING", "of CPU per second of audio per instance"},
         Broken{"broken_values", {}, "Tuner dsp-sample-rates", "FAILED", "a host that writes no sample rate"},
-        Broken{"broken_values", {}, "DspLookup dsp-hostile-values", "CRASHED", "signal 11"},
+        Broken{"broken_values", {}, "DspLookup dsp-hostile-values", "CRASHED", kInvalidAccessEnd},
         Broken{"broken_values", {}, "Squarer dsp-hostile-audio", "FAILED", "is inf"},
-        Broken{"broken_values", {}, "Lookup gui-hostile-values", "CRASHED", "signal 11"},
+        Broken{"broken_values", {}, "Lookup gui-hostile-values", "CRASHED", kInvalidAccessEnd},
         Broken{"broken_realtime", {}, "Hoarder dsp-realtime", "FAILED", "(4 bytes)"},
         Broken{"broken_realtime", {}, "Napper dsp-realtime", "FAILED", "first nanosleep"},
         Broken{"broken_realtime", {}, "Keeper dsp-realtime", "PASSED", "storing new text values (allowed)"},
-        Broken{"broken_gui", {}, "Picky gui-bad-sizes", "CRASHED", "signal 6"},
+        Broken{"broken_gui", {}, "Picky gui-bad-sizes", "CRASHED", kAbortEnd},
         Broken{"broken_gui", {}, "Chatty gui-values", "FAILED", "sent 3 bytes for a float"},
         Broken{"broken_paint", {}, "Smudge paint", "FAILED", "measure answered"}),
     [](const auto& info) {
@@ -228,6 +234,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Validate, ACrashReportCarriesTheStack) {
     if (kSanitized)
         GTEST_SKIP() << "the sanitizer writes its own stack";
+#if defined(_WIN32)
+    GTEST_SKIP() << "qvhost.exe reports a crash by its exception code, without a stack";
+#endif
     const Json doc = validateJson({"--seed", "5", "--only", "gui-hostile-values", fixture("broken_values")});
     const auto checks = checksOf(doc["libraries"][0]);
     ASSERT_EQ(checks.count("Lookup gui-hostile-values"), 1u);
@@ -239,7 +248,7 @@ TEST(Validate, TheRunGoesOnAfterACrash) {
     const Json doc = validateJson({"--seed", "5", fixture("broken_values")});
     const auto checks = checksOf(doc["libraries"][0]);
     EXPECT_EQ(checks.at("DspLookup dsp-hostile-values")["status"], "CRASHED");
-    EXPECT_EQ(checks.at("DspLookup dsp-realtime")["status"], "PASSED");
+    EXPECT_EQ(checks.at("DspLookup dsp-realtime")["status"], kRealtimeWatched ? "PASSED" : "SKIPPED");
     EXPECT_EQ(checks.at("Squarer create")["status"], "PASSED");
 }
 

@@ -32,6 +32,8 @@ int usageError(const CLI::Error& e, const CLI::App& app, int argc, char** argv) 
 int qvhostMain(int argc, char** argv) {
     CLI::App app{"qvhost: a headless host for .qvm plug-in libraries", "qvhost"};
     app.require_subcommand(1);
+    // Options start with a dash on every platform: "/folder/lib.qvm" is a path.
+    app.allow_windows_style_options(false);
     app.set_help_all_flag("--help-all", "Every command's options");
 
     std::vector<std::string> infoPaths;

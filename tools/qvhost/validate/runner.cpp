@@ -184,11 +184,26 @@ private:
     std::thread thread_;
 };
 
+#ifdef _WIN32
+// The exception code as Windows documents it, with the name of the common ones.
+std::string describeException(uint32_t code) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(code));
+    const char* name = code == 0xC0000005u   ? "access violation"
+                       : code == 0xC00000FDu ? "stack overflow"
+                       : code == 0xC000001Du ? "illegal instruction"
+                       : code == 0xC0000094u ? "integer division by zero"
+                       : code == 0xC0000409u ? "stack buffer overrun"
+                                             : nullptr;
+    return std::string("exception ") + hex + (name != nullptr ? std::string(" (") + name + ")" : std::string());
+}
+#endif
+
 std::string describeEnd(const ChildResult& child) {
     switch (child.end) {
     case ChildResult::End::Signalled:
 #ifdef _WIN32
-        return "exception " + std::to_string(child.code);
+        return describeException(static_cast<uint32_t>(child.code));
 #else
         return std::string("signal ") + std::to_string(child.code) + " (" + strsignal(child.code) + ")";
 #endif
