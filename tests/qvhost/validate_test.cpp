@@ -194,6 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Broken{"broken_export", {}, "single-export", "FAILED", "MP_GetFactoryToo"},
         Broken{"broken_factory", {}, "get-factory", "FAILED", "different object"},
+        Broken{"broken_describe", {}, "describe-build", "FAILED", "wrote past maxChars = 1"},
+        Broken{"broken_default", {}, "unknown-identifiers", "FAILED", "the unknown identifier \"\" (sub-type 1)"},
         Broken{"broken_factory", {}, "factory-interfaces", "FAILED", "out pointer"},
         Broken{"broken_factory", {}, "near-identifiers", "FAILED", "\"Probex\""},
         Broken{"broken_factory", {}, "wrong-sub-types", "FAILED", "Probe (sub-type 0)"},
