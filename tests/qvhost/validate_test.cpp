@@ -228,7 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"broken_gui", {"--strictness", "8", "--only", "gui-realtime"}, "Collector gui-realtime", "WARNING",
                "operator new after In = "},
         Broken{"broken_paint", {}, "Smudge paint", "FAILED", "measure answered"},
-        Broken{"broken_paint", {}, "Margin paint-hostile-values", "FAILED", "1073741827 x 1073741827 for an offer of 2147483647"}),
+        Broken{"broken_paint", {}, "Margin paint-hostile-values", "FAILED",
+               "1073741827 x 1073741827 for an offer of 2147483647"}),
     [](const auto& info) {
         std::string name = std::string(info.param.library) + "_" + info.param.check;
         for (char& c : name)
