@@ -1,4 +1,5 @@
 #include "abi/factory.h"
+#include "abi/object_identity.h"
 
 #include <cstdlib>
 #include <new>
@@ -45,15 +46,8 @@ ModuleMaker MpFactory::find(const wchar* id, int32_t subType) const {
 }
 
 int32_t MpFactory::QueryInterface(const Guid* iid, void** out) {
-    if (out == nullptr)
-        return RC_NOT_FOUND;
-    *out = nullptr;
-    if (isGuid(iid, IID_IMpFactory2) || isGuid(iid, IID_IMpFactory) || isGuid(iid, IID_IMpUnknown)) {
-        *out = static_cast<IMpFactory2*>(this);
-        AddRef();
-        return RC_OK;
-    }
-    return RC_NOT_FOUND;
+    IMpFactory2* self = this;
+    return answerQuery(iid, out, {{&IID_IMpFactory2, self}, {&IID_IMpFactory, self}, {&IID_IMpUnknown, self}});
 }
 
 int32_t MpFactory::instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) {
