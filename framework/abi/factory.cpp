@@ -51,29 +51,21 @@ int32_t MpFactory::QueryInterface(const Guid* iid, void** out) {
 }
 
 int32_t MpFactory::instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) {
-    if (out == nullptr)
-        return RC_FAILED;
-    *out = nullptr;
+    const int32_t made = instantiateBare(id, subType, out);
+    if (made != RC_OK || *out == nullptr)
+        return made;
     try {
-        ModuleMaker create = find(id, subType);
-        if (create == nullptr)
-            return RC_NOT_FOUND;
-        IMpUnknown* made = create();
-        *out = made;
-        if (made != nullptr) {
 #if OVRA_LEGACY_INIT
-            if (auto* init = dynamic_cast<IMpLegacyInitialization*>(made))
-                init->attachHost(host);
+        if (auto* init = dynamic_cast<IMpLegacyInitialization*>(*out))
+            init->attachHost(host);
 #else
-            if (auto* init = dynamic_cast<IoldSchoolInitialisation*>(made))
-                init->attachHost(host);
+        if (auto* init = dynamic_cast<IoldSchoolInitialisation*>(*out))
+            init->attachHost(host);
 #endif
-        }
         return RC_OK;
     } catch (...) {
         // A module that was made but could not be attached is given back.
-        if (*out != nullptr)
-            (*out)->Release();
+        (*out)->Release();
         *out = nullptr;
         return RC_FAILED;
     }
