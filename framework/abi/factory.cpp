@@ -1,4 +1,5 @@
 #include "abi/factory.h"
+#include "abi/object_identity.h"
 
 #include <cstdlib>
 #include <new>
@@ -45,41 +46,26 @@ ModuleMaker MpFactory::find(const wchar* id, int32_t subType) const {
 }
 
 int32_t MpFactory::QueryInterface(const Guid* iid, void** out) {
-    if (out == nullptr)
-        return RC_NOT_FOUND;
-    *out = nullptr;
-    if (isGuid(iid, IID_IMpFactory2) || isGuid(iid, IID_IMpFactory) || isGuid(iid, IID_IMpUnknown)) {
-        *out = static_cast<IMpFactory2*>(this);
-        AddRef();
-        return RC_OK;
-    }
-    return RC_NOT_FOUND;
+    IMpFactory2* self = this;
+    return answerQuery(iid, out, {{&IID_IMpFactory2, self}, {&IID_IMpFactory, self}, {&IID_IMpUnknown, self}});
 }
 
 int32_t MpFactory::instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) {
-    if (out == nullptr)
-        return RC_FAILED;
-    *out = nullptr;
+    const int32_t made = instantiateBare(id, subType, out);
+    if (made != RC_OK || *out == nullptr)
+        return made;
     try {
-        ModuleMaker create = find(id, subType);
-        if (create == nullptr)
-            return RC_NOT_FOUND;
-        IMpUnknown* made = create();
-        *out = made;
-        if (made != nullptr) {
 #if OVRA_LEGACY_INIT
-            if (auto* init = dynamic_cast<IMpLegacyInitialization*>(made))
-                init->attachHost(host);
+        if (auto* init = dynamic_cast<IMpLegacyInitialization*>(*out))
+            init->attachHost(host);
 #else
-            if (auto* init = dynamic_cast<IoldSchoolInitialisation*>(made))
-                init->attachHost(host);
+        if (auto* init = dynamic_cast<IoldSchoolInitialisation*>(*out))
+            init->attachHost(host);
 #endif
-        }
         return RC_OK;
     } catch (...) {
         // A module that was made but could not be attached is given back.
-        if (*out != nullptr)
-            (*out)->Release();
+        (*out)->Release();
         *out = nullptr;
         return RC_FAILED;
     }

@@ -32,31 +32,20 @@ MpPluginBase::~MpPluginBase() {
 }
 
 int32_t MpPluginBase::QueryInterface(const Guid* iid, void** out) {
-    if (out == nullptr)
-        return RC_NOT_FOUND;
-    *out = nullptr;
-    if (isGuid(iid, IID_IMpPlugin2))
-        *out = static_cast<IMpPlugin2*>(this);
-    else if (isGuid(iid, IID_IMpPlugin) || isGuid(iid, IID_IMpUnknown))
-        *out = static_cast<IMpPlugin*>(this);
+    IMpPlugin* first = this;
+    return answerQuery(iid, out, {
+        {&IID_IMpPlugin2, static_cast<IMpPlugin2*>(this)},
+        {&IID_IMpPlugin, first},
+        {&IID_IMpUnknown, first},
 #if OVRA_LEGACY_INIT
-    else if (isGuid(iid, IID_IMpLegacyInitialization))
-        *out = static_cast<IMpLegacyInitialization*>(this);
+        {&IID_IMpLegacyInitialization, static_cast<IMpLegacyInitialization*>(this)},
 #endif
-    else
-        return RC_NOT_FOUND;
-    AddRef();
-    return RC_OK;
+    });
 }
 
-uint32_t MpPluginBase::AddRef() { return static_cast<uint32_t>(++referenceCount_); }
+uint32_t MpPluginBase::AddRef() { return referenceCount_.add(); }
 
-uint32_t MpPluginBase::Release() {
-    if (--referenceCount_ > 0)
-        return static_cast<uint32_t>(referenceCount_);
-    delete this;
-    return 0;
-}
+uint32_t MpPluginBase::Release() { return referenceCount_.release(this); }
 
 int32_t MpPluginBase::attachHost(IMpUnknown* host) {
     // A second attachment replaces the first. The new host is asked before

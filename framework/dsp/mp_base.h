@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "abi/abi.h"
+#include "abi/object_identity.h"
 
 #ifndef OVRA_LEGACY_INIT
 #define OVRA_LEGACY_INIT 0
@@ -81,7 +82,7 @@ protected:
     void addPin(MpPinBase& pin, PinCallback callback = nullptr);
     MpPinBase* findPin(int32_t pinIndex) const;
 
-    int32_t referenceCount_ = 1;
+    ReferenceCount referenceCount_;
     IMpDspHost* host_ = nullptr;
 #if OVRA_LEGACY_INIT
     IMpDspHostAux* hostAux_ = nullptr;

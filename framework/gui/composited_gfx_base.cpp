@@ -3,15 +3,10 @@
 namespace ovra {
 
 int32_t QvGuiCompositedGfxBase::QueryInterface(const Guid* iid, void** out) {
-    if (out == nullptr)
-        return RC_NOT_FOUND;
-    *out = nullptr;
-    if (isGuid(iid, IID_IQvGraphicsComposited)) {
-        *out = static_cast<IQvGraphicsComposited*>(this);
-        AddRef();
-        return RC_OK;
-    }
-    return MpGuiBase_base::QueryInterface(iid, out);
+    IMpUserInterface* self = this;
+    return answerQuery(iid, out, {{&IID_IQvGraphicsComposited, static_cast<IQvGraphicsComposited*>(this)},
+                                  {&IID_IMpUserInterface, self},
+                                  {&IID_IMpUnknown, self}});
 }
 
 int32_t QvGuiCompositedGfxBase::attachHost(IMpUnknown* host) {

@@ -3,14 +3,8 @@
 namespace ovra {
 
 int32_t MpGuiBase_base::QueryInterface(const Guid* iid, void** out) {
-    if (out == nullptr)
-        return RC_NOT_FOUND;
-    *out = nullptr;
-    if (!isGuid(iid, IID_IMpUserInterface) && !isGuid(iid, IID_IMpUnknown))
-        return RC_NOT_FOUND;
-    *out = static_cast<IMpUserInterface*>(this);
-    AddRef();
-    return RC_OK;
+    IMpUserInterface* self = this;
+    return answerQuery(iid, out, {{&IID_IMpUserInterface, self}, {&IID_IMpUnknown, self}});
 }
 
 int32_t MpGuiBase_base::attachHost(IMpUnknown* host) {

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "abi/abi.h"
+#include "abi/object_identity.h"
 #include "gui/gui_pins.h"
 
 namespace ovra {
@@ -36,7 +37,26 @@ std::unique_ptr<IGuiPinCallbackImpl> makePinCallback(I* module, void (Module::*m
     return std::make_unique<IGuiPinCallbackIndexed<I>>(module, static_cast<void (I::*)(int32_t)>(method));
 }
 
-class MpGuiBase_base : public IMpUserInterface, public IoldSchoolInitialisation, public GuiPinOwner {
+// The pin owner of a family whose modules are reached through interface I.
+template <class I>
+class GuiPinRegistry : public GuiPinOwner {
+protected:
+    // Registers a pin (a member of the module) under an index, with an
+    // optional handler run by signalPinChange: void Module::handler() or
+    // void Module::handler(int32_t voice). An index already taken keeps its
+    // first pin. A null handler makes no callback.
+    void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
+    void addPin(int32_t index, MpGuiPinBase& pin, std::nullptr_t) { registerPin(index, pin, nullptr); }
+    template <class Module, class... Voice>
+    void addPin(int32_t index, MpGuiPinBase& pin, void (Module::*method)(Voice...)) {
+        I* module = static_cast<Module*>(this);
+        registerPin(index, pin, makePinCallback<I>(module, method));
+    }
+};
+
+class MpGuiBase_base : public IMpUserInterface,
+                       public IoldSchoolInitialisation,
+                       public GuiPinRegistry<IMpUserInterface> {
 public:
     int32_t QueryInterface(const Guid* iid, void** out) override;
     int32_t initialiseGui() override { return RC_OK; }
@@ -55,16 +75,6 @@ public:
     virtual ~MpGuiBase_base() = default;
 
 protected:
-    // Registers a pin (a member of the module) under an index, with an
-    // optional handler run by signalPinChange: void Module::handler() or
-    // void Module::handler(int32_t voice). An index already taken keeps its
-    // first pin. A null handler makes no callback.
-    void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
-    void addPin(int32_t index, MpGuiPinBase& pin, std::nullptr_t) { registerPin(index, pin, nullptr); }
-    template <class Method>
-    void addPin(int32_t index, MpGuiPinBase& pin, Method method) {
-        registerPin(index, pin, makePinCallback<IMpUserInterface>(this, method));
-    }
     // Asks the host for one interface; throws when it answers none.
     template <class I>
     int32_t requireHostInterface(IMpUnknown* host, const Guid& iid, I*& out) {
@@ -82,33 +92,21 @@ protected:
 
 class MpGuiBase : public MpGuiBase_base {
 public:
-    uint32_t AddRef() override { return static_cast<uint32_t>(++referenceCount_); }
-    uint32_t Release() override {
-        if (--referenceCount_ > 0)
-            return static_cast<uint32_t>(referenceCount_);
-        delete this;
-        return 0;
-    }
+    uint32_t AddRef() override { return referenceCount_.add(); }
+    uint32_t Release() override { return referenceCount_.release(this); }
 
 protected:
-    int32_t referenceCount_ = 1;
+    ReferenceCount referenceCount_;
 };
 
 // Every operation is defined in the class, so that the class has no key
 // function: a library compiles it only when one of its modules derives from
 // it, and a library of first-family modules carries none of it.
-class MpGuiBase2 : public IMpUserInterface2B, public GuiPinOwner {
+class MpGuiBase2 : public IMpUserInterface2B, public GuiPinRegistry<IMpUserInterface2> {
 public:
     int32_t QueryInterface(const Guid* iid, void** out) override {
-        if (out == nullptr)
-            return RC_NOT_FOUND;
-        *out = nullptr;
-        if (!isGuid(iid, IID_IMpUserInterface2) && !isGuid(iid, IID_IMpUserInterface2B) &&
-            !isGuid(iid, IID_IMpUnknown))
-            return RC_NOT_FOUND;
-        *out = static_cast<IMpUserInterface2B*>(this);
-        AddRef();
-        return RC_OK;
+        IMpUserInterface2B* self = this;
+        return answerQuery(iid, out, {{&IID_IMpUserInterface2, self}, {&IID_IMpUserInterface2B, self}, {&IID_IMpUnknown, self}});
     }
     // RC_OK with IMpGuiHost2 obtained, else RC_NOT_FOUND (and no host).
     int32_t attachHost(IMpUnknown* host) override {
@@ -136,15 +134,6 @@ public:
     virtual ~MpGuiBase2() = default;
 
 protected:
-    // As in the first family: an optional handler, void Module::handler() or
-    // void Module::handler(int32_t voice); a null handler makes no callback.
-    void addPin(int32_t index, MpGuiPinBase& pin) { registerPin(index, pin, nullptr); }
-    void addPin(int32_t index, MpGuiPinBase& pin, std::nullptr_t) { registerPin(index, pin, nullptr); }
-    template <class Method>
-    void addPin(int32_t index, MpGuiPinBase& pin, Method method) {
-        registerPin(index, pin, makePinCallback<IMpUserInterface2>(this, method));
-    }
-
     IMpGuiHost2* host_ = nullptr;  // kept for the module's life, never released
 };
 
@@ -155,16 +144,11 @@ class QvGuiInvisibleBase : public MpGuiBase2 {};
 template <class Base>
 class WithReferenceCount : public Base {
 public:
-    uint32_t AddRef() override { return static_cast<uint32_t>(++referenceCount_); }
-    uint32_t Release() override {
-        if (--referenceCount_ > 0)
-            return static_cast<uint32_t>(referenceCount_);
-        delete this;
-        return 0;
-    }
+    uint32_t AddRef() override { return referenceCount_.add(); }
+    uint32_t Release() override { return referenceCount_.release(this); }
 
 private:
-    int32_t referenceCount_ = 1;
+    ReferenceCount referenceCount_;
 };
 
 // A first-family module as the host receives it: the entries a module may

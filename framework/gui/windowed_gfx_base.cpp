@@ -67,15 +67,10 @@ MpGuiWindowsGfxBase::~MpGuiWindowsGfxBase() {
 }
 
 int32_t MpGuiWindowsGfxBase::QueryInterface(const Guid* iid, void** out) {
-    if (out == nullptr)
-        return RC_NOT_FOUND;
-    *out = nullptr;
-    if (isGuid(iid, IID_IMpGraphicsWinGdi)) {
-        *out = static_cast<IMpGraphicsWinGdi*>(this);
-        AddRef();
-        return RC_OK;
-    }
-    return MpGuiBase_base::QueryInterface(iid, out);
+    IMpUserInterface* self = this;
+    return answerQuery(iid, out, {{&IID_IMpGraphicsWinGdi, static_cast<IMpGraphicsWinGdi*>(this)},
+                                  {&IID_IMpUserInterface, self},
+                                  {&IID_IMpUnknown, self}});
 }
 
 int32_t MpGuiWindowsGfxBase::attachHost(IMpUnknown* host) {

@@ -90,19 +90,14 @@ private:
 // interface.
 class QvGuiWindowsGfxBase : public MpGuiWindowsGfxBase {
 public:
-    uint32_t AddRef() override { return static_cast<uint32_t>(++ownReferenceCount_); }
-    uint32_t Release() override {
-        if (--ownReferenceCount_ > 0)
-            return static_cast<uint32_t>(ownReferenceCount_);
-        delete this;
-        return 0;
-    }
+    uint32_t AddRef() override { return ownReferenceCount_.add(); }
+    uint32_t Release() override { return ownReferenceCount_.release(this); }
 
     // Asks for IMpGuiHost, IMpWinGdiHost, then IQvWindowsGfxHost.
     int32_t attachHost(IMpUnknown* host) override;
 
 protected:
-    int32_t ownReferenceCount_ = 1;
+    ReferenceCount ownReferenceCount_;
     IQvWindowsGfxHost* windowsGfxHost_ = nullptr;  // kept, never released, never called
 };
 

@@ -43,6 +43,7 @@ struct Font;
 struct StringFormat;
 struct Image;
 struct Bitmap;
+struct Pen;
 
 struct StartupInput {
     uint32_t GdiplusVersion;
@@ -60,6 +61,10 @@ struct RectF {
     float Y;
     float Width;
     float Height;
+};
+struct Point {
+    int32_t X;
+    int32_t Y;
 };
 struct Rect {
     int32_t X;
@@ -96,6 +101,7 @@ inline constexpr int32_t UnitPixel = 2;
 inline constexpr int32_t FlushIntentionFlush = 0;
 inline constexpr int32_t TextRenderingHintAntiAlias = 4;
 inline constexpr int32_t HatchStyleCross = 4;
+inline constexpr int32_t SmoothingModeAntiAlias = 4;
 inline constexpr int32_t PixelFormat32bppARGB = 0x0026200A;
 inline constexpr uint32_t ImageLockModeRead = 1;
 
@@ -141,6 +147,20 @@ ovra::gdip::Status OVRA_GDIPAPI GdipDrawString(ovra::gdip::Graphics* graphics, c
                                                const ovra::gdip::RectF* layout,
                                                const ovra::gdip::StringFormat* format,
                                                const ovra::gdip::Brush* brush);
+
+ovra::gdip::Status OVRA_GDIPAPI GdipMeasureString(ovra::gdip::Graphics* graphics, const ovra::gdip::Char* text,
+                                                  int32_t length, const ovra::gdip::Font* font,
+                                                  const ovra::gdip::RectF* layout, const void* format,
+                                                  ovra::gdip::RectF* bounds, int32_t* fitted, int32_t* lines);
+ovra::gdip::Status OVRA_GDIPAPI GdipSetSmoothingMode(ovra::gdip::Graphics* graphics, int32_t mode);
+
+ovra::gdip::Status OVRA_GDIPAPI GdipCreatePen1(ovra::gdip::ARGB color, float width, int32_t unit, ovra::gdip::Pen** pen);
+ovra::gdip::Status OVRA_GDIPAPI GdipDeletePen(ovra::gdip::Pen* pen);
+ovra::gdip::Status OVRA_GDIPAPI GdipSetPenDashStyle(ovra::gdip::Pen* pen, int32_t style);
+ovra::gdip::Status OVRA_GDIPAPI GdipDrawLineI(ovra::gdip::Graphics* graphics, ovra::gdip::Pen* pen, int32_t x1,
+                                              int32_t y1, int32_t x2, int32_t y2);
+ovra::gdip::Status OVRA_GDIPAPI GdipDrawLinesI(ovra::gdip::Graphics* graphics, ovra::gdip::Pen* pen,
+                                               const ovra::gdip::Point* points, int32_t count);
 
 ovra::gdip::Status OVRA_GDIPAPI GdipCreateBitmapFromScan0(int32_t width, int32_t height, int32_t stride,
                                                           int32_t format, uint8_t* scan0,

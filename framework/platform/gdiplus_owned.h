@@ -17,6 +17,7 @@ inline void release(SolidFill* brush) { GdipDeleteBrush(asBrush(brush)); }
 inline void release(Hatch* brush) { GdipDeleteBrush(asBrush(brush)); }
 inline void release(FontFamily* family) { GdipDeleteFontFamily(family); }
 inline void release(Font* font) { GdipDeleteFont(font); }
+inline void release(Pen* pen) { GdipDeletePen(pen); }
 
 // One object, made by passing out() to the GDI+ call that creates it; a
 // failed call leaves it empty. Not copyable.

@@ -11,7 +11,7 @@
 #include "gui_host.h"
 #include "library.h"
 #include "paint_surface.h"
-#include "platform/gdiplus_flat.h"
+#include "platform/gdiplus_owned.h"
 
 namespace ovra::test {
 
@@ -60,24 +60,22 @@ struct DrawnModule {
 inline void drawReferenceText(host::PaintSurface& surface, const std::u16string& text, int32_t size, uint32_t argb,
                               float x = 2.0f, float y = 2.0f, int32_t style = 0, bool antiAlias = false) {
     DeviceContext dc = surface.beginPaint();
-    gdip::Graphics* g = nullptr;
-    GdipCreateFromHDC(dc, &g);
-    gdip::SolidFill* brush = nullptr;
-    GdipCreateSolidFill(argb, &brush);
-    gdip::FontFamily* family = nullptr;
-    GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, &family);
-    gdip::Font* font = nullptr;
-    GdipCreateFont(family, static_cast<float>(size), style, gdip::UnitPixel, &font);
-    if (antiAlias)
-        GdipSetTextRenderingHint(g, gdip::TextRenderingHintAntiAlias);
-    const std::basic_string<gdip::Char> units(text.begin(), text.end());
-    const gdip::RectF layout{x, y, 0, 0};
-    GdipDrawString(g, units.c_str(), -1, font, &layout, nullptr, gdip::asBrush(brush));
-    GdipDeleteFont(font);
-    GdipDeleteBrush(gdip::asBrush(brush));
-    GdipFlush(g, gdip::FlushIntentionFlush);
-    GdipDeleteGraphics(g);
-    GdipDeleteFontFamily(family);
+    {
+        // Released in the meters' order: font, brush, graphics, family.
+        gdip::Owned<gdip::FontFamily> family;
+        gdip::Owned<gdip::Graphics> g;
+        GdipCreateFromHDC(dc, g.out());
+        gdip::Owned<gdip::SolidFill> brush;
+        GdipCreateSolidFill(argb, brush.out());
+        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, family.out());
+        gdip::Owned<gdip::Font> font;
+        GdipCreateFont(family.get(), static_cast<float>(size), style, gdip::UnitPixel, font.out());
+        if (antiAlias)
+            GdipSetTextRenderingHint(g.get(), gdip::TextRenderingHintAntiAlias);
+        const std::basic_string<gdip::Char> units(text.begin(), text.end());
+        const gdip::RectF layout{x, y, 0, 0};
+        GdipDrawString(g.get(), units.c_str(), -1, font.get(), &layout, nullptr, gdip::asBrush(brush.get()));
+    }
     surface.endPaint();
 }
 

@@ -130,6 +130,44 @@ TEST_F(EventWalk, GroupCutShortLeavesNoPinChanged) {
     EXPECT_EQ(probe->floatIn.value, 0.5f);
 }
 
+// Whatever hook of the module throws, and whatever it throws, processBlock
+// returns to the host, and the next block is delivered whole.
+struct ThrowingHook {
+    const char* name;
+    test::Probe::Hook hook;
+    int32_t kind;
+    int32_t pin;
+};
+
+class ModuleHookThrows : public EventWalk, public ::testing::WithParamInterface<ThrowingHook> {};
+
+TEST_P(ModuleHookThrows, NothingReachesTheHostAndTheNextBlockRuns) {
+    const ThrowingHook& c = GetParam();
+    probe->throwingHook = c.hook;
+    EventList events;
+    if (c.kind == EV_PIN_VALUE)
+        events.value(0, c.pin, 0.5f);
+    else if (c.kind != 0)
+        events.add(0, c.kind, c.pin);
+    EXPECT_NO_THROW(process(4, events));
+
+    probe->throwingHook = test::Probe::Hook::None;
+    probe->journal.clear();
+    EXPECT_NO_THROW(process(4, EventList().value(0, test::Probe::kIntIn, int32_t{7})));
+    EXPECT_EQ(probe->intIn.value, 7);
+    EXPECT_EQ(std::count(probe->journal.begin(), probe->journal.end(), "changed"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryHook, ModuleHookThrows,
+    ::testing::Values(ThrowingHook{"OnPinsChanged", test::Probe::Hook::PinsChanged, EV_PIN_VALUE, test::Probe::kFloatIn},
+                      ThrowingHook{"PinCallback", test::Probe::Hook::PinCallback, EV_PIN_VALUE, test::Probe::kFloatIn},
+                      ThrowingHook{"OnPinStreamChange", test::Probe::Hook::StreamChange, EV_STREAM_ON,
+                                   test::Probe::kAudioIn},
+                      ThrowingHook{"OnEngineStart", test::Probe::Hook::EngineStart, EV_START, 0},
+                      ThrowingHook{"ProcessRoutine", test::Probe::Hook::Routine, 0, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // A host that hands in a block from inside publishPinValue: the outer block
 // goes on from where it stood.
 TEST_F(EventWalk, BlockHandedInDuringAnotherLeavesItsPositionAlone) {

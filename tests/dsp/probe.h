@@ -47,6 +47,7 @@ public:
 
     void onPinsChanged() override {
         journal.push_back("changed");
+        throwIfAsked(Hook::PinsChanged);
         if (runOutOfMemoryOnChange)
             throw std::bad_alloc();
         if (transmitOnChange)
@@ -56,10 +57,12 @@ public:
     }
     void onPinStreamChange(bool streaming) override {
         journal.push_back(streaming ? "streams" : "static");
+        throwIfAsked(Hook::StreamChange);
         MpBase2::onPinStreamChange(streaming);
     }
     void onEngineStart() override {
         journal.push_back("start");
+        throwIfAsked(Hook::EngineStart);
         MpBase2::onEngineStart();
     }
     int32_t deliverMessageSecond(int32_t a, int32_t b, void* c) override {
@@ -81,6 +84,11 @@ public:
     using MpBase2::setSleepMode;
     using MpPluginBase::sleepCountdown;
 
+    // The module hook that throws something that is not even an exception
+    // type, from the next call on.
+    enum class Hook { None, PinsChanged, StreamChange, EngineStart, PinCallback, Routine };
+    Hook throwingHook = Hook::None;
+
     Journal journal;
     bool switchRoutineOnChange = false;
     bool runOutOfMemoryOnChange = false;
@@ -100,8 +108,18 @@ public:
     MpControlPin<int32_t, DIRECTION_IN, DATATYPE_INT> shadow;
 
 private:
-    void onFloat(const HostEvent*) { floatChangedInCallback = floatIn.changedNow; }
-    void render(int32_t n) { journal.push_back("run " + std::to_string(n) + "@" + std::to_string(blockPosition())); }
+    void throwIfAsked(Hook hook) const {
+        if (throwingHook == hook)
+            throw 42;
+    }
+    void onFloat(const HostEvent*) {
+        floatChangedInCallback = floatIn.changedNow;
+        throwIfAsked(Hook::PinCallback);
+    }
+    void render(int32_t n) {
+        journal.push_back("run " + std::to_string(n) + "@" + std::to_string(blockPosition()));
+        throwIfAsked(Hook::Routine);
+    }
     void renderOther(int32_t n) {
         journal.push_back("other " + std::to_string(n) + "@" + std::to_string(blockPosition()));
     }

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "gui_host.h"
-#include "platform/gdiplus_flat.h"
+#include "platform/gdiplus_owned.h"
 #include "plugins.h"
 
 namespace ovra {
@@ -194,27 +194,24 @@ struct TextLook {
 // The whole bitmap, as Drawn::paintAll answers it.
 Picture reference(const TextLook& look) {
     Canvas canvas;
-    gdip::Graphics* g = nullptr;
-    GdipCreateFromHDC(canvas.dc(), &g);
-    gdip::SolidFill* back = nullptr;
-    GdipCreateSolidFill(look.background, &back);
-    GdipFillRectangleI(g, gdip::asBrush(back), 0, 0, kWidth, kHeight);
-    gdip::SolidFill* brush = nullptr;
-    GdipCreateSolidFill(look.argb, &brush);
-    gdip::FontFamily* family = nullptr;
-    GdipCreateFontFamilyFromName(L"Arial", nullptr, &family);
-    gdip::Font* font = nullptr;
-    GdipCreateFont(family, static_cast<float>(look.size), look.style, gdip::UnitPixel, &font);
-    if (look.antiAlias)
-        GdipSetTextRenderingHint(g, gdip::TextRenderingHintAntiAlias);
-    const gdip::RectF layout{look.x, look.y, 0, 0};
-    GdipDrawString(g, look.text.c_str(), -1, font, &layout, nullptr, gdip::asBrush(brush));
-    GdipDeleteFont(font);
-    GdipDeleteBrush(gdip::asBrush(brush));
-    GdipDeleteBrush(gdip::asBrush(back));
-    GdipFlush(g, gdip::FlushIntentionFlush);
-    GdipDeleteGraphics(g);
-    GdipDeleteFontFamily(family);
+    {
+        // Released in the meters' order: font, brushes, graphics, family.
+        gdip::Owned<gdip::FontFamily> family;
+        gdip::Owned<gdip::Graphics> g;
+        GdipCreateFromHDC(canvas.dc(), g.out());
+        gdip::Owned<gdip::SolidFill> back;
+        GdipCreateSolidFill(look.background, back.out());
+        GdipFillRectangleI(g.get(), gdip::asBrush(back.get()), 0, 0, kWidth, kHeight);
+        gdip::Owned<gdip::SolidFill> brush;
+        GdipCreateSolidFill(look.argb, brush.out());
+        GdipCreateFontFamilyFromName(L"Arial", nullptr, family.out());
+        gdip::Owned<gdip::Font> font;
+        GdipCreateFont(family.get(), static_cast<float>(look.size), look.style, gdip::UnitPixel, font.out());
+        if (look.antiAlias)
+            GdipSetTextRenderingHint(g.get(), gdip::TextRenderingHintAntiAlias);
+        const gdip::RectF layout{look.x, look.y, 0, 0};
+        GdipDrawString(g.get(), look.text.c_str(), -1, font.get(), &layout, nullptr, gdip::asBrush(brush.get()));
+    }
     return canvas.pixels();
 }
 
@@ -253,10 +250,9 @@ protected:
         ASSERT_NE(library_, nullptr);
         // The meters ask for "Arial" by name; a test run prepares the Wine
         // prefix to offer it (scripts/wine-tests.sh).
-        gdip::FontFamily* family = nullptr;
-        ASSERT_EQ(GdipCreateFontFamilyFromName(L"Arial", nullptr, &family), gdip::Ok)
+        gdip::Owned<gdip::FontFamily> family;
+        ASSERT_EQ(GdipCreateFontFamilyFromName(L"Arial", nullptr, family.out()), gdip::Ok)
             << "no font answers to \"Arial\"";
-        GdipDeleteFontFamily(family);
     }
 
     static host::Library* library_;

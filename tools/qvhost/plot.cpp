@@ -7,33 +7,8 @@
 #include "failure.h"
 #include "library.h"
 #include "paint_surface.h"
-#include "platform/gdiplus_flat.h"
+#include "platform/gdiplus_owned.h"
 #include "plot_layout.h"
-
-// The few GDI+ flat functions the plot needs beyond those the modules use.
-namespace ovra::gdip {
-struct Pen;
-struct Point {
-    int32_t X;
-    int32_t Y;
-};
-inline constexpr int32_t SmoothingModeAntiAlias = 4;
-}  // namespace ovra::gdip
-
-extern "C" {
-ovra::gdip::Status OVRA_GDIPAPI GdipCreatePen1(ovra::gdip::ARGB color, float width, int32_t unit, ovra::gdip::Pen** pen);
-ovra::gdip::Status OVRA_GDIPAPI GdipDeletePen(ovra::gdip::Pen* pen);
-ovra::gdip::Status OVRA_GDIPAPI GdipDrawLineI(ovra::gdip::Graphics* graphics, ovra::gdip::Pen* pen, int32_t x1,
-                                              int32_t y1, int32_t x2, int32_t y2);
-ovra::gdip::Status OVRA_GDIPAPI GdipDrawLinesI(ovra::gdip::Graphics* graphics, ovra::gdip::Pen* pen,
-                                               const ovra::gdip::Point* points, int32_t count);
-ovra::gdip::Status OVRA_GDIPAPI GdipSetSmoothingMode(ovra::gdip::Graphics* graphics, int32_t mode);
-ovra::gdip::Status OVRA_GDIPAPI GdipSetPenDashStyle(ovra::gdip::Pen* pen, int32_t style);
-ovra::gdip::Status OVRA_GDIPAPI GdipMeasureString(ovra::gdip::Graphics* graphics, const ovra::gdip::Char* text,
-                                                  int32_t length, const ovra::gdip::Font* font,
-                                                  const ovra::gdip::RectF* layout, const void* format,
-                                                  ovra::gdip::RectF* bounds, int32_t* fitted, int32_t* lines);
-}
 
 namespace qvhost {
 
@@ -60,52 +35,43 @@ double niceStep(double span, int count) {
 class Painter {
 public:
     explicit Painter(gdip::Graphics* g) : g_(g) {
-        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, &family_);
-        if (family_ != nullptr)
-            GdipCreateFont(family_, 11.0f, 0, gdip::UnitPixel, &font_);
+        GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, family_.out());
+        if (family_)
+            GdipCreateFont(family_.get(), 11.0f, 0, gdip::UnitPixel, font_.out());
         GdipSetTextRenderingHint(g_, gdip::TextRenderingHintAntiAlias);
     }
-    ~Painter() {
-        if (font_ != nullptr)
-            GdipDeleteFont(font_);
-        if (family_ != nullptr)
-            GdipDeleteFontFamily(family_);
-    }
     void line(gdip::ARGB colour, float width, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-        gdip::Pen* pen = nullptr;
-        GdipCreatePen1(colour, width, gdip::UnitPixel, &pen);
-        GdipDrawLineI(g_, pen, x1, y1, x2, y2);
-        GdipDeletePen(pen);
+        gdip::Owned<gdip::Pen> pen;
+        GdipCreatePen1(colour, width, gdip::UnitPixel, pen.out());
+        GdipDrawLineI(g_, pen.get(), x1, y1, x2, y2);
     }
     void lines(gdip::ARGB colour, float width, LineStyle style, const std::vector<gdip::Point>& points) {
         if (points.size() < 2)
             return;
-        gdip::Pen* pen = nullptr;
-        GdipCreatePen1(colour, width, gdip::UnitPixel, &pen);
-        GdipSetPenDashStyle(pen, static_cast<int32_t>(style));  // the same numbers as GDI+'s dash styles
-        GdipDrawLinesI(g_, pen, points.data(), static_cast<int32_t>(points.size()));
-        GdipDeletePen(pen);
+        gdip::Owned<gdip::Pen> pen;
+        GdipCreatePen1(colour, width, gdip::UnitPixel, pen.out());
+        GdipSetPenDashStyle(pen.get(), static_cast<int32_t>(style));  // the same numbers as GDI+'s dash styles
+        GdipDrawLinesI(g_, pen.get(), points.data(), static_cast<int32_t>(points.size()));
     }
     // Width of a text in pixels.
     float width(const std::string& s) {
-        if (font_ == nullptr)
+        if (!font_)
             return 6.5f * static_cast<float>(s.size());
         const std::vector<gdip::Char> chars = wide(s);
         const gdip::RectF layout{0, 0, 10000, 100};
         gdip::RectF bounds{0, 0, 0, 0};
-        if (GdipMeasureString(g_, chars.data(), -1, font_, &layout, nullptr, &bounds, nullptr, nullptr) != gdip::Ok)
+        if (GdipMeasureString(g_, chars.data(), -1, font_.get(), &layout, nullptr, &bounds, nullptr, nullptr) != gdip::Ok)
             return 6.5f * static_cast<float>(s.size());
         return bounds.Width;
     }
     void text(gdip::ARGB colour, float x, float y, const std::string& s) {
-        if (font_ == nullptr)
+        if (!font_)
             return;
         const std::vector<gdip::Char> chars = wide(s);
-        gdip::SolidFill* brush = nullptr;
-        GdipCreateSolidFill(colour, &brush);
+        gdip::Owned<gdip::SolidFill> brush;
+        GdipCreateSolidFill(colour, brush.out());
         const gdip::RectF layout{x, y, 0, 0};
-        GdipDrawString(g_, chars.data(), -1, font_, &layout, nullptr, reinterpret_cast<gdip::Brush*>(brush));
-        GdipDeleteBrush(reinterpret_cast<gdip::Brush*>(brush));
+        GdipDrawString(g_, chars.data(), -1, font_.get(), &layout, nullptr, gdip::asBrush(brush.get()));
     }
 
 private:
@@ -117,8 +83,9 @@ private:
     }
 
     gdip::Graphics* g_;
-    gdip::FontFamily* family_ = nullptr;
-    gdip::Font* font_ = nullptr;
+    // The family outlives the font made from it.
+    gdip::Owned<gdip::FontFamily> family_;
+    gdip::Owned<gdip::Font> font_;
 };
 
 std::string label(double v) {
