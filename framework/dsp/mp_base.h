@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 
 #ifndef OVRA_LEGACY_INIT
 #define OVRA_LEGACY_INIT 0
