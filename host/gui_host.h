@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 #include "values.h"
 
 namespace ovra::host {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 
 namespace ovra::host {
 

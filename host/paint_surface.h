@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 
 namespace ovra::gdip {
 struct Bitmap;

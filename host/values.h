@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 
 namespace ovra::host {
 

@@ -17,13 +17,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
 
 namespace ovra {
 
 // Text on the wire is UTF-16 code units on every platform.
 using wchar = char16_t;
-using wstring = std::u16string;
 
 // ---------------------------------------------------------------------------
 // Interface identifiers: 16 bytes in the Windows GUID layout, compared whole.
@@ -202,17 +200,6 @@ public:
     virtual int32_t assignPinBuffer(int32_t pinIndex, float* buffer) = 0;
     virtual void processBlock(int32_t sampleCount, const HostEvent* events) = 0;
     virtual int32_t deliverMessage(int32_t a, int32_t b, void* c) = 0;
-};
-
-// Framework-internal, not part of any table a host sees: never handed out by
-// QueryInterface. The factory finds it on a new object by dynamic_cast and
-// calls it from instantiate to hand over the host. DSP modules treat it as
-// IMpPlugin2::attachHost; first-family GUI modules ask for their GUI host
-// interfaces and throw "host Interfaces not supported" when one is missing,
-// which makes instantiate answer RC_FAILED.
-class IoldSchoolInitialisation {
-public:
-    virtual int32_t attachHost(IMpUnknown* host) = 0;
 };
 
 // adsr modules only: their fourth table pointer.

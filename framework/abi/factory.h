@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 
 namespace ovra {
 

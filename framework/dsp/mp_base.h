@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 #include "abi/object_identity.h"
 
 #ifndef OVRA_LEGACY_INIT

@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <memory>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 #include "abi/object_identity.h"
 #include "gui/gui_pins.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "abi/abi.h"
+#include "abi/framework_types.h"
 #include "abi/bool_byte.h"
 
 #ifndef OVRA_FLOAT_UNORDERED_EQUAL
