@@ -226,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{"broken_gui", {}, "Picky gui-bad-sizes", "CRASHED", kAbortEnd},
         Broken{"broken_gui", {}, "Chatty gui-values", "FAILED", "sent 3 bytes for a float"},
         Broken{"broken_gui", {"--strictness", "8", "--only", "gui-realtime"}, "Collector gui-realtime", "WARNING",
-               "operator new after In = "},
+               " after In = "},
         Broken{"broken_paint", {}, "Smudge paint", "FAILED", "measure answered"},
         Broken{"broken_paint", {}, "Margin paint-hostile-values", "FAILED",
                "1073741827 x 1073741827 for an offer of 2147483647"}),
