@@ -13,4 +13,20 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Z: is Wine's drive for the Unix root.
 export OVRA_PLUGIN_DIR="Z:${build_dir//\//\\}"
-exec "${OVRA_WINE:-/usr/lib/wine/wine64}" "$@"
+wine=${OVRA_WINE:-/usr/lib/wine/wine64}
+
+# A Wine that fails to start a program ends at once and says nothing; every
+# test program prints before it can fail. Such a start is tried once more.
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+for attempt in 1 2; do
+  start=$SECONDS
+  status=0
+  "$wine" "$@" >"$out" 2>&1 || status=$?
+  cat "$out"
+  if [ "$status" -eq 0 ] || [ -s "$out" ] || [ $((SECONDS - start)) -gt 2 ]; then
+    exit "$status"
+  fi
+  echo "wine-run: Wine ended with status $status before the program printed anything" >&2
+done
+exit "$status"

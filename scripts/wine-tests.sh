@@ -57,6 +57,10 @@ reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -w
 timeout 60 "$wine" wineboot >/dev/null 2>&1 || true
+# One program run to the end before the tests start: the desktop and the
+# services it starts are up before several tests start at the same moment.
+timeout 60 "$wine" cmd /c exit 0 >/dev/null 2>&1 ||
+  { echo "wine-tests: Wine cannot run a program in the new prefix" >&2; exit 1; }
 echo "wine-tests: prefix ready in $((SECONDS - start)) s ($WINEPREFIX)"
 
 status=0

@@ -145,9 +145,21 @@ ChildResult runProgram(const std::string& path, const std::vector<std::string>& 
     startup.lpAttributeList = listed ? attributes : nullptr;
     PROCESS_INFORMATION process{};
     const DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
-    const BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr,
-                                        nullptr, &startup.StartupInfo, &process);
-    const DWORD startError = GetLastError();
+    // A start refused for want of resources, or by an internal error of the
+    // system (Wine gives one now and then under load), is tried again.
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (attempt > 0)
+            Sleep(50u << attempt);
+        started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                 &startup.StartupInfo, &process);
+        startError = GetLastError();
+        const bool passing = startError == ERROR_INTERNAL_ERROR || startError == ERROR_NOT_ENOUGH_MEMORY ||
+                             startError == ERROR_NO_SYSTEM_RESOURCES || startError == ERROR_OUTOFMEMORY;
+        if (started != 0 || !passing)
+            break;
+    }
     if (listed)
         DeleteProcThreadAttributeList(attributes);
     if (started == 0) {
