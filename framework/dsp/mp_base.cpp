@@ -307,8 +307,8 @@ void AudioInPin::eventPassOne(const HostEvent& event) {
         streamingFlag = streaming;
         module_->onPinStreamChange(streaming);
     }
-    if (!streamingFlag && module_->sleepCountdown() <= 0)
-        module_->sleepCountdown() = 1;
+    if (!streamingFlag)
+        module_->runAtLeastOneMoreSample();
 }
 
 void AudioOutPin::setOutputStreaming(bool streaming, int32_t sampleOffset) {
@@ -323,7 +323,7 @@ void AudioOutPin::setOutputStreaming(bool streaming, int32_t sampleOffset) {
     if (h == nullptr)
         return;
     if (!streamingFlag)
-        h->fillSleepCountdown(&module_->sleepCountdown());
+        module_->refillSleepCountdown();
     h->announceStreaming(time, pinIndex_, streamingFlag);
 }
 

@@ -73,7 +73,30 @@ public:
     // What pins and modules read.
     IMpDspHost* host() const { return host_; }
     int32_t blockPosition() const { return blockPosition_; }
-    int32_t& sleepCountdown() { return sleepCountdown_; }
+    int32_t sleepCountdown() const { return sleepCountdown_; }
+
+    // A module that must act at sample `offset` of the current run (a stage
+    // that ends inside it) does it here: pin reads, sends and streaming
+    // announcements made by `action` land at that sample.
+    template <class Action>
+    void atSample(int32_t offset, Action&& action) {
+        const int32_t position = blockPosition_;
+        blockPosition_ = position + offset;
+        action();
+        blockPosition_ = position;
+    }
+
+    // For the audio pins: an input that stops streaming makes the module run
+    // at least one more sample before it may sleep; an output that stops
+    // asks the host for a fresh countdown.
+    void runAtLeastOneMoreSample() {
+        if (sleepCountdown_ <= 0)
+            sleepCountdown_ = 1;
+    }
+    void refillSleepCountdown() {
+        if (host_ != nullptr)
+            host_->fillSleepCountdown(&sleepCountdown_);
+    }
 
 protected:
     // Registers a pin under an index; a taken index keeps its first pin.
@@ -81,6 +104,10 @@ protected:
     // Registers a pin under the next free index (0 for the first).
     void addPin(MpPinBase& pin, PinCallback callback = nullptr);
     MpPinBase* findPin(int32_t pinIndex) const;
+
+private:
+    // The event walk and the sleep dispatcher are the base's own.
+    friend class MpBase2;
 
     ReferenceCount referenceCount_;
     IMpDspHost* host_ = nullptr;

@@ -206,10 +206,7 @@ private:
     // stage starts at this very sample and reads its inputs here.
     int32_t endStage(float* out, int32_t i) {
         level_ = target_;
-        const int32_t position = blockPosition_;
-        blockPosition_ = position + i;
-        advanceStage();
-        blockPosition_ = position;
+        atSample(i, [this] { advanceStage(); });
         if (out != nullptr)
             out[i] = static_cast<float>(level_);
         return i + 1;

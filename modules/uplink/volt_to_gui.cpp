@@ -77,7 +77,7 @@ private:
             if (!changed(v, static_cast<T>(toGui_.value)))
                 return;
             toGui_.value = v;
-            if (IMpDspHost* h = host_)  // read again: a host call may re-attach
+            if (IMpDspHost* h = host())  // read again: a host call may re-attach
                 h->publishPinValue(start + i, pin, size, bytes);
         };
         consider(0);

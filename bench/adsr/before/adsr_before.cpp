@@ -73,10 +73,7 @@ private:
                 // The next stage starts at this very sample and reads its
                 // inputs here.
                 level_ = target_;
-                const int32_t position = blockPosition_;
-                blockPosition_ = position + i;
-                advanceStage();
-                blockPosition_ = position;
+                atSample(i, [this] { advanceStage(); });
                 level = level_;
                 asymptote = asymptote_, coefficient = coefficient_;
                 lower = lowerBound_, upper = upperBound_;
