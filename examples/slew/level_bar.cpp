@@ -11,7 +11,7 @@ namespace example {
 
 using namespace ovra;
 
-class LevelBarGui final : public QvGuiDrawnGfxBase {
+class LevelBarGui : public QvGuiDrawnGfxBase {
 public:
     enum : int32_t { kValue, kBarColour, kBackground };
 
@@ -69,8 +69,6 @@ private:
     MpGuiPin<int32_t> background_;
 };
 
-IMpUnknown* makeLevelBar() { return static_cast<IMpUserInterface*>(new LevelBarGui()); }
-
-OVRA_REGISTER(SUBTYPE_GUI_V1, u"EX-LevelBar", &makeLevelBar);
+OVRA_MODULE(u"EX-LevelBar", LevelBarGui);
 
 }  // namespace example

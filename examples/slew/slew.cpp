@@ -130,13 +130,10 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Registration: one identifier, one creation routine per half. The routine
-// answers the module through the interface its family is created as.
+// Registration: one identifier for both halves; each half's base gives its
+// sub-type.
 
-IMpUnknown* makeSlewDsp() { return static_cast<IMpPlugin2*>(new SlewDsp()); }
-IMpUnknown* makeSlewGui() { return static_cast<IMpUserInterface2B*>(new SlewGui()); }
-
-OVRA_REGISTER(SUBTYPE_DSP, u"EX-Slew", &makeSlewDsp);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"EX-Slew", &makeSlewGui);
+OVRA_MODULE(u"EX-Slew", SlewDsp);
+OVRA_MODULE(u"EX-Slew", SlewGui);
 
 }  // namespace example

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <type_traits>
 
 #include "abi/framework_types.h"
 
@@ -55,11 +56,52 @@ inline constexpr int32_t kFrameworkVersion = 30800;
 // is null.
 void writeBuildText(int32_t compilerNumber, int32_t maxChars, wchar* text);
 
+// A module class is registered under the sub-type of its base's family, and
+// the host receives the interface that family is created as.
+template <class Module>
+inline constexpr int32_t kSubTypeOf = std::is_base_of_v<IMpPlugin2, Module>         ? SUBTYPE_DSP
+                                      : std::is_base_of_v<IMpUserInterface, Module>  ? SUBTYPE_GUI_V1
+                                      : std::is_base_of_v<IMpUserInterface2B, Module> ? SUBTYPE_GUI_V2
+                                                                                     : -1;
+
+// Wraps a first-family module so that nothing its code throws reaches the host
+// (gui/gui_base.h).
+template <class Module>
+class GuardedGuiModule;
+
+// The creation routine of a module class. A first-family class must not be
+// final, so that it can be guarded.
+template <class Module>
+IMpUnknown* makeModule() {
+    static_assert(kSubTypeOf<Module> != -1, "a module derives from a DSP or a GUI base");
+    if constexpr (kSubTypeOf<Module> == SUBTYPE_DSP) {
+        return static_cast<IMpPlugin2*>(new Module());
+    } else if constexpr (kSubTypeOf<Module> == SUBTYPE_GUI_V1) {
+        static_assert(!std::is_final_v<Module>, "a first-family module is guarded by deriving from it");
+        return static_cast<IMpUserInterface*>(new GuardedGuiModule<Module>());
+    } else {
+        return static_cast<IMpUserInterface2B*>(new Module());
+    }
+}
+
+template <class Module>
+int32_t enrolModule(const wchar* id) {
+    return enrolModule(kSubTypeOf<Module>, id, &makeModule<Module>);
+}
+
 }  // namespace ovra
 
-// Registers a creation routine while the library loads:
-//   OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Float2GUIFloat", &makeSomething);
 #define OVRA_CONCAT_INNER(a, b) a##b
 #define OVRA_CONCAT(a, b) OVRA_CONCAT_INNER(a, b)
+
+// Registers a module class under its identifier while the library loads,
+// one line at the bottom of the module's file:
+//   OVRA_MODULE(u"ZVR_Float2GUIFloat", DSPtoGUI<float>);
+#define OVRA_MODULE(id, ...) \
+    [[maybe_unused]] static const int32_t OVRA_CONCAT(ovraModule_, __LINE__) = ::ovra::enrolModule<__VA_ARGS__>(id)
+
+// Registers a creation routine of one's own under a sub-type (test modules
+// that break the rules on purpose):
+//   OVRA_REGISTER(SUBTYPE_DSP, u"Probe", &makeSomething);
 #define OVRA_REGISTER(subType, id, maker) \
     [[maybe_unused]] static const int32_t OVRA_CONCAT(ovraRegistration_, __LINE__) = ::ovra::enrolModule((subType), (id), (maker))

@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "abi/factory.h"
 #include "abi/framework_types.h"
 #include "abi/object_identity.h"
 
@@ -168,11 +169,10 @@ private:
     ProcessRoutine moduleRoutine_;
 };
 
-// Creation routine of a DSP module: the host receives its IMpPlugin2
-// interface.
+// Until every test module registers through OVRA_MODULE.
 template <class Module>
 IMpUnknown* makeDspModule() {
-    return static_cast<IMpPlugin2*>(new Module());
+    return makeModule<Module>();
 }
 
 }  // namespace ovra

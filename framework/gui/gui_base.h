@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <memory>
 
+#include "abi/factory.h"
 #include "abi/framework_types.h"
 #include "abi/object_identity.h"
 #include "gui/gui_pins.h"
@@ -174,17 +175,10 @@ public:
     }
 };
 
-// Creation routine of a GUI module: the host receives the interface of its
-// family. A first-family module class must not be final, so that it can be
-// guarded.
+// Until every test module registers through OVRA_MODULE.
 template <class Module>
 IMpUnknown* makeGuiModule() {
-    if constexpr (std::is_base_of_v<IMpUserInterface, Module>) {
-        static_assert(!std::is_final_v<Module>, "a first-family module is guarded by deriving from it");
-        return static_cast<IMpUserInterface*>(new GuardedGuiModule<Module>());
-    } else {
-        return static_cast<IMpUserInterface2B*>(new Module());
-    }
+    return makeModule<Module>();
 }
 
 }  // namespace ovra

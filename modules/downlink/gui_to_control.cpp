@@ -29,13 +29,13 @@ private:
 
 }  // namespace
 
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIFloat2Float", &makeDspModule<GUItoDSP<float>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIFloat2Float", &makeGuiModule<GUItoDSPGui<float>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIInt2Int", &makeDspModule<GUItoDSP<int32_t>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIInt2Int", &makeGuiModule<GUItoDSPGui<int32_t>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIBool2Bool", &makeDspModule<GUItoDSP<bool>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIBool2Bool", &makeGuiModule<GUItoDSPGui<bool>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIText2Text", &makeDspModule<GUItoDSP<wstring>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIText2Text", &makeGuiModule<GUItoDSPGui<wstring>>);
+OVRA_MODULE(u"ZVR_GUIFloat2Float", GUItoDSP<float>);
+OVRA_MODULE(u"ZVR_GUIFloat2Float", GUItoDSPGui<float>);
+OVRA_MODULE(u"ZVR_GUIInt2Int", GUItoDSP<int32_t>);
+OVRA_MODULE(u"ZVR_GUIInt2Int", GUItoDSPGui<int32_t>);
+OVRA_MODULE(u"ZVR_GUIBool2Bool", GUItoDSP<bool>);
+OVRA_MODULE(u"ZVR_GUIBool2Bool", GUItoDSPGui<bool>);
+OVRA_MODULE(u"ZVR_GUIText2Text", GUItoDSP<wstring>);
+OVRA_MODULE(u"ZVR_GUIText2Text", GUItoDSPGui<wstring>);
 
 }  // namespace ovra::downlink

@@ -44,11 +44,11 @@ private:
 
 }  // namespace
 
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIFloat2Volt", &makeDspModule<GUItoVolt<float>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIFloat2Volt", &makeGuiModule<GUItoDSPGui<float>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIInt2Volt", &makeDspModule<GUItoVolt<int32_t>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIInt2Volt", &makeGuiModule<GUItoDSPGui<int32_t>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_GUIBool2Volt", &makeDspModule<GUItoVolt<bool>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_GUIBool2Volt", &makeGuiModule<GUItoDSPGui<bool>>);
+OVRA_MODULE(u"ZVR_GUIFloat2Volt", GUItoVolt<float>);
+OVRA_MODULE(u"ZVR_GUIFloat2Volt", GUItoDSPGui<float>);
+OVRA_MODULE(u"ZVR_GUIInt2Volt", GUItoVolt<int32_t>);
+OVRA_MODULE(u"ZVR_GUIInt2Volt", GUItoDSPGui<int32_t>);
+OVRA_MODULE(u"ZVR_GUIBool2Volt", GUItoVolt<bool>);
+OVRA_MODULE(u"ZVR_GUIBool2Volt", GUItoDSPGui<bool>);
 
 }  // namespace ovra::downlink

@@ -29,7 +29,7 @@ private:
     MpGuiPin<int32_t> value_;
     MpGuiPin<int32_t> digits_[kDigits];  // pins 1 to 7: 10^6 down to 10^0
 };
-GUIKIT_REGISTER(u"WB-Int2DigitsSDK3", Wbintsplittersdk3Gui);
+OVRA_MODULE(u"WB-Int2DigitsSDK3", Wbintsplittersdk3Gui);
 
 // One decimal digit to the levels (1.0 lit, 0.0 dark) of segments a to g:
 // a top, b upper right, c lower right, d bottom, e lower left, f upper left,
@@ -71,6 +71,6 @@ private:
     MpGuiPin<int32_t> digit_;
     MpGuiPin<float> segments_[kSegments];  // pins 1 to 7: segments a to g
 };
-GUIKIT_REGISTER(u"WB-7SegmentSDK3", Wb7segmentsdk3Gui);
+OVRA_MODULE(u"WB-7SegmentSDK3", Wb7segmentsdk3Gui);
 
 }  // namespace ovra::guikit

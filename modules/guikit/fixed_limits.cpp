@@ -60,10 +60,10 @@ class WbfixedintGui : public Fixed<int32_t> {};
 class Wbfloatlimitsdk3Gui : public Limiter<float> {};
 class Wbintlimitsdk3Gui : public Limiter<int32_t> {};
 
-GUIKIT_REGISTER(u"WB-Fixed-Bool-SDK3", WbfixedboolGui);
-GUIKIT_REGISTER(u"WB-Fixed-Float-SDK3", WbfixedfloatGui);
-GUIKIT_REGISTER(u"WB-Fixed-Int-SDK3", WbfixedintGui);
-GUIKIT_REGISTER(u"WB-Float-LimitSDK3", Wbfloatlimitsdk3Gui);
-GUIKIT_REGISTER(u"WB-Int-LimitSDK3", Wbintlimitsdk3Gui);
+OVRA_MODULE(u"WB-Fixed-Bool-SDK3", WbfixedboolGui);
+OVRA_MODULE(u"WB-Fixed-Float-SDK3", WbfixedfloatGui);
+OVRA_MODULE(u"WB-Fixed-Int-SDK3", WbfixedintGui);
+OVRA_MODULE(u"WB-Float-LimitSDK3", Wbfloatlimitsdk3Gui);
+OVRA_MODULE(u"WB-Int-LimitSDK3", Wbintlimitsdk3Gui);
 
 }  // namespace ovra::guikit

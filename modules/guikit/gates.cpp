@@ -127,18 +127,18 @@ private:
     MpGuiPin<int32_t> pinB_;
 };
 
-GUIKIT_REGISTER(u"WB-LogicGateB-AND-SDK3", Wblogicgatebandsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateB-NAND-SDK3", Wblogicgatebnandsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateB-NOR-SDK3", Wblogicgatebnorsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateB-OR-SDK3", Wblogicgateborsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateB-XNOR-SDK3", Wblogicgatebxnorsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateB-XOR-SDK3", Wblogicgatebxorsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateI-AND-SDK3", Wblogicgateiandsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateI-NAND-SDK3", Wblogicgateinandsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateI-NOR-SDK3", Wblogicgateinorsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateI-OR-SDK3", Wblogicgateiorsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateI-XNOR-SDK3", Wblogicgateixnorsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateI-XOR-SDK3", Wblogicgateixorsdk3Gui);
-GUIKIT_REGISTER(u"WB-LogicGateI-NOT-SDK3", Wblogicgatenotsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateB-AND-SDK3", Wblogicgatebandsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateB-NAND-SDK3", Wblogicgatebnandsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateB-NOR-SDK3", Wblogicgatebnorsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateB-OR-SDK3", Wblogicgateborsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateB-XNOR-SDK3", Wblogicgatebxnorsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateB-XOR-SDK3", Wblogicgatebxorsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateI-AND-SDK3", Wblogicgateiandsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateI-NAND-SDK3", Wblogicgateinandsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateI-NOR-SDK3", Wblogicgateinorsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateI-OR-SDK3", Wblogicgateiorsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateI-XNOR-SDK3", Wblogicgateixnorsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateI-XOR-SDK3", Wblogicgateixorsdk3Gui);
+OVRA_MODULE(u"WB-LogicGateI-NOT-SDK3", Wblogicgatenotsdk3Gui);
 
 }  // namespace ovra::guikit

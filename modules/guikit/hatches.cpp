@@ -41,6 +41,6 @@ private:
     int32_t colours_[8] = {255, 0, 255, 0, 255, 0, 0, 0};  // green lines on black
 };
 
-GUIKIT_REGISTER(u"WB-Hatches-SDK3", WbhatchesGui);
+OVRA_MODULE(u"WB-Hatches-SDK3", WbhatchesGui);
 
 }  // namespace ovra::guikit

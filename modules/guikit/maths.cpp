@@ -47,7 +47,7 @@ private:
     MpGuiPin<float> x_;
     MpGuiPin<float> result_;
 };
-GUIKIT_REGISTER(u"WB-MathSDK3", Wbmathsdk3Gui);
+OVRA_MODULE(u"WB-MathSDK3", Wbmathsdk3Gui);
 
 // Maps x linearly from the input range to the output range. x enters as it
 // is (not relative to the input low), so 0 lands on the output low. A value
@@ -99,7 +99,7 @@ private:
     MpGuiPin<float> result_;
     MpGuiPin<float> resultCopy_;
 };
-GUIKIT_REGISTER(u"WB-RescaleSDK3", Wbrescalesdk3Gui);
+OVRA_MODULE(u"WB-RescaleSDK3", Wbrescalesdk3Gui);
 
 // Cartesian to polar and back; angles in degrees. Mode 0 gives angles in
 // -180..180, mode 1 (and above) in 0..360.
@@ -146,7 +146,7 @@ private:
     MpGuiPin<float> radius_;
     MpGuiPin<float> angle_;
 };
-GUIKIT_REGISTER(u"WB-Cart2PolarSDK3", Wbcart2polarsdk3Gui);
+OVRA_MODULE(u"WB-Cart2PolarSDK3", Wbcart2polarsdk3Gui);
 
 class Wb3ddistancesdk3Gui : public MpGuiBase {
 public:
@@ -169,7 +169,7 @@ private:
     MpGuiPin<float> z_;
     MpGuiPin<float> distance_;
 };
-GUIKIT_REGISTER(u"WB-3DdistanceSDK3", Wb3ddistancesdk3Gui);
+OVRA_MODULE(u"WB-3DdistanceSDK3", Wb3ddistancesdk3Gui);
 
 // Voltage ratio to decibels and back.
 class Wbvolts2dbGui : public MpGuiBase {
@@ -207,6 +207,6 @@ private:
     MpGuiPin<float> reference_;
     MpGuiPin<float> level_;
 };
-GUIKIT_REGISTER(u"WB-Volts2dBSDK3", Wbvolts2dbGui);
+OVRA_MODULE(u"WB-Volts2dBSDK3", Wbvolts2dbGui);
 
 }  // namespace ovra::guikit

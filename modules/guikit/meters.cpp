@@ -175,8 +175,8 @@ class WbmeterboolGui : public Meter<bool> {};
 class WbmeterintGui : public Meter<int32_t> {};
 class WbmeterfloatGui : public Meter<float> {};
 
-GUIKIT_REGISTER(u"WB-Meter-Bool-SDK3", WbmeterboolGui);
-GUIKIT_REGISTER(u"WB-Meter-Float-SDK3", WbmeterfloatGui);
-GUIKIT_REGISTER(u"WB-Meter-Int-SDK3", WbmeterintGui);
+OVRA_MODULE(u"WB-Meter-Bool-SDK3", WbmeterboolGui);
+OVRA_MODULE(u"WB-Meter-Float-SDK3", WbmeterfloatGui);
+OVRA_MODULE(u"WB-Meter-Int-SDK3", WbmeterintGui);
 
 }  // namespace ovra::guikit

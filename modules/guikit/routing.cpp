@@ -65,15 +65,15 @@ class Wbfloatswitchsdk3Gui : public Switch<wstring> {};
 class Wbintswitchsdk3Gui : public Switch<int32_t> {};
 class WbtextGui : public Switch<wstring, WriteBack::None> {};
 
-GUIKIT_REGISTER(u"WB-Blob-RedirSDK3", Wbblobredirsdk3Gui);
-GUIKIT_REGISTER(u"WB-Blob-SwitchSDK3", Wbblobswitchsdk3Gui);
-GUIKIT_REGISTER(u"WB-Bool-RedirSDK3", Wbboolredirsdk3Gui);
-GUIKIT_REGISTER(u"WB-Bool-SwitchSDK3", Wbboolswitchsdk3Gui);
-GUIKIT_REGISTER(u"WB-Float-RedirSDK3", Wbfloatredirsdk3Gui);
-GUIKIT_REGISTER(u"WB-Float-SwitchSDK3", Wbfloatswitchsdk3Gui);
-GUIKIT_REGISTER(u"WB-Int-RedirSDK3", Wbintredirsdk3Gui);
-GUIKIT_REGISTER(u"WB-Int-SwitchSDK3", Wbintswitchsdk3Gui);
-GUIKIT_REGISTER(u"WB-Text-SwitchSDK3", WbtextGui);
-GUIKIT_REGISTER(u"WB-Text-RedirSDK3", Wbtextredirsdk3Gui);
+OVRA_MODULE(u"WB-Blob-RedirSDK3", Wbblobredirsdk3Gui);
+OVRA_MODULE(u"WB-Blob-SwitchSDK3", Wbblobswitchsdk3Gui);
+OVRA_MODULE(u"WB-Bool-RedirSDK3", Wbboolredirsdk3Gui);
+OVRA_MODULE(u"WB-Bool-SwitchSDK3", Wbboolswitchsdk3Gui);
+OVRA_MODULE(u"WB-Float-RedirSDK3", Wbfloatredirsdk3Gui);
+OVRA_MODULE(u"WB-Float-SwitchSDK3", Wbfloatswitchsdk3Gui);
+OVRA_MODULE(u"WB-Int-RedirSDK3", Wbintredirsdk3Gui);
+OVRA_MODULE(u"WB-Int-SwitchSDK3", Wbintswitchsdk3Gui);
+OVRA_MODULE(u"WB-Text-SwitchSDK3", WbtextGui);
+OVRA_MODULE(u"WB-Text-RedirSDK3", Wbtextredirsdk3Gui);
 
 }  // namespace ovra::guikit

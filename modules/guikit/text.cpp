@@ -34,7 +34,7 @@ private:
     StringGuiPin joined_;
     StringGuiPin first_;
 };
-GUIKIT_REGISTER(u"WB-Text-AppendSDK3", WbtextappendGui);
+OVRA_MODULE(u"WB-Text-AppendSDK3", WbtextappendGui);
 
 // Capitals for 'a' to 'z' only: no locale, every other code unit (accented
 // and non-Latin letters included) passes unchanged.
@@ -61,7 +61,7 @@ private:
     MpGuiPin<bool> capitalsOn_;
     StringGuiPin output_;
 };
-GUIKIT_REGISTER(u"WB-Text-CapitalSDK3", Wbtextcapitalsdk3Gui);
+OVRA_MODULE(u"WB-Text-CapitalSDK3", Wbtextcapitalsdk3Gui);
 
 // A piece of the input and the input's length (sent first). A start outside
 // the text is clamped to it; a negative count reaches to the end.
@@ -99,6 +99,6 @@ private:
     StringGuiPin piece_;
     MpGuiPin<int32_t> length_;
 };
-GUIKIT_REGISTER(u"WB-Text-SubstrSDK3", Wbtextsubstrsdk3Gui);
+OVRA_MODULE(u"WB-Text-SubstrSDK3", Wbtextsubstrsdk3Gui);
 
 }  // namespace ovra::guikit

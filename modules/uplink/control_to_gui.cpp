@@ -29,13 +29,13 @@ private:
 
 }  // namespace
 
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Float2GUIFloat", &makeDspModule<DSPtoGUI<float>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Float2GUIFloat", &makeGuiModule<DSPtoGUIGui<float>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Int2GUIInt", &makeDspModule<DSPtoGUI<int32_t>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Int2GUIInt", &makeGuiModule<DSPtoGUIGui<int32_t>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Bool2GUIBool", &makeDspModule<DSPtoGUI<bool>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Bool2GUIBool", &makeGuiModule<DSPtoGUIGui<bool>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Text2GUIText", &makeDspModule<DSPtoGUI<wstring>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Text2GUIText", &makeGuiModule<DSPtoGUIGui<wstring>>);
+OVRA_MODULE(u"ZVR_Float2GUIFloat", DSPtoGUI<float>);
+OVRA_MODULE(u"ZVR_Float2GUIFloat", DSPtoGUIGui<float>);
+OVRA_MODULE(u"ZVR_Int2GUIInt", DSPtoGUI<int32_t>);
+OVRA_MODULE(u"ZVR_Int2GUIInt", DSPtoGUIGui<int32_t>);
+OVRA_MODULE(u"ZVR_Bool2GUIBool", DSPtoGUI<bool>);
+OVRA_MODULE(u"ZVR_Bool2GUIBool", DSPtoGUIGui<bool>);
+OVRA_MODULE(u"ZVR_Text2GUIText", DSPtoGUI<wstring>);
+OVRA_MODULE(u"ZVR_Text2GUIText", DSPtoGUIGui<wstring>);
 
 }  // namespace ovra::uplink

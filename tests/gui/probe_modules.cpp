@@ -132,4 +132,4 @@ IMpUnknown* makeSecond() { return static_cast<IMpUserInterface2B*>(new Probe<Wit
 
 OVRA_REGISTER(ovra::SUBTYPE_GUI_V1, u"Probe1", &ovra::probe::makeFirst);
 OVRA_REGISTER(ovra::SUBTYPE_GUI_V2, u"Probe2", &ovra::probe::makeSecond);
-OVRA_REGISTER(ovra::SUBTYPE_GUI_V1, u"Probe1-Throwing", &ovra::makeGuiModule<ovra::probe::Thrower>);
+OVRA_MODULE(u"Probe1-Throwing", ovra::probe::Thrower);
