@@ -89,7 +89,7 @@ private:
         step_ = samples > 0.0f ? 1.0f / samples : INFINITY;
     }
 
-    MpControlPin<float, DIRECTION_IN, DATATYPE_FLOAT> time_;
+    MpControlPin<float, DIRECTION_IN> time_;
     AudioInPin signal_;
     AudioOutPin out_;
 

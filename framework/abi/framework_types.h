@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "abi/abi.h"
 
@@ -11,6 +12,15 @@ namespace ovra {
 
 // Text as it travels on the wire: UTF-16 code units on every platform.
 using wstring = std::u16string;
+
+// The wire data-type code of a value type, as pins of either side report it
+// unless told otherwise.
+template <class T>
+inline constexpr int32_t kDataTypeOf = std::is_same_v<T, float>     ? DATATYPE_FLOAT
+                                       : std::is_same_v<T, int32_t> ? DATATYPE_INT
+                                       : std::is_same_v<T, bool>    ? DATATYPE_BOOL
+                                       : std::is_same_v<T, wstring> ? DATATYPE_TEXT
+                                                                    : DATATYPE_BLOB;
 
 // Never handed out by QueryInterface. The factory finds it on a new object by
 // dynamic_cast and calls it from instantiate to hand over the host. DSP

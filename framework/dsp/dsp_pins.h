@@ -137,7 +137,8 @@ private:
     }
 };
 
-template <class T, int32_t Direction, int32_t DataType>
+// A control pin; its data type follows from the value type.
+template <class T, int32_t Direction, int32_t DataType = kDataTypeOf<T>>
 class MpControlPin : public MpControlPinBase<T, DataType> {
 public:
     int32_t directionCode() const override { return Direction; }

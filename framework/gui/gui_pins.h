@@ -68,15 +68,6 @@ private:
 
 class GuiPinOwner;
 
-// The wire data-type code of a value type, as GUI pins (and the converters'
-// DSP pins) report it.
-template <class T>
-inline constexpr int32_t kDataTypeOf = std::is_same_v<T, float>     ? DATATYPE_FLOAT
-                                       : std::is_same_v<T, int32_t> ? DATATYPE_INT
-                                       : std::is_same_v<T, bool>    ? DATATYPE_BOOL
-                                       : std::is_same_v<T, wstring> ? DATATYPE_TEXT
-                                                                    : DATATYPE_BLOB;
-
 // A pin's callback: a member function of its module, owned by the pin.
 class IGuiPinCallbackImpl {
 public:

@@ -112,19 +112,33 @@ bool stalls(double start, double target, double asymptote, double coefficient) {
 
 class Adsr : public MpBase2 {
 public:
+    // The pin indexes hosts and stored patches know.
+    enum Pin : int32_t {
+        kTrigger = 0,
+        kGate = 1,
+        kAttackTime = 2,
+        kDecayTime = 3,
+        kSustainLevel = 4,
+        kReleaseTime = 5,
+        kAttackShape = 6,
+        kDecayShape = 7,
+        kReleaseShape = 8,
+        kEnvelopeOut = 9,
+        kResetIn = 10,
+    };
+
     Adsr() {
-        // Registration order gives the pin indexes 0 to 10.
-        addPin(trigger);
-        addPin(gate);
-        addPin(attackTime);
-        addPin(decayTime);
-        addPin(sustainLevel);
-        addPin(releaseTime);
-        addPin(attackShape);
-        addPin(decayShape);
-        addPin(releaseShape);
-        addPin(envelopeOut);
-        addPin(resetIn);
+        addPin(kTrigger, trigger);
+        addPin(kGate, gate);
+        addPin(kAttackTime, attackTime);
+        addPin(kDecayTime, decayTime);
+        addPin(kSustainLevel, sustainLevel);
+        addPin(kReleaseTime, releaseTime);
+        addPin(kAttackShape, attackShape);
+        addPin(kDecayShape, decayShape);
+        addPin(kReleaseShape, releaseShape);
+        addPin(kEnvelopeOut, envelopeOut);
+        addPin(kResetIn, resetIn);
     }
 
     void onPinsChanged() override {
@@ -308,8 +322,8 @@ private:
         asymptote_ = 0.0;
     }
 
-    MpControlPin<bool, DIRECTION_IN, DATATYPE_BOOL> trigger;
-    MpControlPin<bool, DIRECTION_IN, DATATYPE_BOOL> gate;
+    MpControlPin<bool, DIRECTION_IN> trigger;
+    MpControlPin<bool, DIRECTION_IN> gate;
     AudioInPin attackTime;
     AudioInPin decayTime;
     AudioInPin sustainLevel;
@@ -318,7 +332,7 @@ private:
     AudioInPin decayShape;
     AudioInPin releaseShape;
     AudioOutPin envelopeOut;
-    MpControlPin<float, DIRECTION_IN, DATATYPE_FLOAT> resetIn;
+    MpControlPin<float, DIRECTION_IN> resetIn;
 
     double level_ = 0.0;
     double coefficient_ = 0.0;
