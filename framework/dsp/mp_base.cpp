@@ -80,23 +80,33 @@ int32_t MpPluginBase::assignPinBuffer(int32_t pinIndex, float* buffer) {
 }
 
 // The two entries forward to each other once; a module overriding either
-// receives calls made through both.
+// receives calls made through both. The mark is taken down even when the
+// module's override throws, so the next message is forwarded again.
+namespace {
+class ForwardingMark {
+public:
+    explicit ForwardingMark(bool& mark) : mark_(mark) { mark_ = true; }
+    ~ForwardingMark() { mark_ = false; }
+    ForwardingMark(const ForwardingMark&) = delete;
+    ForwardingMark& operator=(const ForwardingMark&) = delete;
+
+private:
+    bool& mark_;
+};
+}  // namespace
+
 int32_t MpPluginBase::deliverMessageFirst(int32_t a, int32_t b, void* c) {
     if (messageGuard_)
         return 0;
-    messageGuard_ = true;
-    const int32_t r = deliverMessageSecond(a, b, c);
-    messageGuard_ = false;
-    return r;
+    ForwardingMark mark(messageGuard_);
+    return deliverMessageSecond(a, b, c);
 }
 
 int32_t MpPluginBase::deliverMessageSecond(int32_t a, int32_t b, void* c) {
     if (messageGuard_)
         return 0;
-    messageGuard_ = true;
-    const int32_t r = deliverMessageFirst(a, b, c);
-    messageGuard_ = false;
-    return r;
+    ForwardingMark mark(messageGuard_);
+    return deliverMessageFirst(a, b, c);
 }
 
 void MpPluginBase::onEngineStart() {

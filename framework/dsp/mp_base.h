@@ -27,15 +27,28 @@ using ProcessRoutine = void (MpBase2::*)(int32_t sampleCount);
 
 namespace detail {
 // Give the two deliverMessage entries names of their own so that each can
-// forward to the other.
+// forward to the other. What a module's override throws ends at the entry:
+// the host gets RC_FAILED.
 class PluginEntry : public IMpPlugin {
 public:
-    int32_t deliverMessage(int32_t a, int32_t b, void* c) final { return deliverMessageFirst(a, b, c); }
+    int32_t deliverMessage(int32_t a, int32_t b, void* c) final {
+        try {
+            return deliverMessageFirst(a, b, c);
+        } catch (...) {
+            return RC_FAILED;
+        }
+    }
     virtual int32_t deliverMessageFirst(int32_t a, int32_t b, void* c) = 0;
 };
 class Plugin2Entry : public IMpPlugin2 {
 public:
-    int32_t deliverMessage(int32_t a, int32_t b, void* c) final { return deliverMessageSecond(a, b, c); }
+    int32_t deliverMessage(int32_t a, int32_t b, void* c) final {
+        try {
+            return deliverMessageSecond(a, b, c);
+        } catch (...) {
+            return RC_FAILED;
+        }
+    }
     virtual int32_t deliverMessageSecond(int32_t a, int32_t b, void* c) = 0;
 };
 }  // namespace detail

@@ -102,7 +102,9 @@ protected:
 
 // Every operation is defined in the class, so that the class has no key
 // function: a library compiles it only when one of its modules derives from
-// it, and a library of first-family modules carries none of it.
+// it, and a library of first-family modules carries none of it. The entries
+// are final: module code runs only in pin handlers, and the pin owner
+// catches whatever they throw.
 class MpGuiBase2 : public IMpUserInterface2B, public GuiPinRegistry<IMpUserInterface2> {
 public:
     int32_t QueryInterface(const Guid* iid, void** out) override {
@@ -110,23 +112,23 @@ public:
         return answerQuery(iid, out, {{&IID_IMpUserInterface2, self}, {&IID_IMpUserInterface2B, self}, {&IID_IMpUnknown, self}});
     }
     // RC_OK with IMpGuiHost2 obtained, else RC_NOT_FOUND (and no host).
-    int32_t attachHost(IMpUnknown* host) override {
+    int32_t attachHost(IMpUnknown* host) final {
         host_ = nullptr;
         if (host != nullptr)
             host->QueryInterface(&IID_IMpGuiHost2, reinterpret_cast<void**>(&host_));
         return host_ != nullptr ? RC_OK : RC_NOT_FOUND;
     }
-    int32_t reserved5() override { return RC_OK; }
-    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
+    int32_t reserved5() final { return RC_OK; }
+    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) final {
         return storePinValue(pinIndex, voice, size, data);
     }
-    int32_t reserved7() override { return RC_FAILED; }
-    int32_t reserved8() override { return RC_FAILED; }
-    int32_t reserved9() override { return RC_FAILED; }
-    int32_t reserved10() override { return RC_FAILED; }
-    int32_t signalPinChange(int32_t pinIndex, int32_t voice) override { return announcePinChange(pinIndex, voice); }
+    int32_t reserved7() final { return RC_FAILED; }
+    int32_t reserved8() final { return RC_FAILED; }
+    int32_t reserved9() final { return RC_FAILED; }
+    int32_t reserved10() final { return RC_FAILED; }
+    int32_t signalPinChange(int32_t pinIndex, int32_t voice) final { return announcePinChange(pinIndex, voice); }
 
-    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) override {
+    int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) final {
         if (host_ == nullptr)
             return RC_FAILED;  // not attached: the pin keeps its value, nothing is sent
         return host_->sendPinValue(pinIndex, size, data, voice);

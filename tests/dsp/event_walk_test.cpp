@@ -347,4 +347,15 @@ TEST_F(PluginBase, MessagesCrossBetweenTheEntriesOnce) {
     EXPECT_EQ(std::count(probe->journal.begin(), probe->journal.end(), "message"), 2);
 }
 
+TEST_F(PluginBase, AMessageHandlerThatThrowsFailsTheCallOnly) {
+    auto* first = static_cast<IMpPlugin*>(probe);
+    probe->answerMessages = true;
+    probe->throwingHook = test::Probe::Hook::Message;
+    EXPECT_EQ(first->deliverMessage(2, 3, nullptr), RC_FAILED);
+    EXPECT_EQ(plugin->deliverMessage(2, 3, nullptr), RC_FAILED);
+    probe->throwingHook = test::Probe::Hook::None;
+    EXPECT_EQ(first->deliverMessage(2, 3, nullptr), 5);  // forwarded again
+    EXPECT_EQ(std::count(probe->journal.begin(), probe->journal.end(), "message"), 3);
+}
+
 }  // namespace

@@ -69,6 +69,7 @@ public:
         if (!answerMessages)
             return MpBase2::deliverMessageSecond(a, b, c);
         journal.push_back("message");
+        throwIfAsked(Hook::Message);
         return a + b;
     }
 
@@ -86,7 +87,7 @@ public:
 
     // The module hook that throws something that is not even an exception
     // type, from the next call on.
-    enum class Hook { None, PinsChanged, StreamChange, EngineStart, PinCallback, Routine };
+    enum class Hook { None, PinsChanged, StreamChange, EngineStart, PinCallback, Routine, Message };
     Hook throwingHook = Hook::None;
 
     Journal journal;
