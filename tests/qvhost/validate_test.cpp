@@ -145,8 +145,12 @@ struct Broken {
     std::string check;               // "check" or "module check"
     const char* status;              // what it reports
     const char* says;                // part of its detail
-    // The other checks that the same fault rightly trips as well: a fault
-    // that every block-running check sees, a module that cannot be created.
+    // The other checks that the same fault rightly trips as well, by the
+    // module's own checks' names: a write past a block's end or a value sent
+    // outside it is seen by every check that runs blocks, a NaN in blocks of
+    // 17 by every check that takes the block sizes, a described pin that is
+    // missing refuses its values too, and a module that cannot be created
+    // fails every check of its own.
     std::vector<std::string> also = {};
 };
 
