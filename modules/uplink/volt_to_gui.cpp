@@ -99,13 +99,13 @@ private:
         T last = last_;
         // Sample i's converted value, when it is taken: not a repeat of the
         // sample before (the run's first always counts, as another routine
-        // may have seen its predecessor) and different from the reference.
-        auto take = [&](int32_t i, T reference, T& v) {
+        // may have seen its predecessor) and different from the last one.
+        auto take = [&](int32_t i, T& v) {
             if constexpr (kSkipRepeats)
                 if (i > start && samples[i] == samples[i - 1])
                     return false;
             v = fromVolts<T>(samples[i]);
-            return changed(v, reference);
+            return changed(v, last);
         };
         int32_t i = start;
         while (i < end) {
@@ -115,7 +115,7 @@ private:
                 // the converted value, after which pin 0 holds that value.
                 for (; i < end; ++i) {
                     T v;
-                    if (!take(i, last, v))
+                    if (!take(i, v))
                         continue;
                     last = v;
                     if (!changed(v, static_cast<T>(toGui_.value)))
@@ -129,32 +129,27 @@ private:
                 seen = disturbances_;
                 continue;
             }
-            // Pin 0 holds a value equal to the last converted one, so it
-            // stands for it: one test a sample, against the pin.
-            bool disturbed = false;
+            // Pin 0 holds a value equal to the last converted one: a value
+            // that differs from the one differs from the other, one test a
+            // sample.
             IMpDspHost* const h = host_;
             for (; i < end; ++i) {
                 T v;
-                if (!take(i, static_cast<T>(toGui_.value), v))
+                if (!take(i, v))
                     continue;
+                last = v;
                 toGui_.value = v;
                 if (h != nullptr) {
                     h->publishPinValue(i, kToGui, size, bytes);
                     if (disturbances_ != seen) {
                         // A block handed in during the call may have written
-                        // pin 0, or the host re-attached: the last converted
-                        // value is this sample's (converted again rather than
-                        // kept across the call).
-                        last = fromVolts<T>(samples[i]);
+                        // pin 0, or the host re-attached.
                         seen = disturbances_;
-                        disturbed = true;
                         ++i;
                         break;
                     }
                 }
             }
-            if (!disturbed)
-                last = static_cast<T>(toGui_.value);
         }
         last_ = last;
     }
