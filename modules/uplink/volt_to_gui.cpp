@@ -44,6 +44,14 @@ inline bool changed(T a, T b) {
         return !samePinValue(a, b);
 }
 
+// Whether what pin 0 holds equals the last converted value, which is never
+// a NaN: then a value that differs from the one differs from the other.
+// A NaN held by pin 0 equals nothing (it makes every value unchanged).
+template <class T>
+inline bool agrees(const PinValue<T>& held, T last) {
+    return static_cast<T>(held) == last;
+}
+
 // Converts every sample and sends pin 0 at each sample where the converted
 // value differs both from the last converted value and from what pin 0
 // holds.
@@ -51,41 +59,97 @@ template <class T>
 class VoltToGUI final : public MpBase2 {
 public:
     VoltToGUI() {
-        addPin(0, toGui_);
-        addPin(1, voltage_);
+        addPin(kToGui, toGui_);
+        addPin(kVoltage, voltage_);
     }
 
     // Streaming events lead here too: from the first on, the converter runs.
-    void onPinsChanged() override { selectProcessRoutine(&VoltToGUI::convert); }
+    void onPinsChanged() override {
+        ++disturbances_;
+        selectProcessRoutine(&VoltToGUI::convert);
+    }
+
+    // The converter holds the host across its calls to it.
+    int32_t attachHost(IMpUnknown* host) override {
+        const int32_t result = MpBase2::attachHost(host);
+        ++disturbances_;
+        return result;
+    }
 
 private:
+    enum : int32_t { kToGui = 0, kVoltage = 1 };
+
+    // A float sample equal to the one before converts to a value equal to
+    // the last converted one, which the change test finds unchanged at the
+    // cost of a product; int and bool skip their longer conversion.
+    static constexpr bool kSkipRepeats = !std::is_same_v<T, float>;
+
     void convert(int32_t sampleCount) {
-        const float* samples = voltage_.blockSamples();
+        // Samples are indexed by their block position, which is the time
+        // each update carries.
+        const float* const samples = voltage_.buffer_;
         if (samples == nullptr || sampleCount <= 0)
             return;  // no buffer assigned: nothing to read
+        uint32_t seen = ++disturbances_;
         // What every update sends besides its time, bound once per run.
-        const int32_t start = blockPosition();
-        const int32_t pin = toGui_.pinIndex();
         const int32_t size = toGui_.byteCount();
         const void* const bytes = toGui_.bytePointer();
+        const int32_t start = blockPosition();
+        const int32_t end = start + sampleCount;
         T last = last_;
-        auto consider = [&](int32_t i) {
-            const T v = fromVolts<T>(samples[i]);
-            if (!changed(v, last))
-                return;
-            last = v;
-            if (!changed(v, static_cast<T>(toGui_.value)))
-                return;
-            toGui_.value = v;
-            if (IMpDspHost* h = host())  // read again: a host call may re-attach
-                h->publishPinValue(start + i, pin, size, bytes);
+        // Sample i's converted value, when it is taken: not a repeat of the
+        // sample before (the run's first always counts, as another routine
+        // may have seen its predecessor) and different from the last one.
+        auto take = [&](int32_t i, T& v) {
+            if constexpr (kSkipRepeats)
+                if (i > start && samples[i] == samples[i - 1])
+                    return false;
+            v = fromVolts<T>(samples[i]);
+            return changed(v, last);
         };
-        consider(0);
-        for (int32_t i = 1; i < sampleCount; ++i) {
-            // A sample equal to the one before converts to a value that the
-            // last step already found unchanged or stored.
-            if (!(samples[i] == samples[i - 1]))
-                consider(i);
+        int32_t i = start;
+        while (i < end) {
+            if (!agrees<T>(toGui_.value, last)) {
+                // Pin 0 holds another value than the last converted one (the
+                // host wrote it): the whole rule, up to the next change of
+                // the converted value, after which pin 0 holds that value.
+                for (; i < end; ++i) {
+                    T v;
+                    if (!take(i, v))
+                        continue;
+                    last = v;
+                    if (!changed(v, static_cast<T>(toGui_.value)))
+                        continue;
+                    toGui_.value = v;
+                    if (IMpDspHost* h = host())  // read again: a host call may re-attach
+                        h->publishPinValue(i, kToGui, size, bytes);
+                    break;
+                }
+                ++i;
+                seen = disturbances_;
+                continue;
+            }
+            // Pin 0 holds a value equal to the last converted one: a value
+            // that differs from the one differs from the other, one test a
+            // sample.
+            IMpDspHost* const h = host();
+            for (; i < end; ++i) {
+                T v;
+                if (!take(i, v))
+                    continue;
+                last = v;
+                toGui_.value = v;
+                if (h != nullptr) {
+                    h->publishPinValue(i, kToGui, size, bytes);
+                    if (disturbances_ != seen) {
+                        // A block handed in during the call may have written
+                        // pin 0, or the host re-attached.
+                        seen = disturbances_;
+                        ++i;
+                        break;
+                    }
+                }
+            }
         }
         last_ = last;
     }
@@ -93,15 +157,19 @@ private:
     MpControlPin<T, DIRECTION_OUT, kDataTypeOf<T>> toGui_;
     AudioInPin voltage_;
     T last_{};
+    // Counts event groups, runs and attachments: a change while the host is
+    // called means that a block handed in meanwhile may have written pin 0,
+    // or that the host attached another.
+    uint32_t disturbances_ = 0;
 };
 
 }  // namespace
 
-OVRA_MODULE(u"ZVR_Volt2GUIFloat", VoltToGUI<float>);
-OVRA_MODULE(u"ZVR_Volt2GUIFloat", DSPtoGUIGui<float>);
-OVRA_MODULE(u"ZVR_Volt2GUIInt", VoltToGUI<int32_t>);
-OVRA_MODULE(u"ZVR_Volt2GUIInt", DSPtoGUIGui<int32_t>);
-OVRA_MODULE(u"ZVR_Volt2GUIBool", VoltToGUI<bool>);
-OVRA_MODULE(u"ZVR_Volt2GUIBool", DSPtoGUIGui<bool>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIFloat", &makeDspModule<VoltToGUI<float>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIFloat", &makeGuiModule<DSPtoGUIGui<float>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIInt", &makeDspModule<VoltToGUI<int32_t>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIInt", &makeGuiModule<DSPtoGUIGui<int32_t>>);
+OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIBool", &makeDspModule<VoltToGUI<bool>>);
+OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIBool", &makeGuiModule<DSPtoGUIGui<bool>>);
 
 }  // namespace ovra::uplink

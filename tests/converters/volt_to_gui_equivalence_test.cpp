@@ -165,3 +165,57 @@ TYPED_TEST(VoltToGuiEquivalence, EveryUpdateAsTheRuleGivesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hosts that act from inside publishPinValue: the rule then goes on with
+// what they left, and no update reaches a host that was detached.
+class VoltToGuiReentry : public test::LibraryTest {
+protected:
+    VoltToGuiReentry() : LibraryTest("uplink") {}
+};
+
+TEST_F(VoltToGuiReentry, PinWrittenDuringTheCallIsComparedAgainst) {
+    test::DspHalf dsp(*lib, u"ZVR_Volt2GUIFloat");
+    auto& buffer = dsp.module->buffer(1, 4);
+    dsp.module->process(0, EventList().start(0).streamOn(0, 1));
+    dsp.host.clear();
+    // At the first update the host hands in an empty block that writes 5 to
+    // pin 0. The repeat of 1 is then no change; 5 equals the pin; the
+    // return to 1 is sent.
+    bool written = false;
+    dsp.host.onPublish = [&](int32_t, int32_t, const Bytes&) {
+        if (written)
+            return;
+        written = true;
+        dsp.module->process(0, EventList().value(0, 0, wire(5.0f)));
+    };
+    buffer = {0.1f, 0.1f, 0.5f, 0.1f};
+    dsp.module->process(4);
+    const std::vector<Update> expected{{0, wire(1.0f)}, {3, wire(1.0f)}};
+    EXPECT_EQ(dsp.published(0), expected);
+}
+
+TEST_F(VoltToGuiReentry, HostAttachedDuringTheCallReceivesTheRest) {
+    host::RecordingDspHost second;  // outlives the module, which holds it
+    test::DspHalf dsp(*lib, u"ZVR_Volt2GUIFloat");
+    auto& buffer = dsp.module->buffer(1, 4);
+    dsp.module->process(0, EventList().start(0).streamOn(0, 1));
+    dsp.host.clear();
+    bool attached = false;
+    dsp.host.onPublish = [&](int32_t, int32_t, const Bytes&) {
+        if (!attached)
+            dsp.module->plugin()->attachHost(second.unknown());
+        attached = true;
+    };
+    buffer = {0.1f, 0.2f, 0.3f, 0.4f};
+    dsp.module->process(4);
+    EXPECT_EQ(dsp.published(0), (std::vector<Update>{{0, wire(1.0f)}}));
+    std::vector<Update> rest;
+    for (const auto& c : second.callsOf(host::DspCall::Publish))
+        rest.emplace_back(c.sampleOffset, c.bytes);
+    const std::vector<Update> expected{{1, wire(2.0f)}, {2, wire(3.0f)}, {3, wire(4.0f)}};
+    EXPECT_EQ(rest, expected);
+}
+
+}  // namespace
