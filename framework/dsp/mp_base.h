@@ -182,10 +182,4 @@ private:
     ProcessRoutine moduleRoutine_;
 };
 
-// Until every test module registers through OVRA_MODULE.
-template <class Module>
-IMpUnknown* makeDspModule() {
-    return makeModule<Module>();
-}
-
 }  // namespace ovra

@@ -177,10 +177,4 @@ public:
     }
 };
 
-// Until every test module registers through OVRA_MODULE.
-template <class Module>
-IMpUnknown* makeGuiModule() {
-    return makeModule<Module>();
-}
-
 }  // namespace ovra

@@ -191,7 +191,7 @@ private:
 };
 
 
-OVRA_REGISTER(SUBTYPE_DSP, u"QV ADSR4", &makeDspModule<Adsr>);
+OVRA_MODULE(u"QV ADSR4", Adsr);
 
 }  // namespace
 }  // namespace ovra

@@ -75,11 +75,11 @@ private:
 
 }  // namespace
 
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIFloat", &makeDspModule<VoltToGUI<float>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIFloat", &makeGuiModule<DSPtoGUIGui<float>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIInt", &makeDspModule<VoltToGUI<int32_t>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIInt", &makeGuiModule<DSPtoGUIGui<int32_t>>);
-OVRA_REGISTER(SUBTYPE_DSP, u"ZVR_Volt2GUIBool", &makeDspModule<VoltToGUI<bool>>);
-OVRA_REGISTER(SUBTYPE_GUI_V2, u"ZVR_Volt2GUIBool", &makeGuiModule<DSPtoGUIGui<bool>>);
+OVRA_MODULE(u"ZVR_Volt2GUIFloat", VoltToGUI<float>);
+OVRA_MODULE(u"ZVR_Volt2GUIFloat", DSPtoGUIGui<float>);
+OVRA_MODULE(u"ZVR_Volt2GUIInt", VoltToGUI<int32_t>);
+OVRA_MODULE(u"ZVR_Volt2GUIInt", DSPtoGUIGui<int32_t>);
+OVRA_MODULE(u"ZVR_Volt2GUIBool", VoltToGUI<bool>);
+OVRA_MODULE(u"ZVR_Volt2GUIBool", DSPtoGUIGui<bool>);
 
 }  // namespace ovra::uplink
