@@ -21,12 +21,14 @@ template <class T>
 class GUItoDSPGui final : public WithReferenceCount<QvGuiInvisibleBase> {
 public:
     GUItoDSPGui() {
-        addPin(0, toDsp_);
-        addPin(1, value_, &GUItoDSPGui::onValue);
-        addPin(2, value2_, &GUItoDSPGui::onValue2);
+        addPin(kToDsp, toDsp_);
+        addPin(kValue, value_, &GUItoDSPGui::onValue);
+        addPin(kValue2, value2_, &GUItoDSPGui::onValue2);
     }
 
 private:
+    enum : int32_t { kToDsp = 0, kValue = 1, kValue2 = 2 };
+
     void onValue() { toDsp_ = value_; }
     void onValue2() { toDsp_ = value2_; }
 

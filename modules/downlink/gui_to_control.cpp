@@ -11,8 +11,8 @@ template <class T>
 class GUItoDSP final : public MpBase2 {
 public:
     GUItoDSP() {
-        addPin(0, fromGui_);
-        addPin(1, value_);
+        addPin(kFromGui, fromGui_);
+        addPin(kValue, value_);
     }
 
     void onPinsChanged() override {
@@ -23,8 +23,10 @@ public:
     }
 
 private:
-    MpControlPin<T, DIRECTION_IN, kDataTypeOf<T>> fromGui_;
-    MpControlPin<T, DIRECTION_OUT, kDataTypeOf<T>> value_;
+    enum : int32_t { kFromGui = 0, kValue = 1 };
+
+    MpControlPin<T, DIRECTION_IN> fromGui_;
+    MpControlPin<T, DIRECTION_OUT> value_;
 };
 
 }  // namespace

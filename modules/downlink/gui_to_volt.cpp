@@ -21,8 +21,8 @@ template <class T>
 class GUItoVolt final : public MpBase2 {
 public:
     GUItoVolt() {
-        addPin(0, fromGui_);
-        addPin(1, voltage_);
+        addPin(kFromGui, fromGui_);
+        addPin(kVoltage, voltage_);
     }
 
     void onPinsChanged() override {
@@ -31,6 +31,8 @@ public:
     }
 
 private:
+    enum : int32_t { kFromGui = 0, kVoltage = 1 };
+
     void fill(int32_t sampleCount) {
         float* out = voltage_.blockSamples();
         if (out == nullptr || sampleCount <= 0)
@@ -38,7 +40,7 @@ private:
         std::fill(out, out + sampleCount, toVolts(fromGui_.value));
     }
 
-    MpControlPin<T, DIRECTION_IN, kDataTypeOf<T>> fromGui_;
+    MpControlPin<T, DIRECTION_IN> fromGui_;
     AudioOutPin voltage_;
 };
 

@@ -9,13 +9,14 @@ namespace ovra::guikit {
 class Wbintsplittersdk3Gui : public MpGuiBase {
 public:
     Wbintsplittersdk3Gui() {
-        addPin(0, value_, &Wbintsplittersdk3Gui::split);
+        addPin(kValue, value_, &Wbintsplittersdk3Gui::split);
         for (int32_t i = 0; i < kDigits; ++i)
-            addPin(i + 1, digits_[i]);
+            addPin(kFirstDigit + i, digits_[i]);
     }
 
 private:
     static constexpr int32_t kDigits = 7;
+    enum : int32_t { kValue = 0, kFirstDigit = 1 };  // digits on 1 to 7
     static constexpr int32_t kPlaces[kDigits] = {1000000, 100000, 10000, 1000, 100, 10, 1};
 
     // Truncating division by a positive place never overflows, so every
@@ -27,7 +28,7 @@ private:
     }
 
     MpGuiPin<int32_t> value_;
-    MpGuiPin<int32_t> digits_[kDigits];  // pins 1 to 7: 10^6 down to 10^0
+    MpGuiPin<int32_t> digits_[kDigits];  // 10^6 down to 10^0
 };
 OVRA_MODULE(u"WB-Int2DigitsSDK3", Wbintsplittersdk3Gui);
 
@@ -37,13 +38,14 @@ OVRA_MODULE(u"WB-Int2DigitsSDK3", Wbintsplittersdk3Gui);
 class Wb7segmentsdk3Gui : public MpGuiBase {
 public:
     Wb7segmentsdk3Gui() {
-        addPin(0, digit_, &Wb7segmentsdk3Gui::decode);
+        addPin(kDigit, digit_, &Wb7segmentsdk3Gui::decode);
         for (int32_t i = 0; i < kSegments; ++i)
-            addPin(i + 1, segments_[i]);
+            addPin(kFirstSegment + i, segments_[i]);
     }
 
 private:
     static constexpr int32_t kSegments = 7;
+    enum : int32_t { kDigit = 0, kFirstSegment = 1 };  // segments on 1 to 7
     static constexpr float kLit[10][kSegments] = {
         //  a  b  c  d  e  f  g
         {1, 1, 1, 1, 1, 1, 0},  // 0
@@ -69,7 +71,7 @@ private:
     }
 
     MpGuiPin<int32_t> digit_;
-    MpGuiPin<float> segments_[kSegments];  // pins 1 to 7: segments a to g
+    MpGuiPin<float> segments_[kSegments];  // segments a to g
 };
 OVRA_MODULE(u"WB-7SegmentSDK3", Wb7segmentsdk3Gui);
 

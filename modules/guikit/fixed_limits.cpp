@@ -10,11 +10,13 @@ template <class T>
 class Fixed : public CopyingModule {
 public:
     Fixed() {
-        addPin(0, value_, &Fixed::copyPin<&Fixed::value_, &Fixed::output_>);
-        addPin(1, output_);
+        addPin(kValue, value_, &Fixed::copyPin<&Fixed::value_, &Fixed::output_>);
+        addPin(kOutput, output_);
     }
 
 private:
+    enum : int32_t { kValue = 0, kOutput = 1 };
+
     MpGuiPin<T> value_;
     MpGuiPin<T> output_;
 };
@@ -26,13 +28,15 @@ template <class T>
 class Limiter : public MpGuiBase {
 public:
     Limiter() {
-        addPin(0, side1_, &Limiter::onSide1);
-        addPin(1, upper_);
-        addPin(2, lower_);
-        addPin(3, side2_, &Limiter::onSide2);
+        addPin(kSide1, side1_, &Limiter::onSide1);
+        addPin(kUpper, upper_);
+        addPin(kLower, lower_);
+        addPin(kSide2, side2_, &Limiter::onSide2);
     }
 
 private:
+    enum : int32_t { kSide1 = 0, kUpper = 1, kLower = 2, kSide2 = 3 };
+
     void onSide1() { limit(side1_, side2_); }
     void onSide2() { limit(side2_, side1_); }
 

@@ -35,8 +35,8 @@ template <class T, class Combine>
 class GrowingGate : public GrowingInputs<MpGuiPin<T>> {
 public:
     GrowingGate() {
-        this->addPin(0, output_);
-        this->addPin(1, input1_, &GrowingGate::evaluate);
+        this->addPin(kOutputPin, output_);
+        this->addPin(kFirstInputPin, input1_, &GrowingGate::evaluate);
     }
 
     void evaluate() override {
@@ -57,12 +57,14 @@ template <class T, bool (*Rule)(T, T), bool Corrects = false>
 class TwoInputGate : public MpGuiBase {
 public:
     TwoInputGate() {
-        addPin(0, inputA_, &TwoInputGate::onInputA);
-        addPin(1, inputB_, &TwoInputGate::onInputB);
-        addPin(2, output_);
+        addPin(kInputA, inputA_, &TwoInputGate::onInputA);
+        addPin(kInputB, inputB_, &TwoInputGate::onInputB);
+        addPin(kOutput, output_);
     }
 
 private:
+    enum : int32_t { kInputA = 0, kInputB = 1, kOutput = 2 };
+
     void onInputA() { evaluate(inputA_); }
     void onInputB() { evaluate(inputB_); }
 
@@ -110,11 +112,13 @@ class Wblogicgateixorsdk3Gui : public TwoInputGate<int32_t, xorI, true> {};
 class Wblogicgatenotsdk3Gui : public MpGuiBase {
 public:
     Wblogicgatenotsdk3Gui() {
-        addPin(0, pinA_, &Wblogicgatenotsdk3Gui::onPinA);
-        addPin(1, pinB_, &Wblogicgatenotsdk3Gui::onPinB);
+        addPin(kPinA, pinA_, &Wblogicgatenotsdk3Gui::onPinA);
+        addPin(kPinB, pinB_, &Wblogicgatenotsdk3Gui::onPinB);
     }
 
 private:
+    enum : int32_t { kPinA = 0, kPinB = 1 };
+
     void onPinA() { invert(pinA_, pinB_); }
     void onPinB() { invert(pinB_, pinA_); }
 

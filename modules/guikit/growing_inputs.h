@@ -1,6 +1,6 @@
-// The growing input list: a module with one output at index 0, a first input
-// at index 1 and any number of further inputs at 2, 3, ..., which come into
-// being when the host first delivers a value to them.
+// The growing input list: a module with one output at index kOutputPin (0), a
+// first input at kFirstInputPin (1) and any number of further inputs at 2, 3,
+// ..., which come into being when the host first delivers a value to them.
 //
 // Use: derive from GrowingInputs<Pin> (Pin = MpGuiPin<bool>, MpGuiPin<int32_t>,
 // StringGuiPin, ...), register pins 0 and 1 yourself in the constructor (pin 1
@@ -10,8 +10,8 @@
 //   class Join : public GrowingInputs<StringGuiPin> {
 //   public:
 //       Join() {
-//           addPin(0, joined_);
-//           addPin(1, first_, &Join::evaluate);
+//           addPin(kOutputPin, joined_);
+//           addPin(kFirstInputPin, first_, &Join::evaluate);
 //       }
 //       void evaluate() override {
 //           wstring r = first_.value;
@@ -51,6 +51,8 @@ namespace ovra::guikit {
 // Far above any real patch; it keeps one host call from allocating without
 // end (an index of 2147483647 would otherwise ask for two billion pins).
 inline constexpr int32_t kMaxFurtherInputs = 1024;
+inline constexpr int32_t kOutputPin = 0;
+inline constexpr int32_t kFirstInputPin = 1;
 inline constexpr int32_t kFirstFurtherInput = 2;
 inline constexpr int32_t kLastFurtherInput = kFirstFurtherInput + kMaxFurtherInputs - 1;
 

@@ -9,14 +9,14 @@ namespace ovra::guikit {
 class WbhatchesGui : public QvGuiDrawnGfxBase {
 public:
     WbhatchesGui() {
-        addPin(0, pins_[0], &WbhatchesGui::onComponent<0>);
-        addPin(1, pins_[1], &WbhatchesGui::onComponent<1>);
-        addPin(2, pins_[2], &WbhatchesGui::onComponent<2>);
-        addPin(3, pins_[3], &WbhatchesGui::onComponent<3>);
-        addPin(4, pins_[4], &WbhatchesGui::onComponent<4>);
-        addPin(5, pins_[5], &WbhatchesGui::onComponent<5>);
-        addPin(6, pins_[6], &WbhatchesGui::onComponent<6>);
-        addPin(7, pins_[7], &WbhatchesGui::onComponent<7>);
+        addPin(kLineAlpha, pins_[0], &WbhatchesGui::onComponent<0>);
+        addPin(kLineRed, pins_[1], &WbhatchesGui::onComponent<1>);
+        addPin(kLineGreen, pins_[2], &WbhatchesGui::onComponent<2>);
+        addPin(kLineBlue, pins_[3], &WbhatchesGui::onComponent<3>);
+        addPin(kBackgroundAlpha, pins_[4], &WbhatchesGui::onComponent<4>);
+        addPin(kBackgroundRed, pins_[5], &WbhatchesGui::onComponent<5>);
+        addPin(kBackgroundGreen, pins_[6], &WbhatchesGui::onComponent<6>);
+        addPin(kBackgroundBlue, pins_[7], &WbhatchesGui::onComponent<7>);
     }
 
     int32_t onPaint(win::HDC dc) override {
@@ -30,7 +30,12 @@ public:
     }
 
 private:
-    // Pins 0..3: line alpha, red, green, blue; 4..7 the background's.
+    // A component's pin index is also its place in pins_ and colours_.
+    enum : int32_t {
+        kLineAlpha = 0, kLineRed, kLineGreen, kLineBlue,
+        kBackgroundAlpha, kBackgroundRed, kBackgroundGreen, kBackgroundBlue,
+    };
+
     template <int K>
     void onComponent() {
         colours_[K] = pins_[K].value;

@@ -13,10 +13,10 @@ namespace ovra::guikit {
 class Wbmathsdk3Gui : public MpGuiBase {
 public:
     Wbmathsdk3Gui() {
-        addPin(0, selector_, &Wbmathsdk3Gui::evaluate);
-        addPin(1, functionList_);
-        addPin(2, x_, &Wbmathsdk3Gui::evaluate);
-        addPin(3, result_);
+        addPin(kSelector, selector_, &Wbmathsdk3Gui::evaluate);
+        addPin(kFunctionList, functionList_);
+        addPin(kX, x_, &Wbmathsdk3Gui::evaluate);
+        addPin(kResult, result_);
     }
 
     int32_t initialiseGui() override {
@@ -25,6 +25,8 @@ public:
     }
 
 private:
+    enum : int32_t { kSelector = 0, kFunctionList = 1, kX = 2, kResult = 3 };
+
     void evaluate() {
         const float x = x_.value;
         float r;
@@ -55,13 +57,13 @@ OVRA_MODULE(u"WB-MathSDK3", Wbmathsdk3Gui);
 class Wbrescalesdk3Gui : public MpGuiBase {
 public:
     Wbrescalesdk3Gui() {
-        addPin(0, x_, &Wbrescalesdk3Gui::evaluate);
-        addPin(1, inLow_, &Wbrescalesdk3Gui::evaluate);
-        addPin(2, inHigh_, &Wbrescalesdk3Gui::evaluate);
-        addPin(3, outLow_, &Wbrescalesdk3Gui::evaluate);
-        addPin(4, outHigh_, &Wbrescalesdk3Gui::evaluate);
-        addPin(5, result_, &Wbrescalesdk3Gui::copyBackFromResult);
-        addPin(6, resultCopy_, &Wbrescalesdk3Gui::copyBackFromResultCopy);
+        addPin(kX, x_, &Wbrescalesdk3Gui::evaluate);
+        addPin(kInLow, inLow_, &Wbrescalesdk3Gui::evaluate);
+        addPin(kInHigh, inHigh_, &Wbrescalesdk3Gui::evaluate);
+        addPin(kOutLow, outLow_, &Wbrescalesdk3Gui::evaluate);
+        addPin(kOutHigh, outHigh_, &Wbrescalesdk3Gui::evaluate);
+        addPin(kResult, result_, &Wbrescalesdk3Gui::copyBackFromResult);
+        addPin(kResultCopy, resultCopy_, &Wbrescalesdk3Gui::copyBackFromResultCopy);
     }
 
     // Only the evaluation: copying the result back here would replace the
@@ -72,6 +74,8 @@ public:
     }
 
 private:
+    enum : int32_t { kX = 0, kInLow = 1, kInHigh = 2, kOutLow = 3, kOutHigh = 4, kResult = 5, kResultCopy = 6 };
+
     void evaluate() {
         const float spanIn = inHigh_.value - inLow_.value;
         const float spanOut = outHigh_.value - outLow_.value;
@@ -106,12 +110,12 @@ OVRA_MODULE(u"WB-RescaleSDK3", Wbrescalesdk3Gui);
 class Wbcart2polarsdk3Gui : public MpGuiBase {
 public:
     Wbcart2polarsdk3Gui() {
-        addPin(0, mode_, &Wbcart2polarsdk3Gui::toPolar);
-        addPin(1, modeList_);
-        addPin(2, x_, &Wbcart2polarsdk3Gui::toPolar);
-        addPin(3, y_, &Wbcart2polarsdk3Gui::toPolar);
-        addPin(4, radius_, &Wbcart2polarsdk3Gui::toCartesian);
-        addPin(5, angle_, &Wbcart2polarsdk3Gui::toCartesian);
+        addPin(kMode, mode_, &Wbcart2polarsdk3Gui::toPolar);
+        addPin(kModeList, modeList_);
+        addPin(kX, x_, &Wbcart2polarsdk3Gui::toPolar);
+        addPin(kY, y_, &Wbcart2polarsdk3Gui::toPolar);
+        addPin(kRadius, radius_, &Wbcart2polarsdk3Gui::toCartesian);
+        addPin(kAngle, angle_, &Wbcart2polarsdk3Gui::toCartesian);
     }
 
     int32_t initialiseGui() override {
@@ -120,6 +124,7 @@ public:
     }
 
 private:
+    enum : int32_t { kMode = 0, kModeList = 1, kX = 2, kY = 3, kRadius = 4, kAngle = 5 };
     static constexpr float kPi = 3.14159265358979323846f;
 
     void toPolar() {
@@ -151,13 +156,15 @@ OVRA_MODULE(u"WB-Cart2PolarSDK3", Wbcart2polarsdk3Gui);
 class Wb3ddistancesdk3Gui : public MpGuiBase {
 public:
     Wb3ddistancesdk3Gui() {
-        addPin(0, x_, &Wb3ddistancesdk3Gui::evaluate);
-        addPin(1, y_, &Wb3ddistancesdk3Gui::evaluate);
-        addPin(2, z_, &Wb3ddistancesdk3Gui::evaluate);
-        addPin(3, distance_);
+        addPin(kX, x_, &Wb3ddistancesdk3Gui::evaluate);
+        addPin(kY, y_, &Wb3ddistancesdk3Gui::evaluate);
+        addPin(kZ, z_, &Wb3ddistancesdk3Gui::evaluate);
+        addPin(kDistance, distance_);
     }
 
 private:
+    enum : int32_t { kX = 0, kY = 1, kZ = 2, kDistance = 3 };
+
     // Two roots, the plane first: the rounding is part of the result.
     void evaluate() {
         const float d = sqrtf(x_.value * x_.value + y_.value * y_.value);
@@ -175,12 +182,14 @@ OVRA_MODULE(u"WB-3DdistanceSDK3", Wb3ddistancesdk3Gui);
 class Wbvolts2dbGui : public MpGuiBase {
 public:
     Wbvolts2dbGui() {
-        addPin(0, voltage_, &Wbvolts2dbGui::toDecibels);
-        addPin(1, reference_, &Wbvolts2dbGui::toDecibels);
-        addPin(2, level_, &Wbvolts2dbGui::toVoltage);
+        addPin(kVoltage, voltage_, &Wbvolts2dbGui::toDecibels);
+        addPin(kReference, reference_, &Wbvolts2dbGui::toDecibels);
+        addPin(kLevel, level_, &Wbvolts2dbGui::toVoltage);
     }
 
 private:
+    enum : int32_t { kVoltage = 0, kReference = 1, kLevel = 2 };
+
     // Keeps the logarithm finite for zero and negative voltages (a NaN
     // passes, the comparison being false).
     static constexpr float kFloor = 1e-6f;

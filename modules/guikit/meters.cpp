@@ -31,23 +31,22 @@ public:
     static constexpr bool kHasDecimals = std::is_same_v<T, float>;
 
     Meter() {
-        addPin(0, value_, &Meter::onValue);
-        addPin(1, fontSize_, &Meter::onFontSize);
-        addPin(2, fontStyle_, &Meter::onFontStyle);
-        addPin(3, textX_, &Meter::onTextX);
-        addPin(4, textY_, &Meter::onTextY);
-        int32_t next = 5;
+        addPin(kValue, value_, &Meter::onValue);
+        addPin(kFontSize, fontSize_, &Meter::onFontSize);
+        addPin(kFontStyle, fontStyle_, &Meter::onFontStyle);
+        addPin(kTextX, textX_, &Meter::onTextX);
+        addPin(kTextY, textY_, &Meter::onTextY);
         if constexpr (kHasDecimals)
-            addPin(next++, decimals_, &Meter::onDecimals);
-        addPin(next++, antiAlias_, &Meter::onAntiAlias);
-        addPin(next++, colourPins_[0], &Meter::onColour<0>);
-        addPin(next++, colourPins_[1], &Meter::onColour<1>);
-        addPin(next++, colourPins_[2], &Meter::onColour<2>);
-        addPin(next++, colourPins_[3], &Meter::onColour<3>);
-        addPin(next++, colourPins_[4], &Meter::onColour<4>);
-        addPin(next++, colourPins_[5], &Meter::onColour<5>);
-        addPin(next++, colourPins_[6], &Meter::onColour<6>);
-        addPin(next++, colourPins_[7], &Meter::onColour<7>);
+            addPin(kDecimals, decimals_, &Meter::onDecimals);
+        addPin(kAntiAlias, antiAlias_, &Meter::onAntiAlias);
+        addPin(kFirstColour + 0, colourPins_[0], &Meter::onColour<0>);
+        addPin(kFirstColour + 1, colourPins_[1], &Meter::onColour<1>);
+        addPin(kFirstColour + 2, colourPins_[2], &Meter::onColour<2>);
+        addPin(kFirstColour + 3, colourPins_[3], &Meter::onColour<3>);
+        addPin(kFirstColour + 4, colourPins_[4], &Meter::onColour<4>);
+        addPin(kFirstColour + 5, colourPins_[5], &Meter::onColour<5>);
+        addPin(kFirstColour + 6, colourPins_[6], &Meter::onColour<6>);
+        addPin(kFirstColour + 7, colourPins_[7], &Meter::onColour<7>);
     }
 
     GuiSize measure(GuiSize) override { return GuiSize{110, 20}; }
@@ -91,6 +90,12 @@ public:
     }
 
 private:
+    enum : int32_t { kValue = 0, kFontSize = 1, kFontStyle = 2, kTextX = 3, kTextY = 4, kDecimals = 5 };
+    // Eight colour components follow the anti-alias pin: text alpha, red,
+    // green, blue, then the background's.
+    static constexpr int32_t kAntiAlias = kHasDecimals ? kDecimals + 1 : kDecimals;
+    static constexpr int32_t kFirstColour = kAntiAlias + 1;
+
     // Room for the longest text any value gives (a float of magnitude near
     // 3.4e38 with 15 decimals and a minus sign: 56 characters) and the
     // terminator.

@@ -31,7 +31,7 @@ struct MemberOf<P C::*> {
 // A first-family module base that offers the copy handler: copyPin<From, To>
 // assigns the pin From to the pin To, which sends only a different value.
 // From and To are pointers to pin members of the module:
-//   addPin(0, a_, &Mirror::copyPin<&Mirror::a_, &Mirror::b_>);
+//   addPin(kA, a_, &Mirror::copyPin<&Mirror::a_, &Mirror::b_>);
 class CopyingModule : public MpGuiBase {
 protected:
     template <auto From, auto To>

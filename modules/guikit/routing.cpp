@@ -10,13 +10,15 @@ template <class T>
 class Redirect : public CopyingModule {
 public:
     Redirect() {
-        addPin(0, firstSide1_, &Redirect::copyPin<&Redirect::firstSide1_, &Redirect::firstSide2_>);
-        addPin(1, firstSide2_, &Redirect::copyPin<&Redirect::firstSide2_, &Redirect::firstSide1_>);
-        addPin(2, secondSide1_, &Redirect::copyPin<&Redirect::secondSide1_, &Redirect::secondSide2_>);
-        addPin(3, secondSide2_, &Redirect::copyPin<&Redirect::secondSide2_, &Redirect::secondSide1_>);
+        addPin(kFirstSide1, firstSide1_, &Redirect::copyPin<&Redirect::firstSide1_, &Redirect::firstSide2_>);
+        addPin(kFirstSide2, firstSide2_, &Redirect::copyPin<&Redirect::firstSide2_, &Redirect::firstSide1_>);
+        addPin(kSecondSide1, secondSide1_, &Redirect::copyPin<&Redirect::secondSide1_, &Redirect::secondSide2_>);
+        addPin(kSecondSide2, secondSide2_, &Redirect::copyPin<&Redirect::secondSide2_, &Redirect::secondSide1_>);
     }
 
 private:
+    enum : int32_t { kFirstSide1 = 0, kFirstSide2 = 1, kSecondSide1 = 2, kSecondSide2 = 3 };
+
     PinOf<T> firstSide1_;
     PinOf<T> firstSide2_;
     PinOf<T> secondSide1_;
@@ -31,16 +33,18 @@ template <class T, WriteBack writeBack = WriteBack::ToInputA>
 class Switch : public CopyingModule {
 public:
     Switch() {
-        addPin(0, inputA_, &Switch::select);
-        addPin(1, inputB_, &Switch::select);
-        addPin(2, selector_, &Switch::select);
+        addPin(kInputA, inputA_, &Switch::select);
+        addPin(kInputB, inputB_, &Switch::select);
+        addPin(kSelector, selector_, &Switch::select);
         if constexpr (writeBack == WriteBack::ToInputA)
-            addPin(3, output_, &Switch::copyPin<&Switch::output_, &Switch::inputA_>);
+            addPin(kOutput, output_, &Switch::copyPin<&Switch::output_, &Switch::inputA_>);
         else
-            addPin(3, output_);
+            addPin(kOutput, output_);
     }
 
 private:
+    enum : int32_t { kInputA = 0, kInputB = 1, kSelector = 2, kOutput = 3 };
+
     void select() { output_ = selector_.value ? inputB_.value : inputA_.value; }
 
     PinOf<T> inputA_;

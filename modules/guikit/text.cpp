@@ -14,8 +14,8 @@ namespace ovra::guikit {
 class WbtextappendGui : public GrowingInputs<StringGuiPin> {
 public:
     WbtextappendGui() {
-        addPin(0, joined_, &WbtextappendGui::split);
-        addPin(1, first_, &WbtextappendGui::evaluate);
+        addPin(kOutputPin, joined_, &WbtextappendGui::split);
+        addPin(kFirstInputPin, first_, &WbtextappendGui::evaluate);
     }
 
     void evaluate() override {
@@ -41,12 +41,14 @@ OVRA_MODULE(u"WB-Text-AppendSDK3", WbtextappendGui);
 class Wbtextcapitalsdk3Gui : public MpGuiBase {
 public:
     Wbtextcapitalsdk3Gui() {
-        addPin(0, input_, &Wbtextcapitalsdk3Gui::evaluate);
-        addPin(1, capitalsOn_, &Wbtextcapitalsdk3Gui::evaluate);
-        addPin(2, output_);
+        addPin(kInput, input_, &Wbtextcapitalsdk3Gui::evaluate);
+        addPin(kCapitalsOn, capitalsOn_, &Wbtextcapitalsdk3Gui::evaluate);
+        addPin(kOutput, output_);
     }
 
 private:
+    enum : int32_t { kInput = 0, kCapitalsOn = 1, kOutput = 2 };
+
     void evaluate() {
         wstring text = input_.value;
         if (capitalsOn_.value) {
@@ -68,14 +70,16 @@ OVRA_MODULE(u"WB-Text-CapitalSDK3", Wbtextcapitalsdk3Gui);
 class Wbtextsubstrsdk3Gui : public MpGuiBase {
 public:
     Wbtextsubstrsdk3Gui() {
-        addPin(0, input_, &Wbtextsubstrsdk3Gui::evaluate);
-        addPin(1, start_, &Wbtextsubstrsdk3Gui::evaluate);
-        addPin(2, count_, &Wbtextsubstrsdk3Gui::evaluate);
-        addPin(3, piece_);
-        addPin(4, length_);
+        addPin(kInput, input_, &Wbtextsubstrsdk3Gui::evaluate);
+        addPin(kStart, start_, &Wbtextsubstrsdk3Gui::evaluate);
+        addPin(kCount, count_, &Wbtextsubstrsdk3Gui::evaluate);
+        addPin(kPiece, piece_);
+        addPin(kLength, length_);
     }
 
 private:
+    enum : int32_t { kInput = 0, kStart = 1, kCount = 2, kPiece = 3, kLength = 4 };
+
     // Works on a copy: sending the length may bring a new input from the
     // host before the piece is cut.
     void evaluate() {

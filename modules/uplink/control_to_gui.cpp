@@ -11,8 +11,8 @@ template <class T>
 class DSPtoGUI final : public MpBase2 {
 public:
     DSPtoGUI() {
-        addPin(0, toGui_);
-        addPin(1, value_);
+        addPin(kToGui, toGui_);
+        addPin(kValue, value_);
     }
 
     void onPinsChanged() override {
@@ -23,8 +23,10 @@ public:
     }
 
 private:
-    MpControlPin<T, DIRECTION_OUT, kDataTypeOf<T>> toGui_;
-    MpControlPin<T, DIRECTION_IN, kDataTypeOf<T>> value_;
+    enum : int32_t { kToGui = 0, kValue = 1 };
+
+    MpControlPin<T, DIRECTION_OUT> toGui_;
+    MpControlPin<T, DIRECTION_IN> value_;
 };
 
 }  // namespace

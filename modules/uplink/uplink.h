@@ -21,12 +21,14 @@ template <class T>
 class DSPtoGUIGui final : public WithReferenceCount<QvGuiInvisibleBase> {
 public:
     DSPtoGUIGui() {
-        addPin(0, fromDsp_, &DSPtoGUIGui::onValueFromDsp);
-        addPin(1, value_);
-        addPin(2, value2_);
+        addPin(kFromDsp, fromDsp_, &DSPtoGUIGui::onValueFromDsp);
+        addPin(kValue, value_);
+        addPin(kValue2, value2_);
     }
 
 private:
+    enum : int32_t { kFromDsp = 0, kValue = 1, kValue2 = 2 };
+
     void onValueFromDsp() {
         value_ = fromDsp_;
         value2_ = fromDsp_;
