@@ -22,6 +22,7 @@ struct ClassRecord {
 
 struct WindowRecord {
     std::u16string className;
+    std::u16string title;
     HINSTANCE instance = nullptr;
     WNDPROC procedure = nullptr;
     DWORD style = 0;
@@ -142,15 +143,34 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out) {
 }
 
 namespace {
-HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent,
-               HINSTANCE instance);
+HWND addWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, DWORD exStyle, int x, int y, int width,
+               int height, HWND parent, HINSTANCE instance);
+
+// Visible itself and inside visible parents, as a window must be to be painted.
+bool shown(HWND window) {
+    for (WindowRecord* w = find(window); w != nullptr; w = find(w->parent))
+        if ((w->style & WS_VISIBLE) == 0)
+            return false;
+    return true;
+}
+
+// Where a point of the window's client area lies on the screen, in the
+// LPARAM packing of mouse messages.
+LPARAM onScreen(HWND window, LPARAM clientPoint) {
+    RECT area{};
+    GetWindowRect(window, &area);
+    const auto bits = static_cast<uint32_t>(static_cast<uintptr_t>(clientPoint));
+    const int x = static_cast<int16_t>(bits & 0xFFFF) + area.left;
+    const int y = static_cast<int16_t>(bits >> 16) + area.top;
+    return static_cast<LPARAM>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) | static_cast<uint16_t>(x));
+}
 }
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter) {
     HWND handle = nullptr;
     try {
-        handle = addWindow(className, style, exStyle, x, y, width, height, parent, instance);
+        handle = addWindow(className, windowName, style, exStyle, x, y, width, height, parent, instance);
     } catch (...) {
         return nullptr;  // out of memory: no window
     }
@@ -163,12 +183,16 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         DestroyWindow(handle);
         return nullptr;
     }
-    return find(handle) != nullptr ? handle : nullptr;
+    if (find(handle) == nullptr)
+        return nullptr;
+    if (shown(handle))
+        InvalidateRect(handle, nullptr, TRUE);
+    return handle;
 }
 
 namespace {
-HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent,
-               HINSTANCE instance) {
+HWND addWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, DWORD exStyle, int x, int y, int width,
+               int height, HWND parent, HINSTANCE instance) {
     if (className == nullptr)
         return nullptr;
     Display& d = display();
@@ -182,6 +206,8 @@ HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int 
 
     WindowRecord w;
     w.className = cls->second.name;
+    if (windowName != nullptr)
+        w.title = windowName;
     w.instance = instance;
     w.procedure = cls->second.record.lpfnWndProc;
     w.style = style;
@@ -292,6 +318,8 @@ LONG_PTR GetWindowLongPtrW(HWND window, int index) {
     switch (index) {
     case GWLP_USERDATA:
         return w->userData;
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
     case GWL_STYLE:
         return static_cast<LONG_PTR>(w->style);
     case GWL_EXSTYLE:
@@ -301,7 +329,22 @@ LONG_PTR GetWindowLongPtrW(HWND window, int index) {
     }
 }
 
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
+int GetClassNameW(HWND window, LPWSTR name, int capacity) {
+    WindowRecord* w = find(window);
+    if (w == nullptr || name == nullptr || capacity <= 0)
+        return 0;
+    const int length = std::min(static_cast<int>(w->className.size()), capacity - 1);
+    std::copy_n(w->className.begin(), length, name);
+    name[length] = u'\0';
+    return length;
+}
+
+int GetWindowTextLengthW(HWND window) {
+    WindowRecord* w = find(window);
+    return w != nullptr ? static_cast<int>(w->title.size()) : 0;
+}
+
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowRecord* w = find(window);
     if (w == nullptr)
         return 0;
@@ -315,6 +358,13 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
         return TRUE;
     case WM_CLOSE:
         DestroyWindow(window);
+        return 0;
+    case WM_RBUTTONUP:
+        SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), onScreen(window, lParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if ((w->style & WS_CHILD) != 0 && w->parent != nullptr)
+            return SendMessageW(w->parent, WM_CONTEXTMENU, wParam, lParam);
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps{};

@@ -90,6 +90,7 @@ using LRESULT = intptr_t;
 using LONG_PTR = intptr_t;
 using WCHAR = char16_t;
 using LPCWSTR = const WCHAR*;
+using LPWSTR = WCHAR*;
 using LPVOID = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -163,6 +164,7 @@ inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_CONTEXTMENU = 0x007B;
 inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
 inline constexpr UINT WM_TIMER = 0x0113;
@@ -180,6 +182,7 @@ inline constexpr DWORD WS_VISIBLE = 0x10000000u;
 inline constexpr UINT CS_VREDRAW = 0x0001;
 inline constexpr UINT CS_HREDRAW = 0x0002;
 
+inline constexpr int GWLP_HINSTANCE = -6;
 inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
 inline constexpr int GWLP_USERDATA = -21;
@@ -202,7 +205,8 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out);
 
 // Windows. Creation sends WM_NCCREATE and WM_CREATE through the class's
 // procedure and fails (null) for an unknown class, a parent that is not a
-// window, or a WS_CHILD window without a parent. Destruction sends WM_DESTROY,
+// window, or a WS_CHILD window without a parent; a window created visible,
+// inside visible parents, waits for its first paint. Destruction sends WM_DESTROY,
 // destroys the children, sends WM_NCDESTROY, and drops the window's posted
 // messages and mouse capture. Handles are never reused, so a stale handle is
 // simply not a window.
@@ -215,8 +219,15 @@ BOOL GetWindowRect(HWND window, RECT* rect);  // in the coordinates of the outer
 BOOL GetClientRect(HWND window, RECT* rect);
 LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);  // answers the previous value
 LONG_PTR GetWindowLongPtrW(HWND window, int index);
+// Copies the class name, cut to fit and ended by a null; answers the length
+// copied, 0 for a stale handle.
+int GetClassNameW(HWND window, LPWSTR name, int capacity);
+int GetWindowTextLengthW(HWND window);
 
-// Messages.
+// Messages. The default procedure destroys a window on WM_CLOSE, validates
+// it on WM_PAINT, answers a released right button with WM_CONTEXTMENU (the
+// window, the point on the screen) and hands a child's WM_CONTEXTMENU to its
+// parent.
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
