@@ -185,9 +185,12 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     if (find(handle) == nullptr)
         return nullptr;
-    if (shown(handle))
-        InvalidateRect(handle, nullptr, TRUE);
-    return handle;
+    // Shown at once: the background is erased now, the paint waits.
+    if (shown(handle)) {
+        InvalidateRect(handle, nullptr, FALSE);
+        SendMessageW(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(find(handle)->dc), 0);
+    }
+    return find(handle) != nullptr ? handle : nullptr;
 }
 
 namespace {
@@ -438,13 +441,18 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     if (w == nullptr || paint == nullptr)
         return nullptr;
     *paint = PAINTSTRUCT{};
-    paint->hdc = w->dc;
-    paint->fErase = w->erasePending ? TRUE : FALSE;
+    const HDC dc = w->dc;
+    const bool erase = w->erasePending;
+    paint->hdc = dc;
     paint->rcPaint = w->updatePending ? w->update : RECT{};
     w->updatePending = false;
     w->erasePending = false;
     w->update = RECT{};
-    return w->dc;
+    // The window erases its own background, or the painter is told it is
+    // still to be erased.
+    if (erase)
+        paint->fErase = SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0 ? TRUE : FALSE;
+    return dc;
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT*) { return find(window) != nullptr ? TRUE : FALSE; }

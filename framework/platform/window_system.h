@@ -163,6 +163,7 @@ inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
 inline constexpr UINT WM_QUIT = 0x0012;
 inline constexpr UINT WM_CONTEXTMENU = 0x007B;
 inline constexpr UINT WM_NCCREATE = 0x0081;
@@ -206,7 +207,8 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out);
 // Windows. Creation sends WM_NCCREATE and WM_CREATE through the class's
 // procedure and fails (null) for an unknown class, a parent that is not a
 // window, or a WS_CHILD window without a parent; a window created visible,
-// inside visible parents, waits for its first paint. Destruction sends WM_DESTROY,
+// inside visible parents, has its background erased at once and waits for
+// its first paint. Destruction sends WM_DESTROY,
 // destroys the children, sends WM_NCDESTROY, and drops the window's posted
 // messages and mouse capture. Handles are never reused, so a stale handle is
 // simply not a window.
@@ -237,7 +239,8 @@ void PostQuitMessage(int exitCode);
 BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessageW(const MSG* message);
 
-// Painting.
+// Painting. BeginPaint first sends WM_ERASEBKGND when an invalidation asked
+// for the background to be erased.
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);

@@ -63,8 +63,10 @@ public:
         return record(ProbeEvent::ClassRemoved, 0, {});
     }
     LRESULT handleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_CONTEXTMENU && window == this->windowHandle())
+        if (window == this->windowHandle() && message == WM_CONTEXTMENU)
             events_.push_back(ProbeEvent{ProbeEvent::ContextMenu, 0, {}, nullptr});
+        if (window == this->windowHandle() && message == WM_ERASEBKGND)
+            events_.push_back(ProbeEvent{ProbeEvent::EraseBackground, 0, {}, reinterpret_cast<void*>(wParam)});
         return Base::handleWindowMessage(window, message, wParam, lParam);
     }
     int32_t onPaint(HDC dc) override { return record(ProbeEvent::Paint, 0, {}, dc); }

@@ -16,7 +16,17 @@ inline constexpr Guid IID_ModuleProbe{0x6D1E0C2B, 0x4B7F, 0x4E11, {0x9C, 0x3D, 0
 
 // One thing a test module's hooks saw.
 struct ProbeEvent {
-    enum Kind : int32_t { Paint, LButtonDown, LButtonUp, PointerMove, Timer, ContextMenu, ClassRegistered, ClassRemoved };
+    enum Kind : int32_t {
+        Paint,
+        LButtonDown,
+        LButtonUp,
+        PointerMove,
+        Timer,
+        ContextMenu,      // seen by the window procedure, not a hook
+        EraseBackground,  // likewise
+        ClassRegistered,
+        ClassRemoved,
+    };
     Kind kind;
     uint32_t flags;
     GuiPoint point;

@@ -393,8 +393,11 @@ TEST_P(WindowedBase, WindowPaintsWhenShownAndWhenInvalidatedWithItsDeviceContext
         }
     };
 
-    // A window shown inside a shown parent asks for its first paint.
+    // A window shown inside a shown parent asks for its first paint; its
+    // background was erased as it was shown, before the module had the
+    // window.
     module_.settle();
+    EXPECT_EQ(module_.count(ProbeEvent::EraseBackground), 0);
     EXPECT_EQ(module_.count(ProbeEvent::Paint), 1);
     ProbeRect r{};
     EXPECT_FALSE(module_.probe->updateRect(w, &r));
@@ -403,19 +406,26 @@ TEST_P(WindowedBase, WindowPaintsWhenShownAndWhenInvalidatedWithItsDeviceContext
     module_.probe->invalidate(&part, 0x100);  // only the low byte is the erase flag
     ASSERT_TRUE(module_.probe->updateRect(w, &r));
     expectRect(r, 3, 2, 9, 5);
+    module_.probe->pump();
+    EXPECT_FALSE(module_.probe->updateRect(w, &r));  // the paint validated the window
+
+    // Requests add up until the paint.
+    module_.probe->invalidate(&part, 0);
     module_.probe->invalidate(nullptr, 1);
     ASSERT_TRUE(module_.probe->updateRect(w, &r));
     expectRect(r, 0, 0, 40, 20);
     module_.probe->pump();
-    EXPECT_FALSE(module_.probe->updateRect(w, &r));  // the paint validated the window
+    EXPECT_FALSE(module_.probe->updateRect(w, &r));
 
     // A paint message posted by anyone paints too.
     EXPECT_TRUE(module_.probe->post(w, WM_PAINT, 0, 0));
     module_.probe->pump();
     const std::vector<ProbeEvent> seen = module_.eventsSinceSettled();
-    ASSERT_EQ(seen.size(), 2u);
+    ASSERT_EQ(seen.size(), 4u);
     expectPaintedOnItsSurface(seen[0]);
-    expectPaintedOnItsSurface(seen[1]);
+    EXPECT_EQ(seen[1].kind, ProbeEvent::EraseBackground);
+    expectPaintedOnItsSurface(seen[2]);
+    expectPaintedOnItsSurface(seen[3]);
 }
 
 TEST_P(WindowedBase, CaptureIsHeldOnlyThroughTheModulesOpenWindow) {
