@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <string>
@@ -18,6 +19,13 @@ struct ClassRecord {
     WNDCLASSEXW record;
     std::u16string name;  // the record's name pointer is the caller's; this copy is ours
     ATOM atom;
+};
+
+using Clock = std::chrono::steady_clock;
+
+struct Timer {
+    std::chrono::milliseconds period;
+    Clock::time_point due;
 };
 
 struct WindowRecord {
@@ -36,6 +44,7 @@ struct WindowRecord {
     bool erasePending = false;
     RECT update{};
     std::map<UINT, int> defaultProcedureSeen;
+    std::map<UINT_PTR, Timer> timers;
 };
 
 struct Display {
@@ -427,6 +436,17 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
             return TRUE;
         }
     }
+    const Clock::time_point now = Clock::now();
+    for (auto& [handle, w] : d.windows)
+        for (auto& [id, timer] : w.timers) {
+            MSG tick{handle, WM_TIMER, id, 0, 0, POINT{0, 0}};
+            if (timer.due > now || !inFilter(tick, window, filterMin, filterMax))
+                continue;
+            *message = tick;
+            if (remove)
+                timer.due = now + timer.period;
+            return TRUE;
+        }
     return FALSE;
 }
 
@@ -484,6 +504,24 @@ BOOL GetUpdateRect(HWND window, RECT* rect, BOOL) {
     if (rect != nullptr)
         *rect = w->updatePending ? w->update : RECT{};
     return w->updatePending ? TRUE : FALSE;
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
+    WindowRecord* w = find(window);
+    if (w == nullptr || procedure != nullptr)
+        return 0;
+    const std::chrono::milliseconds period{std::clamp<UINT>(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM)};
+    try {
+        w->timers[id] = Timer{period, Clock::now() + period};
+    } catch (...) {
+        return 0;
+    }
+    return id != 0 ? id : 1;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+    WindowRecord* w = find(window);
+    return w != nullptr && w->timers.erase(id) != 0 ? TRUE : FALSE;
 }
 
 HWND SetCapture(HWND window) {

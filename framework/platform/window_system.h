@@ -85,6 +85,7 @@ using DWORD = uint32_t;
 using LONG = int32_t;
 using ATOM = uint16_t;
 using WPARAM = uintptr_t;
+using UINT_PTR = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using LONG_PTR = intptr_t;
@@ -94,6 +95,7 @@ using LPWSTR = WCHAR*;
 using LPVOID = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -188,6 +190,9 @@ inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
 inline constexpr int GWLP_USERDATA = -21;
 
+inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
+inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
+
 inline constexpr UINT PM_NOREMOVE = 0;
 inline constexpr UINT PM_REMOVE = 1;
 
@@ -235,7 +240,8 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 // Posted messages first, then WM_QUIT once posted, then WM_PAINT for a window
-// with a non-empty update area. Never waits.
+// with a non-empty update area, then WM_TIMER for a timer that is due. Never
+// waits.
 BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessageW(const MSG* message);
 
@@ -245,6 +251,13 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);
+
+// Timers of a window, delivered as WM_TIMER (wParam the id, lParam 0) once
+// each period has passed; only the message form is offered (a procedure is
+// refused). A timer set again with its id starts over; the window's
+// destruction ends its timers.
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure);
+BOOL KillTimer(HWND window, UINT_PTR id);
 
 // Mouse capture; WM_CAPTURECHANGED goes to the window that loses it.
 HWND SetCapture(HWND window);

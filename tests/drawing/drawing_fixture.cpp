@@ -207,6 +207,10 @@ private:
             *out = ProbeRect{r.left, r.top, r.right, r.bottom};
             return pending;
         }
+        bool startTimer(WindowHandle w, uint32_t milliseconds) override {
+            return SetTimer(handleOf(w), 1, milliseconds, nullptr) != 0;
+        }
+        void stopTimer(WindowHandle w) override { KillTimer(handleOf(w), 1); }
         WindowHandle captureWindow() override { return GetCapture(); }
         void captureTo(WindowHandle w) override { SetCapture(handleOf(w)); }
         void overrideStyle(uint32_t style) override { m_.styleOverride_ = style; }

@@ -97,6 +97,9 @@ public:
     virtual void* paintSurface(WindowHandle window) = 0;
     virtual bool invalidateWindow(WindowHandle window) = 0;
     virtual bool updateRect(WindowHandle window, ProbeRect* rect) = 0;
+    // A timer of the window with the id 1, or none.
+    virtual bool startTimer(WindowHandle window, uint32_t milliseconds) = 0;
+    virtual void stopTimer(WindowHandle window) = 0;
     virtual WindowHandle captureWindow() = 0;
     virtual void captureTo(WindowHandle window) = 0;
 

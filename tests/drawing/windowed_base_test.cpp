@@ -5,7 +5,9 @@
 // behaves as the real window system does wherever a module could tell.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "gui_host.h"
 #include "platform/window_system.h"
@@ -337,6 +339,31 @@ TEST_P(WindowedBase, RightButtonGoesToTheDefaultProcedureTimerToOnTimer) {
     // Handled messages answer 1.
     EXPECT_EQ(module_.probe->send(w, WM_TIMER, 0, 0), 1);
     EXPECT_EQ(module_.count(ProbeEvent::Timer), 2);
+}
+
+TEST_P(WindowedBase, WindowTimerReachesOnTimerUntilStopped) {
+    WindowHandle w = module_.open(parent_);
+    ASSERT_TRUE(module_.probe->startTimer(w, 10));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (module_.count(ProbeEvent::Timer) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        module_.probe->pump();
+    }
+    EXPECT_GE(module_.count(ProbeEvent::Timer), 1);
+
+    module_.probe->stopTimer(w);
+    module_.probe->pump();
+    const int32_t ticks = module_.count(ProbeEvent::Timer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    module_.probe->pump();
+    EXPECT_EQ(module_.count(ProbeEvent::Timer), ticks);
+
+    // The window's end ends its timer too.
+    ASSERT_TRUE(module_.probe->startTimer(w, 10));
+    EXPECT_EQ(module_.gfx->closeWindow(), RC_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    module_.probe->pump();
+    EXPECT_EQ(module_.count(ProbeEvent::Timer), ticks);
 }
 
 TEST_P(WindowedBase, NothingAModuleHookThrowsReachesTheHost) {
