@@ -1,6 +1,8 @@
 // A test-only library of drawing modules that draw nothing: one on each
 // drawing base, each answering a probe through which tests drive the
-// library's window system and see what the module's handlers received.
+// library's window system and see what the module's handlers received. The
+// probe calls the window system by its Windows names, so the same code asks
+// the stand-in off Windows and user32 on Windows.
 #include <stdexcept>
 #include <string_view>
 #include <vector>
