@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <string>
@@ -20,8 +21,16 @@ struct ClassRecord {
     ATOM atom;
 };
 
+using Clock = std::chrono::steady_clock;
+
+struct Timer {
+    std::chrono::milliseconds period;
+    Clock::time_point due;
+};
+
 struct WindowRecord {
     std::u16string className;
+    std::u16string title;
     HINSTANCE instance = nullptr;
     WNDPROC procedure = nullptr;
     DWORD style = 0;
@@ -35,6 +44,7 @@ struct WindowRecord {
     bool erasePending = false;
     RECT update{};
     std::map<UINT, int> defaultProcedureSeen;
+    std::map<UINT_PTR, Timer> timers;
 };
 
 struct Display {
@@ -142,15 +152,34 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out) {
 }
 
 namespace {
-HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent,
-               HINSTANCE instance);
+HWND addWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, DWORD exStyle, int x, int y, int width,
+               int height, HWND parent, HINSTANCE instance);
+
+// Visible itself and inside visible parents, as a window must be to be painted.
+bool shown(HWND window) {
+    for (WindowRecord* w = find(window); w != nullptr; w = find(w->parent))
+        if ((w->style & WS_VISIBLE) == 0)
+            return false;
+    return true;
+}
+
+// Where a point of the window's client area lies on the screen, in the
+// LPARAM packing of mouse messages.
+LPARAM onScreen(HWND window, LPARAM clientPoint) {
+    RECT area{};
+    GetWindowRect(window, &area);
+    const auto bits = static_cast<uint32_t>(static_cast<uintptr_t>(clientPoint));
+    const int x = static_cast<int16_t>(bits & 0xFFFF) + area.left;
+    const int y = static_cast<int16_t>(bits >> 16) + area.top;
+    return static_cast<LPARAM>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) | static_cast<uint16_t>(x));
+}
 }
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter) {
     HWND handle = nullptr;
     try {
-        handle = addWindow(className, style, exStyle, x, y, width, height, parent, instance);
+        handle = addWindow(className, windowName, style, exStyle, x, y, width, height, parent, instance);
     } catch (...) {
         return nullptr;  // out of memory: no window
     }
@@ -163,12 +192,19 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         DestroyWindow(handle);
         return nullptr;
     }
+    if (find(handle) == nullptr)
+        return nullptr;
+    // Shown at once: the background is erased now, the paint waits.
+    if (shown(handle)) {
+        InvalidateRect(handle, nullptr, FALSE);
+        SendMessageW(handle, WM_ERASEBKGND, reinterpret_cast<WPARAM>(find(handle)->dc), 0);
+    }
     return find(handle) != nullptr ? handle : nullptr;
 }
 
 namespace {
-HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int width, int height, HWND parent,
-               HINSTANCE instance) {
+HWND addWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, DWORD exStyle, int x, int y, int width,
+               int height, HWND parent, HINSTANCE instance) {
     if (className == nullptr)
         return nullptr;
     Display& d = display();
@@ -182,6 +218,8 @@ HWND addWindow(LPCWSTR className, DWORD style, DWORD exStyle, int x, int y, int 
 
     WindowRecord w;
     w.className = cls->second.name;
+    if (windowName != nullptr)
+        w.title = windowName;
     w.instance = instance;
     w.procedure = cls->second.record.lpfnWndProc;
     w.style = style;
@@ -292,6 +330,8 @@ LONG_PTR GetWindowLongPtrW(HWND window, int index) {
     switch (index) {
     case GWLP_USERDATA:
         return w->userData;
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
     case GWL_STYLE:
         return static_cast<LONG_PTR>(w->style);
     case GWL_EXSTYLE:
@@ -301,7 +341,22 @@ LONG_PTR GetWindowLongPtrW(HWND window, int index) {
     }
 }
 
-LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
+int GetClassNameW(HWND window, LPWSTR name, int capacity) {
+    WindowRecord* w = find(window);
+    if (w == nullptr || name == nullptr || capacity <= 0)
+        return 0;
+    const int length = std::min(static_cast<int>(w->className.size()), capacity - 1);
+    std::copy_n(w->className.begin(), length, name);
+    name[length] = u'\0';
+    return length;
+}
+
+int GetWindowTextLengthW(HWND window) {
+    WindowRecord* w = find(window);
+    return w != nullptr ? static_cast<int>(w->title.size()) : 0;
+}
+
+LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowRecord* w = find(window);
     if (w == nullptr)
         return 0;
@@ -315,6 +370,13 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM, LPARAM) {
         return TRUE;
     case WM_CLOSE:
         DestroyWindow(window);
+        return 0;
+    case WM_RBUTTONUP:
+        SendMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), onScreen(window, lParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if ((w->style & WS_CHILD) != 0 && w->parent != nullptr)
+            return SendMessageW(w->parent, WM_CONTEXTMENU, wParam, lParam);
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps{};
@@ -374,6 +436,17 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
             return TRUE;
         }
     }
+    const Clock::time_point now = Clock::now();
+    for (auto& [handle, w] : d.windows)
+        for (auto& [id, timer] : w.timers) {
+            MSG tick{handle, WM_TIMER, id, 0, 0, POINT{0, 0}};
+            if (timer.due > now || !inFilter(tick, window, filterMin, filterMax))
+                continue;
+            *message = tick;
+            if (remove)
+                timer.due = now + timer.period;
+            return TRUE;
+        }
     return FALSE;
 }
 
@@ -388,13 +461,18 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     if (w == nullptr || paint == nullptr)
         return nullptr;
     *paint = PAINTSTRUCT{};
-    paint->hdc = w->dc;
-    paint->fErase = w->erasePending ? TRUE : FALSE;
+    const HDC dc = w->dc;
+    const bool erase = w->erasePending;
+    paint->hdc = dc;
     paint->rcPaint = w->updatePending ? w->update : RECT{};
     w->updatePending = false;
     w->erasePending = false;
     w->update = RECT{};
-    return w->dc;
+    // The window erases its own background, or the painter is told it is
+    // still to be erased.
+    if (erase)
+        paint->fErase = SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) == 0 ? TRUE : FALSE;
+    return dc;
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT*) { return find(window) != nullptr ? TRUE : FALSE; }
@@ -426,6 +504,24 @@ BOOL GetUpdateRect(HWND window, RECT* rect, BOOL) {
     if (rect != nullptr)
         *rect = w->updatePending ? w->update : RECT{};
     return w->updatePending ? TRUE : FALSE;
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
+    WindowRecord* w = find(window);
+    if (w == nullptr || procedure != nullptr)
+        return 0;
+    const std::chrono::milliseconds period{std::clamp<UINT>(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM)};
+    try {
+        w->timers[id] = Timer{period, Clock::now() + period};
+    } catch (...) {
+        return 0;
+    }
+    return id != 0 ? id : 1;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+    WindowRecord* w = find(window);
+    return w != nullptr && w->timers.erase(id) != 0 ? TRUE : FALSE;
 }
 
 HWND SetCapture(HWND window) {

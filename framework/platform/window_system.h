@@ -85,14 +85,17 @@ using DWORD = uint32_t;
 using LONG = int32_t;
 using ATOM = uint16_t;
 using WPARAM = uintptr_t;
+using UINT_PTR = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 using LONG_PTR = intptr_t;
 using WCHAR = char16_t;
 using LPCWSTR = const WCHAR*;
+using LPWSTR = WCHAR*;
 using LPVOID = void*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -162,7 +165,9 @@ inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
 inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_CONTEXTMENU = 0x007B;
 inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
 inline constexpr UINT WM_TIMER = 0x0113;
@@ -180,9 +185,13 @@ inline constexpr DWORD WS_VISIBLE = 0x10000000u;
 inline constexpr UINT CS_VREDRAW = 0x0001;
 inline constexpr UINT CS_HREDRAW = 0x0002;
 
+inline constexpr int GWLP_HINSTANCE = -6;
 inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
 inline constexpr int GWLP_USERDATA = -21;
+
+inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
+inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
 
 inline constexpr UINT PM_NOREMOVE = 0;
 inline constexpr UINT PM_REMOVE = 1;
@@ -202,7 +211,9 @@ BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out);
 
 // Windows. Creation sends WM_NCCREATE and WM_CREATE through the class's
 // procedure and fails (null) for an unknown class, a parent that is not a
-// window, or a WS_CHILD window without a parent. Destruction sends WM_DESTROY,
+// window, or a WS_CHILD window without a parent; a window created visible,
+// inside visible parents, has its background erased at once and waits for
+// its first paint. Destruction sends WM_DESTROY,
 // destroys the children, sends WM_NCDESTROY, and drops the window's posted
 // messages and mouse capture. Handles are never reused, so a stale handle is
 // simply not a window.
@@ -215,22 +226,38 @@ BOOL GetWindowRect(HWND window, RECT* rect);  // in the coordinates of the outer
 BOOL GetClientRect(HWND window, RECT* rect);
 LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);  // answers the previous value
 LONG_PTR GetWindowLongPtrW(HWND window, int index);
+// Copies the class name, cut to fit and ended by a null; answers the length
+// copied, 0 for a stale handle.
+int GetClassNameW(HWND window, LPWSTR name, int capacity);
+int GetWindowTextLengthW(HWND window);
 
-// Messages.
+// Messages. The default procedure destroys a window on WM_CLOSE, validates
+// it on WM_PAINT, answers a released right button with WM_CONTEXTMENU (the
+// window, the point on the screen) and hands a child's WM_CONTEXTMENU to its
+// parent.
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 // Posted messages first, then WM_QUIT once posted, then WM_PAINT for a window
-// with a non-empty update area. Never waits.
+// with a non-empty update area, then WM_TIMER for a timer that is due. Never
+// waits.
 BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessageW(const MSG* message);
 
-// Painting.
+// Painting. BeginPaint first sends WM_ERASEBKGND when an invalidation asked
+// for the background to be erased.
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);
+
+// Timers of a window, delivered as WM_TIMER (wParam the id, lParam 0) once
+// each period has passed; only the message form is offered (a procedure is
+// refused). A timer set again with its id starts over; the window's
+// destruction ends its timers.
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure);
+BOOL KillTimer(HWND window, UINT_PTR id);
 
 // Mouse capture; WM_CAPTURECHANGED goes to the window that loses it.
 HWND SetCapture(HWND window);

@@ -1,7 +1,10 @@
 // A test-only library of drawing modules that draw nothing: one on each
 // drawing base, each answering a probe through which tests drive the
-// library's window system and see what the module's handlers received.
+// library's window system and see what the module's handlers received. The
+// probe calls the window system by its Windows names, so the same code asks
+// the stand-in off Windows and user32 on Windows.
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "abi/factory.h"
@@ -15,7 +18,11 @@ namespace ovra::test {
 namespace {
 
 const WCHAR kParentClass[] = OVRA_WIN_TEXT("ProbeParent");
+const WCHAR kModuleClass[] = OVRA_WIN_TEXT("DefaultMpWClass");
 int anchor;
+// The code of a WM_QUIT taken while pumping, -1 for none; the queue, and so
+// this, belongs to the thread, not to one module.
+int32_t pumpedQuit = -1;
 
 HINSTANCE thisLibrary() {
     HMODULE module = nullptr;
@@ -49,14 +56,20 @@ public:
             style = styleOverride_;
     }
     int32_t registerWindowClass() override {
-        throwIfAsked();
+        record(ProbeEvent::ClassRegistered, 0, {});
         return Base::registerWindowClass();
     }
     // Throws after the work, so that no class outlives the test.
     int32_t unregisterWindowClass() override {
         Base::unregisterWindowClass();
-        throwIfAsked();
-        return RC_OK;
+        return record(ProbeEvent::ClassRemoved, 0, {});
+    }
+    LRESULT handleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (window == this->windowHandle() && message == WM_CONTEXTMENU)
+            events_.push_back(ProbeEvent{ProbeEvent::ContextMenu, 0, {}, nullptr});
+        if (window == this->windowHandle() && message == WM_ERASEBKGND)
+            events_.push_back(ProbeEvent{ProbeEvent::EraseBackground, 0, {}, reinterpret_cast<void*>(wParam)});
+        return Base::handleWindowMessage(window, message, wParam, lParam);
     }
     int32_t onPaint(HDC dc) override { return record(ProbeEvent::Paint, 0, {}, dc); }
     int32_t onLButtonDown(uint32_t flags, GuiPoint p) override { return record(ProbeEvent::LButtonDown, flags, p); }
@@ -91,10 +104,24 @@ private:
 
         WindowHandle moduleWindow() override { return m_.windowHandle(); }
         int32_t openWindowCount() override { return MpGuiWindowsGfxBase::openWindowCount(); }
-        bool classRegistered() override {
+        bool windowClass(const void* moduleAddress, ProbeClass* out) override {
+            HINSTANCE instance = thisLibrary();
+            if (moduleAddress != nullptr &&
+                GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   static_cast<LPCWSTR>(moduleAddress), &instance) == 0)
+                return false;
             WNDCLASSEXW info{};
             info.cbSize = sizeof info;
-            return GetClassInfoExW(thisLibrary(), OVRA_WIN_TEXT("DefaultMpWClass"), &info) != 0;
+            if (GetClassInfoExW(instance, kModuleClass, &info) == 0)
+                return false;
+            if (out != nullptr)
+                *out = ProbeClass{info.style,
+                                  info.hCursor != nullptr && info.hCursor == LoadCursorW(nullptr, IDC_ARROW),
+                                  info.hIcon != nullptr,
+                                  info.hbrBackground != nullptr,
+                                  info.lpszMenuName != nullptr,
+                                  info.lpfnWndProc != nullptr};
+            return true;
         }
         WindowHandle createParent(int32_t x, int32_t y, int32_t width, int32_t height) override {
             WNDCLASSEXW parentClass{};
@@ -103,22 +130,34 @@ private:
             parentClass.hInstance = thisLibrary();
             parentClass.lpszClassName = kParentClass;
             RegisterClassExW(&parentClass);  // fails harmlessly once registered
-            return CreateWindowExW(0, kParentClass, nullptr, WS_POPUP, x, y, width, height, nullptr, nullptr,
-                                   thisLibrary(), nullptr);
+            // Without a frame, the window's origin is its client area's.
+            return CreateWindowExW(0, kParentClass, nullptr, WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr,
+                                   nullptr, thisLibrary(), nullptr);
         }
         bool destroyWindow(WindowHandle w) override { return DestroyWindow(handleOf(w)) != 0; }
         bool isWindow(WindowHandle w) override { return IsWindow(handleOf(w)) != 0; }
-        WindowHandle parentOf(WindowHandle w) override { return GetParent(handleOf(w)); }
-        bool windowRect(WindowHandle w, ProbeRect* out) override {
-            RECT r{};
-            if (GetWindowRect(handleOf(w), &r) == 0)
+        bool describe(WindowHandle w, ProbeWindow* out) override {
+            const HWND window = handleOf(w);
+            RECT area{};
+            if (GetWindowRect(window, &area) == 0)
                 return false;
-            *out = ProbeRect{r.left, r.top, r.right, r.bottom};
+            const HWND parent = GetParent(window);
+            RECT origin{};
+            if (parent != nullptr)
+                GetWindowRect(parent, &origin);
+            WCHAR className[64] = {};
+            GetClassNameW(window, className, 64);
+            *out = ProbeWindow{
+                parent,
+                static_cast<uint32_t>(GetWindowLongPtrW(window, GWL_STYLE)),
+                static_cast<uint32_t>(GetWindowLongPtrW(window, GWL_EXSTYLE)),
+                GetWindowLongPtrW(window, GWLP_USERDATA),
+                ProbeRect{area.left - origin.left, area.top - origin.top, area.right - origin.left,
+                          area.bottom - origin.top},
+                std::basic_string_view<WCHAR>(className) == kModuleClass,
+                reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)) == thisLibrary(),
+                GetWindowTextLengthW(window)};
             return true;
-        }
-        intptr_t userData(WindowHandle w) override { return GetWindowLongPtrW(handleOf(w), GWLP_USERDATA); }
-        uint32_t style(WindowHandle w) override {
-            return static_cast<uint32_t>(GetWindowLongPtrW(handleOf(w), GWL_STYLE));
         }
         bool post(WindowHandle w, uint32_t message, uintptr_t wParam, intptr_t lParam) override {
             return PostMessageW(handleOf(w), message, wParam, lParam) != 0;
@@ -131,8 +170,11 @@ private:
             MSG msg{};
             // A window that never validates would repaint for ever; stop well
             // before that.
-            while (n < 1000 && PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) != 0 && msg.message != WM_QUIT) {
-                PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+            while (n < 1000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != 0) {
+                if (msg.message == WM_QUIT) {
+                    pumpedQuit = static_cast<int32_t>(msg.wParam);
+                    continue;
+                }
                 DispatchMessageW(&msg);
                 ++n;
             }
@@ -140,24 +182,39 @@ private:
         }
         bool takeQuit(int32_t* code) override {
             MSG msg{};
+            if (pumpedQuit >= 0) {
+                *code = pumpedQuit;
+                pumpedQuit = -1;
+                return true;
+            }
             if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) == 0 || msg.message != WM_QUIT)
                 return false;
             *code = static_cast<int32_t>(msg.wParam);
             return true;
         }
-        int32_t defaultProcedureCount(WindowHandle w, uint32_t message) override {
-            return win::defaultProcedureCount(handleOf(w), message);
+        void* paintSurface(WindowHandle w) override {
+#if defined(_WIN32)
+            (void)w;
+            return nullptr;  // BeginPaint hands out the window's own device context
+#else
+            // What a host attaches to the stand-in's windows.
+            static int surface;
+            return setWindowDeviceContext(handleOf(w), reinterpret_cast<HDC>(&surface)) != 0 ? &surface : nullptr;
+#endif
         }
-        bool setDeviceContext(WindowHandle w, void* dc) override {
-            return setWindowDeviceContext(handleOf(w), static_cast<HDC>(dc)) != 0;
-        }
+        bool invalidateWindow(WindowHandle w) override { return InvalidateRect(handleOf(w), nullptr, TRUE) != 0; }
         bool updateRect(WindowHandle w, ProbeRect* out) override {
             RECT r{};
             const bool pending = GetUpdateRect(handleOf(w), &r, FALSE) != 0;
             *out = ProbeRect{r.left, r.top, r.right, r.bottom};
             return pending;
         }
+        bool startTimer(WindowHandle w, uint32_t milliseconds) override {
+            return SetTimer(handleOf(w), 1, milliseconds, nullptr) != 0;
+        }
+        void stopTimer(WindowHandle w) override { KillTimer(handleOf(w), 1); }
         WindowHandle captureWindow() override { return GetCapture(); }
+        void captureTo(WindowHandle w) override { SetCapture(handleOf(w)); }
         void overrideStyle(uint32_t style) override { m_.styleOverride_ = style; }
         int32_t eventCount() override { return static_cast<int32_t>(m_.events_.size()); }
         ProbeEvent event(int32_t i) override { return m_.events_.at(static_cast<size_t>(i)); }
