@@ -43,7 +43,6 @@ struct WindowRecord {
     bool updatePending = false;
     bool erasePending = false;
     RECT update{};
-    std::map<UINT, int> defaultProcedureSeen;
     std::map<UINT_PTR, Timer> timers;
 };
 
@@ -360,11 +359,6 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     WindowRecord* w = find(window);
     if (w == nullptr)
         return 0;
-    try {
-        ++w->defaultProcedureSeen[message];
-    } catch (...) {
-        // only the count is lost
-    }
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
@@ -572,14 +566,6 @@ BOOL setWindowDeviceContext(HWND window, HDC dc) {
         return FALSE;
     w->dc = dc;
     return TRUE;
-}
-
-int defaultProcedureCount(HWND window, UINT message) {
-    WindowRecord* w = find(window);
-    if (w == nullptr)
-        return 0;
-    auto it = w->defaultProcedureSeen.find(message);
-    return it == w->defaultProcedureSeen.end() ? 0 : it->second;
 }
 
 }  // namespace ovra::win

@@ -275,8 +275,6 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
 // calls.
 // The device context that BeginPaint hands out for the window.
 BOOL setWindowDeviceContext(HWND window, HDC dc);
-// How many times DefWindowProcW has seen the message for the window.
-int defaultProcedureCount(HWND window, UINT message);
 
 }  // namespace ovra::win
 
