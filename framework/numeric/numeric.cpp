@@ -222,6 +222,50 @@ double scaled(Dd y, int scale) {
     return i * 0x1p-1074;
 }
 
+// e^x for |x| <= 708 (a normal result) with the reduction of expCore kept
+// in double-double but the series past its linear term in plain double:
+// r is exact to 2^-110, the series' tail r^2/2 + ... (below 2^-16) is off
+// by 2^-67.4 at most (truncation 2^-75), using r's high part alone adds
+// 2^-68.5, and the products and sums with the table entry 2^-100. Relative
+// error bound: 2^-66.
+//
+// The result is then the correctly rounded double unless its low part lies
+// within 2^-10 units of the last place (over 2^-63 of the value) of half a
+// unit (a quarter below a power of two), where the exact path decides.
+// Where this answers, the exact value lies far
+// beyond the 2^-100 within which the exact path could round the other way.
+bool expByShortSeries(double x, double& out) {
+    const double kd = (x * kSixtyFourByLn2 + kShifter) - kShifter;
+    const int k = static_cast<int>(kd);
+    const double t = x - kd * kLn2By64[0];  // exact: a multiple of x's last place, below 2^-7
+    Dd r = twoSum(t, -(kd * kLn2By64[1]));
+    r.lo -= kd * kLn2By64[2];
+    r = fastTwoSum(r.hi, r.lo);
+
+    const double rh = r.hi;
+    const double tail =
+        rh * rh * (0.5 + rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720 + rh * (1.0 / 5040))))));
+    Dd expm1r = twoSum(rh, tail);
+    expm1r.lo += r.lo + r.lo * rh;
+    expm1r = fastTwoSum(expm1r.hi, expm1r.lo);
+
+    const Dd& tj = kTwoToJBy64[k & 63];
+    Dd p = twoProd(tj.hi, expm1r.hi);
+    p.lo += tj.hi * expm1r.lo + tj.lo * expm1r.hi;
+    const Dd y = add(tj, fastTwoSum(p.hi, p.lo));  // in [0.99, 2.02)
+
+    // Half a unit of y.hi's last place on either side, a quarter below a
+    // power of two, where the grid halves.
+    const double ulp = fromBits(bitsOf(y.hi) & 0x7ff0000000000000ull) * 0x1p-52;
+    const bool powerOfTwo = (bitsOf(y.hi) & 0x000fffffffffffffull) == 0;
+    const double half = powerOfTwo && y.lo < 0 ? 0.25 : 0.5;
+    const double low = y.lo < 0 ? -y.lo : y.lo;
+    if (!(low < ulp * (half - 0x1p-10)))
+        return false;
+    out = y.hi * twoTo(k >> 6);  // exact: the result is normal
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // log, for powf
 
@@ -464,6 +508,17 @@ float power(float x, float y, bool tryDouble) {
 }  // namespace
 
 double exp(double x) {
+    double result;
+    if (x >= -708.0 && x <= 708.0 && expByShortSeries(x, result))
+        return result;
+    return detail::expByDoubleDouble(x);
+}
+
+namespace detail {
+
+bool expByDouble(double x, double& result) { return x >= -708.0 && x <= 708.0 && expByShortSeries(x, result); }
+
+double expByDoubleDouble(double x) {
     if (x != x)
         return x + x;
     if (x > 709.79)
@@ -474,6 +529,8 @@ double exp(double x) {
     const Dd y = expCore({x, 0.0}, scale);
     return scaled(y, scale);
 }
+
+}  // namespace detail
 
 float powf(float x, float y) { return power(x, y, true); }
 

@@ -267,4 +267,43 @@ TEST(NumericPowfByDouble, LeavesTiesAndTheRangeEndsToTheExactPath) {
     EXPECT_EQ(r, 100.0f);
 }
 
+// exp's shorter evaluation against its double-double path, the same way:
+// the envelope's per-sample exponents and curvatures, the whole range of
+// both signs, arguments next to the ends of the normal results, and a
+// dense run around 0.
+TEST(NumericExpByDouble, GivesTheDoubleDoubleResultWhereverItAnswers) {
+    std::mt19937_64 random(23);
+    std::vector<double> args;
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    for (int i = 0; i < 50000; ++i) {
+        args.push_back(uniform(-1e-2, 1e-2));
+        args.push_back(-uniform(0.0, 60.0));
+        args.push_back(uniform(-745.0, 710.0));
+        args.push_back(uniform(-1e-300, 1e-300) * std::pow(2.0, uniform(0.0, 990.0)));
+    }
+    for (double edge : {-708.0, 708.0, -709.0, 709.0, -745.1, 709.78, 0.0, -0.0})
+        for (int i = -200; i <= 200; ++i)
+            args.push_back(std::nextafter(edge, 0.0) + i * 0x1p-40);
+    for (int j = -64; j <= 64; ++j)  // the table's own points, where the series' argument is 0
+        args.push_back(j * 0x1.62e42fefa39efp-7);
+    int64_t answered = 0;
+    for (double x : args) {
+        const uint64_t exact = bitsOf(ovra::numeric::detail::expByDoubleDouble(x));
+        ASSERT_EQ(bitsOf(exp(x)), exact) << x;
+        double fast = 0.0;
+        if (ovra::numeric::detail::expByDouble(x, fast)) {
+            ++answered;
+            ASSERT_EQ(bitsOf(fast), exact) << x;
+        }
+    }
+    EXPECT_GT(answered, static_cast<int64_t>(args.size()) * 9 / 10);
+    double r;
+    EXPECT_FALSE(ovra::numeric::detail::expByDouble(-709.0, r));  // a subnormal result
+    EXPECT_FALSE(ovra::numeric::detail::expByDouble(709.5, r));   // close to overflow
+    ASSERT_TRUE(ovra::numeric::detail::expByDouble(0x1p-60, r));  // 1 + 2^-60 rounds to 1
+    EXPECT_EQ(r, 1.0);
+    ASSERT_TRUE(ovra::numeric::detail::expByDouble(-0x1p-60, r));  // below 1 the grid is finer, still 1
+    EXPECT_EQ(r, 1.0);
+}
+
 }  // namespace
