@@ -222,6 +222,50 @@ double scaled(Dd y, int scale) {
     return i * 0x1p-1074;
 }
 
+// e^x for |x| <= 708 (a normal result) with the reduction of expCore kept
+// in double-double but the series past its linear term in plain double:
+// r is exact to 2^-110, the series' tail r^2/2 + ... (below 2^-16) is off
+// by 2^-67.4 at most (truncation 2^-75), using r's high part alone adds
+// 2^-68.5, and the products and sums with the table entry 2^-100. Relative
+// error bound: 2^-66.
+//
+// The result is then the correctly rounded double unless its low part lies
+// within 2^-10 units of the last place (over 2^-63 of the value) of half a
+// unit (a quarter below a power of two), where the exact path decides.
+// Where this answers, the exact value lies far
+// beyond the 2^-100 within which the exact path could round the other way.
+bool expByShortSeries(double x, double& out) {
+    const double kd = (x * kSixtyFourByLn2 + kShifter) - kShifter;
+    const int k = static_cast<int>(kd);
+    const double t = x - kd * kLn2By64[0];  // exact: a multiple of x's last place, below 2^-7
+    Dd r = twoSum(t, -(kd * kLn2By64[1]));
+    r.lo -= kd * kLn2By64[2];
+    r = fastTwoSum(r.hi, r.lo);
+
+    const double rh = r.hi;
+    const double tail =
+        rh * rh * (0.5 + rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720 + rh * (1.0 / 5040))))));
+    Dd expm1r = twoSum(rh, tail);
+    expm1r.lo += r.lo + r.lo * rh;
+    expm1r = fastTwoSum(expm1r.hi, expm1r.lo);
+
+    const Dd& tj = kTwoToJBy64[k & 63];
+    Dd p = twoProd(tj.hi, expm1r.hi);
+    p.lo += tj.hi * expm1r.lo + tj.lo * expm1r.hi;
+    const Dd y = add(tj, fastTwoSum(p.hi, p.lo));  // in [0.99, 2.02)
+
+    // Half a unit of y.hi's last place on either side, a quarter below a
+    // power of two, where the grid halves.
+    const double ulp = fromBits(bitsOf(y.hi) & 0x7ff0000000000000ull) * 0x1p-52;
+    const bool powerOfTwo = (bitsOf(y.hi) & 0x000fffffffffffffull) == 0;
+    const double half = powerOfTwo && y.lo < 0 ? 0.25 : 0.5;
+    const double low = y.lo < 0 ? -y.lo : y.lo;
+    if (!(low < ulp * (half - 0x1p-10)))
+        return false;
+    out = y.hi * twoTo(k >> 6);  // exact: the result is normal
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // log, for powf
 
@@ -348,21 +392,75 @@ float roundToFloat(double hi, double lo, double x, float y) {
     return up ? upper : lower;
 }
 
-}  // namespace
+// a^y (a a positive float, as a double) in plain double arithmetic, when
+// the result is a normal float: ln a = e ln 2 + 2 atanh(u) as in logOfFloat,
+// exp by the same reduction as expCore, each with a few roundings of
+// 2^-53. Relative error bound: ln a to 2^-48 (|ln a| >= 0.346 when e != 0;
+// for e = 0 it is 2 u P(v) alone, to 2^-51), y ln a to 2^-47.9, so with
+// |y ln a| <= 88 the product is off by at most 2^-41.4 absolute; exp adds
+// 2^-51.9 (table entry, the two last roundings) and 2^-59 (reduction and
+// series). The total stays below 2^-41 of the result.
+//
+// The float nearest to the double is then the correctly rounded result
+// whenever the double lies more than 2^-34 (relative) from the halfway
+// point between two floats: the exact value lies on the same side, far
+// beyond the 2^-100 within which the double-double path could round the
+// other way, so both give the same float. Closer than that, or outside
+// the normal range, the answer is left to the double-double path.
+bool powerByDouble(double a, float y, float& out) {
+    const uint64_t b = bitsOf(a);
+    int e = static_cast<int>((b >> 52) & 0x7ff) - 1023;
+    double m = fromBits(static_cast<uint64_t>((b & 0x000fffffffffffffull) | 0x3ff0000000000000ull));
+    if (m > kSqrt2) {
+        m *= 0.5;
+        e += 1;
+    }
+    const double u = (m - 1.0) / (m + 1.0);  // both operands exact
+    const double v = u * u;
+    double series = kInvOdd[9].hi;  // 1 + v/3 + ... + v^10/21; the rest is below 2^-60
+    for (int k = 8; k >= 0; --k)
+        series = kInvOdd[k].hi + v * series;
+    series = 1.0 + v * series;
+    const double lnm = (2.0 * u) * series;
+    const double ed = static_cast<double>(e);
+    const double ln = ed * kLn2[0] + (ed * kLn2[1] + lnm);  // the first product is exact
+    const double z = static_cast<double>(y) * ln;
+    if (!(z >= -87.0 && z <= 88.0))
+        return false;  // beyond the normal floats (or a NaN product)
 
-double exp(double x) {
-    if (x != x)
-        return x + x;
-    if (x > 709.79)
-        return 0x1p1023 * 2.0;  // +inf
-    if (x < -745.2)
-        return 0.0;
-    int scale = 0;
-    const Dd y = expCore({x, 0.0}, scale);
-    return scaled(y, scale);
+    const double kd = (z * kSixtyFourByLn2 + kShifter) - kShifter;
+    const int k = static_cast<int>(kd);
+    const double r = (z - kd * kLn2By64[0]) - kd * kLn2By64[1];  // |r| <= ln2/128
+    const double expm1r =
+        r * (1.0 + r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720))))));
+    const double tj = kTwoToJBy64[k & 63].hi;
+    const double p = (tj + tj * expm1r) * twoTo(k >> 6);  // exact scaling: p is a normal double
+
+    // p's 29 bits beyond a float's 24: 2^28 is the halfway point, and 2^19
+    // units of p's last place are at least 2^-34 of p.
+    const int64_t fromHalfway = static_cast<int64_t>(bitsOf(p) & 0x1fffffffu) - 0x10000000;
+    if (fromHalfway > -0x80000 && fromHalfway < 0x80000)
+        return false;
+    out = static_cast<float>(p);
+    return true;
 }
 
-float powf(float x, float y) {
+// a^y for a positive float a that is not a power of two, through the
+// double-double logarithm and exponential, rounded once.
+float powerByDoubleDouble(double a, float y) {
+    const Dd z = mul(logOfFloat(a), static_cast<double>(y));
+    if (z.hi > 89.0)
+        return fromBits(0x7f800000u);
+    if (z.hi < -104.0)
+        return 0.0f;
+    int scale = 0;
+    const Dd e = expCore(z, scale);  // scale in [-151, 129]: both products exact
+    const double s = twoTo(scale);
+    return roundToFloat(e.hi * s, e.lo * s, a, y);
+}
+
+// C's powf, with or without the plain double evaluation first.
+float power(float x, float y, bool tryDouble) {
     if (y == 0.0f || x == 1.0f)
         return 1.0f;
     if (isNaN(x) || isNaN(y))
@@ -401,19 +499,51 @@ float powf(float x, float y) {
             return negative ? -r : r;
         }
     }
-    const Dd z = mul(logOfFloat(a), static_cast<double>(y));
     float r;
-    if (z.hi > 89.0) {
-        r = inf;
-    } else if (z.hi < -104.0) {
-        r = 0.0f;
-    } else {
-        int scale = 0;
-        const Dd e = expCore(z, scale);  // scale in [-151, 129]: both products exact
-        const double s = twoTo(scale);
-        r = roundToFloat(e.hi * s, e.lo * s, a, y);
-    }
+    if (!(tryDouble && powerByDouble(a, y, r)))
+        r = powerByDoubleDouble(a, y);
     return negative ? -r : r;
 }
+
+}  // namespace
+
+double exp(double x) {
+    double result;
+    if (x >= -708.0 && x <= 708.0 && expByShortSeries(x, result))
+        return result;
+    return detail::expByDoubleDouble(x);
+}
+
+namespace detail {
+
+bool expByDouble(double x, double& result) { return x >= -708.0 && x <= 708.0 && expByShortSeries(x, result); }
+
+double expByDoubleDouble(double x) {
+    if (x != x)
+        return x + x;
+    if (x > 709.79)
+        return 0x1p1023 * 2.0;  // +inf
+    if (x < -745.2)
+        return 0.0;
+    int scale = 0;
+    const Dd y = expCore({x, 0.0}, scale);
+    return scaled(y, scale);
+}
+
+}  // namespace detail
+
+float powf(float x, float y) { return power(x, y, true); }
+
+namespace detail {
+
+bool powfByDouble(float x, float y, float& result) {
+    if (!(x > 0.0f && x < fromBits(0x7f800000u)) || isNaN(y) || isInf(y))
+        return false;
+    return powerByDouble(static_cast<double>(x), y, result);
+}
+
+float powfByDoubleDouble(float x, float y) { return power(x, y, false); }
+
+}  // namespace detail
 
 }  // namespace ovra::numeric

@@ -11,6 +11,10 @@
 // for an argument whose exact result lies within about 2^-100 (relative) of
 // a halfway point between two neighbours; even then it is one of the two
 // neighbours (faithful). Every platform returns the same bits either way.
+// Each first tries a shorter evaluation (powf in plain double arithmetic,
+// exp with a plain double series) whose error bound decides the rounding
+// for all but about one argument in 500; it gives the same bits as the
+// double-double path wherever it answers.
 //
 // [any thread] Pure functions: no state, no allocation.
 #pragma once
@@ -25,5 +29,20 @@ double exp(double x);
 // ...). Exact results whose value is halfway between two floats are rounded
 // to even when y is an integer.
 float powf(float x, float y);
+
+// The two ways exp and powf reach a result, for their tests.
+namespace detail {
+// e^x by the shorter evaluation: false unless |x| <= 708 and the error
+// bound decides the rounding.
+bool expByDouble(double x, double& result);
+// exp without the shorter evaluation.
+double expByDoubleDouble(double x);
+// |x|^y in plain double arithmetic, for a positive finite x and a finite y:
+// false unless the result is a normal float whose rounding the error bound
+// decides.
+bool powfByDouble(float x, float y, float& result);
+// powf without the plain double attempt.
+float powfByDoubleDouble(float x, float y);
+}  // namespace detail
 
 }  // namespace ovra::numeric

@@ -133,25 +133,46 @@ private:
             // that differs from the one differs from the other, one test a
             // sample.
             IMpDspHost* const h = host();
-            for (; i < end; ++i) {
-                T v;
-                if (!take(i, v))
-                    continue;
-                last = v;
-                toGui_.value = v;
-                if (h != nullptr) {
-                    h->publishPinValue(i, kToGui, size, bytes);
-                    if (disturbances_ != seen) {
-                        // A block handed in during the call may have written
-                        // pin 0, or the host re-attached.
-                        seen = disturbances_;
-                        ++i;
-                        break;
-                    }
+            if (h == nullptr) {
+                for (; i < end; ++i) {
+                    T v;
+                    if (take(i, v))
+                        toGui_.value = last = v;
                 }
+                break;
             }
+            last_ = last;
+            i = publishChanges(h, samples, i, end, start, seen);
+            last = last_;
         }
         last_ = last;
+    }
+
+    // The held run with a host: from sample i on, every converted value that
+    // differs from pin 0 becomes the last converted value and pin 0's, and
+    // is sent. Returns end, or the sample after a call during which an event
+    // group, a run or an attachment came in (seen then catches up, and the
+    // caller looks at pin 0 again).
+    int32_t publishChanges(IMpDspHost* h, const float* samples, int32_t i, int32_t end, int32_t start,
+                           uint32_t& seen) {
+        const int32_t size = toGui_.byteCount();
+        const void* const bytes = toGui_.bytePointer();
+        for (; i < end; ++i) {
+            if constexpr (kSkipRepeats)
+                if (i > start && samples[i] == samples[i - 1])
+                    continue;
+            const T v = fromVolts<T>(samples[i]);
+            if (!changed(v, static_cast<T>(toGui_.value)))
+                continue;
+            last_ = v;
+            toGui_.value = v;
+            h->publishPinValue(i, kToGui, size, bytes);
+            if (disturbances_ != seen) {
+                seen = disturbances_;
+                return i + 1;
+            }
+        }
+        return end;
     }
 
     MpControlPin<T, DIRECTION_OUT, kDataTypeOf<T>> toGui_;

@@ -1,9 +1,12 @@
 // The framework's exp and powf: against values rounded correctly from an
 // exact reference (written here as bits), the special values of C's
 // functions, and exact results including ties.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +177,133 @@ TEST(NumericPowf, ExactPowersOfTen) {
     float expected = 1.0f;
     for (int k = 0; k <= 10; ++k, expected *= 10.0f)
         EXPECT_EQ(powf(10.0f, static_cast<float>(k)), expected) << k;
+}
+
+// powf's plain double attempt against its double-double path: wherever
+// the attempt answers it gives the same bits, and it answers for nearly
+// every argument the envelope passes.
+float floatOfBits(uint32_t b) {
+    float v;
+    std::memcpy(&v, &b, 4);
+    return v;
+}
+
+struct PowArgs {
+    float x;
+    float y;
+};
+
+// Pairs that reach every part of the evaluation: the envelope's 10^y, any
+// positive base with an exponent that keeps the result near the normal
+// range and beyond it, bases next to 1 with large exponents, subnormal
+// bases, exact powers and ties, and raw bit patterns of either sign.
+std::vector<PowArgs> powArguments() {
+    std::mt19937 random(19);
+    std::vector<PowArgs> args;
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+    auto anyBits = [&] { return floatOfBits(static_cast<uint32_t>(random())); };
+    for (int i = 0; i < 60000; ++i)
+        args.push_back({10.0f, uniform(-46.0f, 5.0f)});
+    for (int i = 0; i < 60000; ++i) {
+        const float x = floatOfBits(std::uniform_int_distribution<uint32_t>(1, 0x7f7fffffu)(random));
+        const double ln = std::log(static_cast<double>(x));
+        // z = y ln x spread over [-110, 110]: past both ends of the fast range.
+        args.push_back({x, static_cast<float>(uniform(-110.0f, 110.0f) / ln)});
+    }
+    for (int i = 0; i < 20000; ++i) {
+        const uint32_t step = std::uniform_int_distribution<uint32_t>(1, 64)(random);
+        const float x = floatOfBits(i % 2 == 0 ? 0x3f800000u + step : 0x3f800000u - step);
+        args.push_back({x, uniform(-2e9f, 2e9f)});
+    }
+    for (int i = 0; i < 20000; ++i)
+        args.push_back({anyBits(), anyBits()});
+    for (int i = 0; i < 20000; ++i)
+        args.push_back({floatOfBits(std::uniform_int_distribution<uint32_t>(1, 0x7fffffu)(random)), uniform(-1.0f, 1.0f)});
+    for (float x : {2.0f, 3.0f, 5.0f, 7.0f, 10.0f, 0.5f, 0.1f, 4097.0f, 1.0f + 0x1p-12f, 0x3p-75f, 1e-45f, 3.4e38f})
+        for (int k = -160; k <= 160; ++k) {
+            args.push_back({x, static_cast<float>(k)});
+            args.push_back({x, static_cast<float>(k) * 0.5f});
+            args.push_back({x, 1.0f / static_cast<float>(k == 0 ? 1 : k)});
+        }
+    return args;
+}
+
+TEST(NumericPowfByDouble, GivesTheDoubleDoubleResultWhereverItAnswers) {
+    int64_t answered = 0;
+    for (const PowArgs& a : powArguments()) {
+        const uint32_t exact = bitsOf(ovra::numeric::detail::powfByDoubleDouble(a.x, a.y));
+        ASSERT_EQ(bitsOf(powf(a.x, a.y)), exact) << a.x << " ^ " << a.y;
+        float fast = 0.0f;
+        if (ovra::numeric::detail::powfByDouble(a.x, a.y, fast)) {
+            ++answered;
+            ASSERT_EQ(bitsOf(fast), exact) << a.x << " ^ " << a.y;
+        }
+    }
+    EXPECT_GT(answered, 100000);
+}
+
+TEST(NumericPowfByDouble, AnswersForNearlyEveryEnvelopeExponent) {
+    // 10^y for the envelope's times: y in [-4, 5], results far from the
+    // float range's ends.
+    std::mt19937 random(7);
+    int answered = 0;
+    constexpr int kCount = 20000;
+    for (int i = 0; i < kCount; ++i) {
+        float r;
+        answered += ovra::numeric::detail::powfByDouble(
+            10.0f, std::uniform_real_distribution<float>(-4.0f, 5.0f)(random), r);
+    }
+    EXPECT_GT(answered, kCount * 99 / 100);
+}
+
+TEST(NumericPowfByDouble, LeavesTiesAndTheRangeEndsToTheExactPath) {
+    float r;
+    EXPECT_FALSE(ovra::numeric::detail::powfByDouble(4097.0f, 2.0f, r));            // a tie between floats
+    EXPECT_FALSE(ovra::numeric::detail::powfByDouble(1.0f + 0x1p-12f, 2.0f, r));    // 1 + 2^-11 + 2^-24
+    EXPECT_FALSE(ovra::numeric::detail::powfByDouble(10.0f, -38.5f, r));            // a subnormal result
+    EXPECT_FALSE(ovra::numeric::detail::powfByDouble(10.0f, 38.5f, r));             // an overflow
+    EXPECT_FALSE(ovra::numeric::detail::powfByDouble(-10.0f, 2.0f, r));             // the sign is powf's
+    ASSERT_TRUE(ovra::numeric::detail::powfByDouble(10.0f, 2.0f, r));               // exact: far from halfway
+    EXPECT_EQ(r, 100.0f);
+}
+
+// exp's shorter evaluation against its double-double path, the same way:
+// the envelope's per-sample exponents and curvatures, the whole range of
+// both signs, arguments next to the ends of the normal results, and a
+// dense run around 0.
+TEST(NumericExpByDouble, GivesTheDoubleDoubleResultWhereverItAnswers) {
+    std::mt19937_64 random(23);
+    std::vector<double> args;
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    for (int i = 0; i < 50000; ++i) {
+        args.push_back(uniform(-1e-2, 1e-2));
+        args.push_back(-uniform(0.0, 60.0));
+        args.push_back(uniform(-745.0, 710.0));
+        args.push_back(uniform(-1e-300, 1e-300) * std::pow(2.0, uniform(0.0, 990.0)));
+    }
+    for (double edge : {-708.0, 708.0, -709.0, 709.0, -745.1, 709.78, 0.0, -0.0})
+        for (int i = -200; i <= 200; ++i)
+            args.push_back(std::nextafter(edge, 0.0) + i * 0x1p-40);
+    for (int j = -64; j <= 64; ++j)  // the table's own points, where the series' argument is 0
+        args.push_back(j * 0x1.62e42fefa39efp-7);
+    int64_t answered = 0;
+    for (double x : args) {
+        const uint64_t exact = bitsOf(ovra::numeric::detail::expByDoubleDouble(x));
+        ASSERT_EQ(bitsOf(exp(x)), exact) << x;
+        double fast = 0.0;
+        if (ovra::numeric::detail::expByDouble(x, fast)) {
+            ++answered;
+            ASSERT_EQ(bitsOf(fast), exact) << x;
+        }
+    }
+    EXPECT_GT(answered, static_cast<int64_t>(args.size()) * 9 / 10);
+    double r;
+    EXPECT_FALSE(ovra::numeric::detail::expByDouble(-709.0, r));  // a subnormal result
+    EXPECT_FALSE(ovra::numeric::detail::expByDouble(709.5, r));   // close to overflow
+    ASSERT_TRUE(ovra::numeric::detail::expByDouble(0x1p-60, r));  // 1 + 2^-60 rounds to 1
+    EXPECT_EQ(r, 1.0);
+    ASSERT_TRUE(ovra::numeric::detail::expByDouble(-0x1p-60, r));  // below 1 the grid is finer, still 1
+    EXPECT_EQ(r, 1.0);
 }
 
 }  // namespace
