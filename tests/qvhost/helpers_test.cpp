@@ -97,6 +97,11 @@ TEST(JsonSource, ASyntaxErrorNamesItsLineAndColumn) {
     EXPECT_EQ(what.rfind("bad.json:3:7: syntax error", 0), 0u) << what;
 }
 
+TEST(JsonSource, ANumberBeyondADoubleIsAFailureAtItsPlace) {
+    const std::string what = failureOf([] { JsonSource("big.json", "{\n  \"a\": [0,\n  1e999]\n}"); });
+    EXPECT_EQ(what, "big.json:3:3: number overflow parsing '1e999'");
+}
+
 // ---------------------------------------------------------------------------
 
 struct RuleCase {

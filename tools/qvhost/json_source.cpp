@@ -117,6 +117,20 @@ JsonSource::JsonSource(std::string name, std::string text) : name_(std::move(nam
         if (colon != std::string::npos)
             what = what.substr(colon + 2);
         throw Failure(name_ + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what);
+    } catch (const Json::out_of_range& e) {
+        // A number beyond a double ("1e999"): the message quotes the number,
+        // and its first appearance in the text is where it stands.
+        std::string what = e.what();
+        const auto bracket = what.find("] ");
+        if (bracket != std::string::npos)
+            what = what.substr(bracket + 2);
+        const auto open = what.find('\'');
+        const auto close = what.rfind('\'');
+        const auto at = open < close ? text_.find(what.substr(open + 1, close - open - 1)) : std::string::npos;
+        if (at == std::string::npos)
+            throw Failure(name_ + ": " + what);
+        const auto [line, column] = lineAndColumn(text_, at);
+        throw Failure(name_ + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what);
     }
     OffsetScanner(text_, offsets_).value(JsonPath());
 }
