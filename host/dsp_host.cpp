@@ -42,6 +42,8 @@ int32_t RecordingDspHost::announceStreaming(int32_t sampleOffset, int32_t pinInd
     DspCall call{DspCall::Streaming, sampleOffset, pinIndex};
     call.streaming = streaming;
     calls.push_back(call);
+    if (onStreaming)
+        onStreaming(sampleOffset, pinIndex, streaming);
     return RC_OK;
 }
 

@@ -35,6 +35,8 @@ public:
     bool answersAux = true;
     // Called on every publishPinValue (after it is recorded).
     std::function<void(int32_t offset, int32_t pin, const Bytes&)> onPublish;
+    // Called on every announceStreaming (after it is recorded).
+    std::function<void(int32_t offset, int32_t pin, bool streaming)> onStreaming;
 
     std::vector<DspCall> calls;
     int32_t references = 1;

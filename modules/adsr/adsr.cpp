@@ -181,6 +181,10 @@ private:
     // Samples [from, to) of the current stage, up to and including the
     // sample where it ends; returns the sample after the last one written.
     int32_t runStage(float* out, int32_t from, int32_t to) {
+        // A stage with no sample left ends here: a host can hand in a block
+        // while the module is in a call to it between two stages.
+        if (remaining_ <= 0)
+            return endStage(out, from);
         const int32_t end = remaining_ < to - from ? from + static_cast<int32_t>(remaining_) : to;
         double level = level_;
         const double asymptote = asymptote_, coefficient = coefficient_;
@@ -251,6 +255,9 @@ private:
     // 10^(4·time − 3) seconds for a full-scale swing.
     void startSegment(float time, float shape, double target) {
         target_ = target;
+        // The host may hand in a block from inside the calls below: until the
+        // segment is set up, such a block holds the level where it stands.
+        holdLevelForNow();
         envelopeOut.setOutputStreaming(true);
         float rate = 0.0f;  // a host that answers nothing gives one-sample segments
         if (IMpDspHost* h = host())
@@ -315,9 +322,17 @@ private:
     void hold(double value) {
         target_ = value;
         remaining_ = kNoDeadline;
-        envelopeOut.setOutputStreaming(false);
         lowerBound_ = value - 1.0;
         upperBound_ = static_cast<double>(1.1f);
+        coefficient_ = 0.0;
+        asymptote_ = 0.0;
+        envelopeOut.setOutputStreaming(false);  // last: the host may hand in a block from inside it
+    }
+
+    void holdLevelForNow() {
+        remaining_ = kNoDeadline;
+        lowerBound_ = -std::numeric_limits<double>::infinity();
+        upperBound_ = std::numeric_limits<double>::infinity();
         coefficient_ = 0.0;
         asymptote_ = 0.0;
     }

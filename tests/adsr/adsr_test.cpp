@@ -289,6 +289,49 @@ INSTANTIATE_TEST_SUITE_P(
                                      ReferenceEnvelope::kReleaseShape}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A host may hand in a block from inside an announcement of the output. The
+// block sees the next stage in full or, while a segment is still being set
+// up, the level held where it stands; its calls stay inside it, and the
+// outer blocks go on as if it had not come. The stalled attack ends on its
+// last sample with no sample left, where a block handed in then once ended
+// the stage at sample -1 and wrote before the buffer.
+TEST_F(Adsr, BlockHandedInDuringAnAnnouncementStaysInsideIt) {
+    set(kAttackShape, 4.0f);
+    std::vector<std::vector<DspCall>> nestedCalls;
+    std::vector<std::vector<float>> nestedSamples;
+    bool inside = false;
+    host.onStreaming = [&](int32_t, int32_t pin, bool) {
+        if (inside || pin != kOut)
+            return;
+        inside = true;
+        const size_t from = host.calls.size();
+        module->process(3);
+        nestedCalls.emplace_back(host.calls.begin() + static_cast<long>(from), host.calls.end());
+        nestedSamples.emplace_back(out->begin(), out->begin() + 3);
+        host.calls.resize(from);  // the outer blocks' log stays theirs
+        inside = false;
+    };
+    run(9000, gateOn());
+    run(20000, EventList().value(0, kGate, false));
+    host.onStreaming = nullptr;
+
+    EXPECT_EQ(announced(), (Marks{{0, true}, {4800, true}, {8160, false}, {9000, true}, {10440, false}}));
+    EXPECT_EQ(rendered[4800], 1.0f);
+    EXPECT_EQ(rendered[8160], 0.3f);
+    EXPECT_EQ(lastWritten(), 0.0f);
+    ASSERT_EQ(nestedCalls.size(), 5u);
+    for (const auto& calls : nestedCalls)
+        for (const auto& c : calls)
+            if (c.kind == DspCall::Publish || c.kind == DspCall::Streaming) {
+                EXPECT_GE(c.sampleOffset, 0);
+                EXPECT_LE(c.sampleOffset, 3);
+            }
+    // Handed in at the decay's start and at the sustain's: the attack's
+    // end and the sustain level, held.
+    EXPECT_EQ(nestedSamples[1], std::vector<float>(3, 1.0f));
+    EXPECT_EQ(nestedSamples[2], std::vector<float>(3, 0.3f));
+}
+
 // A segment of no length at a level where adding 1 changes nothing still
 // ends at the next sample.
 TEST_F(Adsr, ZeroSwingAtAHugeLevelEndsAtTheNextSample) {
