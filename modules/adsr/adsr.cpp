@@ -321,14 +321,13 @@ private:
     // [value − 1, 1.1] passes straight on.
     void hold(double value) {
         target_ = value;
-        remaining_ = kNoDeadline;
+        holdLevelForNow();
         lowerBound_ = value - 1.0;
         upperBound_ = static_cast<double>(1.1f);
-        coefficient_ = 0.0;
-        asymptote_ = 0.0;
         envelopeOut.setOutputStreaming(false);  // last: the host may hand in a block from inside it
     }
 
+    // A hold of the level where it stands, whatever it is.
     void holdLevelForNow() {
         remaining_ = kNoDeadline;
         lowerBound_ = -std::numeric_limits<double>::infinity();
