@@ -26,6 +26,9 @@ if(NOT _ovra_multi_config AND NOT CMAKE_BUILD_TYPE)
 endif()
 
 set(OVRA_FRAMEWORK_DIR "${CMAKE_CURRENT_LIST_DIR}/../framework" CACHE PATH "ovra framework sources")
+# The platform-independent maths: correctly rounded float functions, and
+# the exp and powf of the envelope (tests and benchmarks compile them too).
+set(OVRA_NUMERIC_SOURCES ${OVRA_FRAMEWORK_DIR}/numeric/numeric.cpp ${OVRA_FRAMEWORK_DIR}/numeric/float_maths.cpp)
 set(OVRA_PLUGIN_OUTPUT_DIR "${CMAKE_BINARY_DIR}" CACHE PATH "Where .qvm files are written")
 set(OVRA_SANITIZE "" CACHE STRING "Sanitizers for everything built (e.g. address,undefined)")
 
@@ -61,10 +64,10 @@ function(ovra_framework_sources out)
   if("dsp" IN_LIST parts)
     list(APPEND srcs ${dir}/dsp/mp_base.cpp)
   endif()
-  # Platform-independent exp and powf, for modules whose samples must not
-  # depend on the C runtime.
+  # Platform-independent maths, for modules whose results must not depend
+  # on the C runtime.
   if("numeric" IN_LIST parts)
-    list(APPEND srcs ${dir}/numeric/numeric.cpp)
+    list(APPEND srcs ${OVRA_NUMERIC_SOURCES})
   endif()
   if("gui" IN_LIST parts OR "gui2" IN_LIST parts OR "windowed" IN_LIST parts OR "composited" IN_LIST parts)
     list(APPEND srcs ${dir}/gui/gui_base.cpp)
