@@ -61,12 +61,12 @@ int main() {
     }
     std::printf("};\n\n");
 
-    std::printf("// sin(k pi/32) for k = 0..63; cos(k pi/32) is entry k + 16.\ninline constexpr Dd kSinKPiBy32[64] = {\n");
-    for (int k = 0; k < 64; ++k) {
+    std::printf("// sin(k pi/64) for k = 0..127; cos(k pi/64) is entry k + 32.\ninline constexpr Dd kSinKPiBy64[128] = {\n");
+    for (int k = 0; k < 128; ++k) {
         mpfr_mul_si(v, pi, k, MPFR_RNDN);
-        mpfr_div_ui(v, v, 32, MPFR_RNDN);
+        mpfr_div_ui(v, v, 64, MPFR_RNDN);
         mpfr_sin(v, v, MPFR_RNDN);
-        if (k % 32 == 0)
+        if (k % 64 == 0)
             mpfr_set_zero(v, 1);  // sin 0 and sin pi, exactly
         std::printf("    ");
         printDd(v, ",\n");
@@ -133,9 +133,25 @@ int main() {
     mpfr_div_2ui(v, v, 2, MPFR_RNDN);
     constantDd("k3PiBy4Dd", v);
     double p[3];
-    mpfr_div_2ui(v, pi, 5, MPFR_RNDN);
+    mpfr_div_2ui(v, pi, 6, MPFR_RNDN);
     parts(v, 3, p);
-    std::printf("inline constexpr double kPiBy32[3] = {%a, %a, %a};\n", p[0], p[1], p[2]);
+    std::printf("inline constexpr double kPiBy64[3] = {%a, %a, %a};\n", p[0], p[1], p[2]);
+    // pi/64 in parts of 33, 33 and 53 bits: k times either of the first two
+    // is exact for |k| < 2^20.
+    mpfr_div_2ui(v, pi, 6, MPFR_RNDN);
+    {
+        double q[3];
+        for (int i = 0; i < 3; ++i) {
+            mpfr_set_prec(t, i < 2 ? 33 : 53);
+            mpfr_set(t, v, MPFR_RNDN);
+            q[i] = mpfr_get_d(t, MPFR_RNDN);
+            mpfr_sub(v, v, t, MPFR_RNDN);
+        }
+        mpfr_set_prec(t, kPrecision);
+        std::printf("inline constexpr double kPiBy64Short[3] = {%a, %a, %a};\n", q[0], q[1], q[2]);
+    }
+    mpfr_ui_div(v, 64, pi, MPFR_RNDN);
+    std::printf("inline constexpr double kSixtyFourByPi = %a;\n", mpfr_get_d(v, MPFR_RNDN));
     mpfr_set_ui(v, 10, MPFR_RNDN);
     mpfr_log(v, v, MPFR_RNDN);
     mpfr_ui_div(v, 1, v, MPFR_RNDN);

@@ -21,13 +21,32 @@ namespace {
 
 using namespace detail;
 
-// The float nearest to y, when every value within bound * |y| of y rounds
+// The float nearest to y, when every value within 2^-kBoundBits |y| of y rounds
 // to it; false when the rounding is left to the slower evaluation.
-inline bool decided(double y, double bound, float& out) {
-    const double e = (y < 0 ? -y : y) * bound;
+//
+// Where y is a normal float's magnitude, the float grid is y's 24 leading
+// bits, and the halfway points are where the 29 bits below them read
+// 0x10000000. 2^-kBoundBits |y| is under 2^(53-kBoundBits) units of y's last place,
+// so y decides unless those 29 bits lie within that many units of the
+// halfway pattern (crossing a float itself changes nothing). Elsewhere
+// (subnormal results, infinities, NaN) both ends are rounded and compared.
+template <int kBoundBits>  // the bound is 2^-kBoundBits
+inline bool decided(double y, float& out) {
+    const uint64_t b = bitsOf(y);
+    const uint64_t exponent = b & 0x7ff0000000000000ull;
+    if (exponent >= (uint64_t{1023 - 126} << 52) && exponent < 0x7ff0000000000000ull) [[likely]] {
+        constexpr uint64_t kTolerance = (uint64_t{1} << (53 - kBoundBits)) + 1;
+        const uint64_t low = b & 0x1fffffffu;
+        const uint64_t fromHalfway = low > 0x10000000u ? low - 0x10000000u : 0x10000000u - low;
+        if (fromHalfway <= kTolerance)
+            return false;
+        out = static_cast<float>(y);
+        return true;
+    }
+    const double e = (y < 0 ? -y : y) * (1.0 / static_cast<double>(uint64_t{1} << kBoundBits));
     const float low = static_cast<float>(y - e);
     const float high = static_cast<float>(y + e);
-    if (low != high)
+    if (!(low == high))
         return false;
     out = low;
     return true;
@@ -46,19 +65,27 @@ inline float invalid(float x) {
 
 constexpr float kInf = __builtin_inff();
 
+// Which evaluations a function may use: both (the functions themselves),
+// or one alone for the tests and the exhaustive check. With the double
+// evaluation alone, an undecided result is kUndecided, a signalling NaN
+// that no arithmetic produces.
+enum class Path { kBoth, kDouble, kDoubleDouble };
+constexpr float kUndecided = std::bit_cast<float>(0x7f80deadu);
+
 // ---------------------------------------------------------------------------
 // sin, cos, tan
 //
-// x = (i + f) pi/32 with i in 0..63 (x modulo 2 pi) and |f| <= 1/2, found
-// from x's 24-bit integer mantissa times 192 bits of 2/pi (Payne and
-// Hanek): the product's top 128 bits modulo 2^128 are x 32/pi modulo 64,
-// off by less than 2 units of 2^-122. Then
-//   sin x = sin(i pi/32) cos r + cos(i pi/32) sin r,   r = f pi/32,
-// with cos(i pi/32) = sin((i + 16) pi/32). Below 2^-5, x is r itself.
+// x = (i + f) pi/64 with i in 0..127 (x modulo 2 pi) and |f| <= 1/2. Then
+//   sin x = sin(i pi/64) cos r + cos(i pi/64) sin r,   r = f pi/64,
+// with cos(i pi/64) = sin((i + 32) pi/64). Below 2^-5, x is r itself;
+// below 2^15 the reduction is Cody and Waite's; above, x's 24-bit integer
+// mantissa times 192 bits of 2/pi (Payne and Hanek): the product's top 128
+// bits modulo 2^128 are x 64/pi modulo 128, off by less than 2 units of
+// 2^-121.
 
 struct Reduced {
-    int index;      // i, modulo 64
-    __int128 f;     // f in units of 2^-122, |f| <= 2^121
+    int index;      // i, modulo 128
+    __int128 f;     // f in units of 2^-121, |f| <= 2^120
 };
 
 // |x| >= 2^-5, finite.
@@ -66,7 +93,7 @@ inline Reduced reduce(float x) {
     const uint32_t b = bitsOf(x) & 0x7fffffffu;
     const uint64_t m = (b & 0x7fffffu) | 0x800000u;
     const int e = static_cast<int>(b >> 23) - 150;  // x = m 2^e
-    // Bits e - 1 onwards of 2/pi: the earlier ones add multiples of 64.
+    // Bits e - 1 onwards of 2/pi: the earlier ones add multiples of 128.
     const int q = e - 1 + 63;
     const int w = q >> 6;
     const int s = q & 63;
@@ -75,36 +102,43 @@ inline Reduced reduce(float x) {
     const uint64_t w0 = word(0), w1 = word(1), w2 = word(2);
     using U128 = unsigned __int128;
     U128 t = (static_cast<U128>(m * w0) << 64) + static_cast<U128>(m) * w1 + ((static_cast<U128>(m) * w2) >> 64);
-    t += static_cast<U128>(1) << 121;  // to the nearest index
+    t += static_cast<U128>(1) << 120;  // to the nearest index
     Reduced r;
-    r.index = static_cast<int>(t >> 122);
-    r.f = static_cast<__int128>(t & ((static_cast<U128>(1) << 122) - 1)) - (static_cast<__int128>(1) << 121);
+    r.index = static_cast<int>(t >> 121);
+    r.f = static_cast<__int128>(t & ((static_cast<U128>(1) << 121) - 1)) - (static_cast<__int128>(1) << 120);
     return r;
 }
 
-// r in radians, to 2^-52 (relative).
-inline double angleOf(__int128 f) { return static_cast<double>(f) * (0x1p-122 * kPiBy32[0]); }
+// r in radians, to 2^-51 (relative): the magnitude's two words converted
+// and added (2^-52), the constant and the product (2^-53 each).
+inline double angleOf(__int128 f) {
+    const bool negative = f < 0;
+    const unsigned __int128 a = static_cast<unsigned __int128>(negative ? -f : f);
+    const double d = static_cast<double>(static_cast<uint64_t>(a >> 64)) * 0x1p64 + static_cast<double>(static_cast<uint64_t>(a));
+    const double r = d * (0x1p-121 * kPiBy64[0]);
+    return negative ? -r : r;
+}
 
 // r in radians as a double-double, to 2^-100 (relative): f is exact to 2
-// units and at least 2^85 (no float lies closer to a multiple of pi/32).
+// units and at least 2^85 (no float lies closer to a multiple of pi/64).
 inline Dd angleOfDd(__int128 f) {
     const double hi = static_cast<double>(f);
     const double lo = static_cast<double>(f - static_cast<__int128>(hi));
-    const Dd units = fastTwoSum(hi * 0x1p-122, lo * 0x1p-122);
-    Dd r = mul(units, Dd{kPiBy32[0], kPiBy32[1]});
-    return add(r, units.hi * kPiBy32[2]);
+    const Dd units = fastTwoSum(hi * 0x1p-121, lo * 0x1p-121);
+    Dd r = mul(units, Dd{kPiBy64[0], kPiBy64[1]});
+    return add(r, units.hi * kPiBy64[2]);
 }
 
-// sin(i pi/32 + r) for |r| <= 0.0491: the polynomials are the Taylor
-// series cut where the next term is below 2^-53 of the first (sin) and
-// 2^-65 (cos); the table entries are off by 2^-53 each, and the sum loses
-// at most one bit (the two terms have opposite signs only when the result
-// is at least half the larger one). With r off by 2^-51: 2^-48.5 (relative).
+// sin(i pi/64 + r) for |r| <= 0.0246: the Taylor series of sin r to r^5
+// leaves 2^-44.4 of sin r, that of cos r to r^6 2^-58; the table entries
+// are off by 2^-53 each, and the sum loses at most one bit (the two terms
+// have opposite signs only when the result is at least half the larger
+// one). With r off by 2^-51: 2^-43.3 (relative).
 inline double sinIndexed(int i, double r) {
     const double r2 = r * r;
-    const double s = r + r * r2 * (-1.0 / 6 + r2 * (1.0 / 120 + r2 * (-1.0 / 5040)));
-    const double c = 1.0 + r2 * (-0.5 + r2 * (1.0 / 24 + r2 * (-1.0 / 720 + r2 * (1.0 / 40320))));
-    return kSinKPiBy32[i & 63].hi * c + kSinKPiBy32[(i + 16) & 63].hi * s;
+    const double s = r + r * r2 * (-1.0 / 6 + r2 * (1.0 / 120));
+    const double c = 1.0 + r2 * (-0.5 + r2 * (1.0 / 24 + r2 * (-1.0 / 720)));
+    return kSinKPiBy64[i & 127].hi * c + kSinKPiBy64[(i + 32) & 127].hi * s;
 }
 
 // sin r and cos r in double-double for |r| <= 0.0491: Taylor to r^15 and
@@ -124,45 +158,79 @@ inline void sinCosDd(Dd r, Dd& sinR, Dd& cosR) {
 inline Dd sinIndexedDd(int i, Dd r) {
     Dd s, c;
     sinCosDd(r, s, c);
-    return add(mul(kSinKPiBy32[i & 63], c), mul(kSinKPiBy32[(i + 16) & 63], s));
+    return add(mul(kSinKPiBy64[i & 127], c), mul(kSinKPiBy64[(i + 32) & 127], s));
 }
 
 enum class Trig { kSin, kCos, kTan };
 
-float trig(float x, Trig which, bool tryDouble) {
-    const float ax = magnitude(x);
-    if (!(ax < kInf))
-        return isNaN(x) ? x + x : invalid(x);
-    if (which != Trig::kCos && ax < 0x1p-12f)
-        return x;  // within half an ulp of x: |x^3/3| < 2^-25 |x|
+// x = (i + f) pi/64 for x >= 2^15, r = f pi/64 in radians.
+[[gnu::noinline]] double reduceLarge(float ax, int& i) {
+    const Reduced red = reduce(ax);
+    i = red.index;
+    return angleOf(red.f);
+}
 
+// The double-double path, for a finite |x| >= 2^-12 (any x for cos).
+template <Trig which>
+[[gnu::noinline]] float trigByDoubleDouble(float x) {
+    const float ax = magnitude(x);
     int i = 0;
-    __int128 f = 0;
-    double r = ax;
+    Dd r{static_cast<double>(ax), 0.0};
     if (ax >= 0x1p-5f) {
         const Reduced red = reduce(ax);
         i = red.index;
-        f = red.f;
-        r = angleOf(f);
+        r = angleOfDd(red.f);
     }
-    const double sign = which == Trig::kCos ? 1.0 : withSignOf(1.0, x);
-    float out;
-    double y;
-    // tan = sin / cos: two kernels and a division, 2^-47.4.
-    if (which == Trig::kTan)
-        y = sinIndexed(i, r) / sinIndexed(i + 16, r);
+    Dd y;
+    if constexpr (which == Trig::kTan)
+        y = div(sinIndexedDd(i, r), sinIndexedDd(i + 32, r));
     else
-        y = sinIndexed(which == Trig::kCos ? i + 16 : i, r);
-    if (tryDouble && decided(sign * y, 0x1p-46, out))
-        return out;
+        y = sinIndexedDd(which == Trig::kCos ? i + 32 : i, r);
+    return toFloat(which != Trig::kCos && (bitsOf(x) >> 31) ? neg(y) : y);
+}
 
-    const Dd rd = ax >= 0x1p-5f ? angleOfDd(f) : Dd{r, 0.0};
-    Dd yd;
-    if (which == Trig::kTan)
-        yd = div(sinIndexedDd(i, rd), sinIndexedDd(i + 16, rd));
-    else
-        yd = sinIndexedDd(which == Trig::kCos ? i + 16 : i, rd);
-    return toFloat(sign < 0 ? neg(yd) : yd);
+template <Trig which, Path path>
+inline float trig(float x) {
+    const float ax = magnitude(x);
+    if (!(ax < kInf)) [[unlikely]]
+        return isNaN(x) ? x + x : invalid(x);
+    if (which != Trig::kCos && ax < 0x1p-12f)
+        return x;  // within half an ulp of x: |x^3/3| < 2^-25 |x|
+    if constexpr (path != Path::kDoubleDouble) {
+        int i = 0;
+        double r = ax;
+        if (ax >= 0x1p15f) [[unlikely]] {
+            r = reduceLarge(ax, i);
+        } else if (ax >= 0x1p-5f) {
+            // Cody and Waite: k pi/64 in three parts, k < 2^20. ax - k C1 is
+            // exact (both within a factor of two), k C2 is exact, the two
+            // subtractions add 2^-53 of r each, k C3 2^-106 absolute; no
+            // float below 2^15 comes within 2^-46 of a multiple of pi/64, so
+            // r is off by at most 2^-51.
+            const double kd = (ax * kSixtyFourByPi + kShifter) - kShifter;
+            i = static_cast<int>(kd) & 127;
+            r = ((ax - kd * kPiBy64Short[0]) - kd * kPiBy64Short[1]) - kd * kPiBy64Short[2];
+        }
+        double y;
+        float out;
+        if constexpr (which == Trig::kTan) {
+            // tan = sin / cos: two kernels and a division, 2^-42.3.
+            y = withSignOf(sinIndexed(i, r) / sinIndexed(i + 32, r), x);
+            if (decided<41>(y, out))
+                return out;
+        } else if constexpr (which == Trig::kCos) {
+            y = sinIndexed(i + 32, r);
+            if (decided<42>(y, out))
+                return out;
+        } else {
+            y = withSignOf(sinIndexed(i, r), x);
+            if (decided<42>(y, out))
+                return out;
+        }
+        if constexpr (path == Path::kDouble)
+            return kUndecided;
+    }
+    return trigByDoubleDouble<which>(x);
 }
 
 // ---------------------------------------------------------------------------
@@ -235,13 +303,6 @@ inline double expOfFloat(double z) {
     return expReduced(static_cast<int>(kd), r);
 }
 
-inline float expDd(Dd z) {
-    int scale = 0;
-    const Dd e = expCore(z, scale);  // scale in [-151, 129]: both products exact
-    const double s = twoTo(scale);
-    return toFloat({e.hi * s, e.lo * s});
-}
-
 // tanh a for 2^-12 <= a < 0.125: the odd Taylor series to a^15, whose
 // next term is below 2^-58 of a; Horner in double adds 2^-52.
 inline double tanhSeries(double a) {
@@ -265,8 +326,8 @@ inline double tanhSeries(double a) {
 // one more ln 2 moved into the table entry for m >= 1.5, so that x just
 // below 1 adds nothing to cancel.
 
-// ln x to 2^-50 (relative) for a positive finite float x: the series to
-// r^7 leaves 2^-52 of ln(1 + r); the table entry 2^-53 of itself, e ln 2
+// ln x to 2^-44.5 (relative) for a positive finite float x: the series to
+// r^6 leaves 2^-44.8 of ln(1 + r); the table entry 2^-53 of itself, e ln 2
 // 2^-53; the terms cancel by at most a factor of 2 (x far from 1) or not
 // at all (c = 1 or c = 1/2, where the entry is 0).
 inline double logOfPositive(double x) {
@@ -278,168 +339,242 @@ inline double logOfPositive(double x) {
     const LogEntry& entry = kLogTable[i];
     const double r = m * entry.c - 1.0;
     const double r2 = r * r;
-    const double p =
-        r + r2 * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * (1.0 / 5 + r * (-1.0 / 6 + r * (1.0 / 7))))));
+    const double p = r + r2 * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * (1.0 / 5 + r * (-1.0 / 6)))));
     const double ed = static_cast<double>(e);
     return (ed * kLn2[0] + entry.minusLogC.hi) + (ed * kLn2[1] + p);
 }
 
 enum class Log { kNatural, kTen };
 
-float logarithm(float x, Log base, bool tryDouble) {
-    if (!(x > 0.0f)) {
+template <Log base>
+[[gnu::noinline]] float logByDoubleDouble(double a) {
+    if constexpr (base == Log::kNatural)
+        return toFloat(logOfFloat(a));
+    else
+        return toFloat(mul(logOfFloat(a), kInvLn10Dd));
+}
+
+template <Log base, Path path>
+inline float logarithm(float x) {
+    if (!(x > 0.0f)) [[unlikely]] {
         if (isNaN(x))
             return x + x;
         return x == 0.0f ? -kInf : invalid(x);
     }
-    if (!(x < kInf))
+    if (!(x < kInf)) [[unlikely]]
         return x;
     const double a = static_cast<double>(x);  // normal, even for a subnormal x
-    float out;
-    const double ln = logOfPositive(a);
-    if (base == Log::kNatural) {
-        if (tryDouble && decided(ln, 0x1p-47, out))
-            return out;
-        return toFloat(logOfFloat(a));
+    if constexpr (path != Path::kDoubleDouble) {
+        float out;
+        const double ln = logOfPositive(a);
+        if constexpr (base == Log::kNatural) {
+            if (decided<43>(ln, out))
+                return out;
+        } else {
+            if (decided<43>(ln * kInvLn10Dd.hi, out))  // one more rounding and the constant's 2^-53
+                return out;
+        }
+        if constexpr (path == Path::kDouble)
+            return kUndecided;
     }
-    if (tryDouble && decided(ln * kInvLn10Dd.hi, 0x1p-47, out))  // one more rounding and the constant's 2^-53
-        return out;
-    return toFloat(mul(logOfFloat(a), kInvLn10Dd));
+    return logByDoubleDouble<base>(a);
 }
 
-float arcTangent(float x, bool tryDouble) {
+[[gnu::noinline]] float atanByDoubleDouble(float x) {
+    const double a = static_cast<double>(magnitude(x));
+    const Dd y = a <= 1.0 ? atanKernelDd({a, 0.0}) : sub(kPiBy2Dd, atanKernelDd(div({1.0, 0.0}, {a, 0.0})));
+    return toFloat(bitsOf(x) >> 31 ? neg(y) : y);
+}
+
+template <Path path>
+inline float arcTangent(float x) {
     const float ax = magnitude(x);
-    if (isNaN(x))
+    if (isNaN(x)) [[unlikely]]
         return x + x;
     if (ax < 0x1p-12f)
         return x;  // within half an ulp: |x^3/3| < 2^-25 |x|
-    const double a = static_cast<double>(ax);
-    float out;
-    const double y = ax <= 1.0f ? atanKernel(a) : kPiBy2Dd.hi - atanKernel(1.0 / a);
-    if (tryDouble && decided(withSignOf(y, x), 0x1p-47, out))
-        return out;
-    const Dd yd = ax <= 1.0f ? atanKernelDd({a, 0.0}) : sub(kPiBy2Dd, atanKernelDd(div({1.0, 0.0}, {a, 0.0})));
-    return toFloat(bitsOf(x) >> 31 ? neg(yd) : yd);
+    if constexpr (path != Path::kDoubleDouble) {
+        const double a = static_cast<double>(ax);
+        float out;
+        const double y = ax <= 1.0f ? atanKernel(a) : kPiBy2Dd.hi - atanKernel(1.0 / a);
+        if (decided<47>(withSignOf(y, x), out))
+            return out;
+        if constexpr (path == Path::kDouble)
+            return kUndecided;
+    }
+    return atanByDoubleDouble(x);
 }
 
-float arcTangent2(float y, float x, bool tryDouble) {
-    if (isNaN(x) || isNaN(y))
-        return y + x;
+[[gnu::noinline]] float atan2ByDoubleDouble(float y, float x) {
+    const double dx = static_cast<double>(magnitude(x));
+    const double dy = static_cast<double>(magnitude(y));
+    return withSignOf(toFloat(angleDd(dx, dy, (bitsOf(x) >> 31) != 0)), y);
+}
+
+// The zero and infinite cases, each the correctly rounded multiple of pi/4
+// with the sign of y.
+[[gnu::noinline]] float atan2OnAxisOrInfinity(float y, float x) {
     const float ax = magnitude(x);
     const float ay = magnitude(y);
     const bool xNegative = (bitsOf(x) >> 31) != 0;
-    // The zero and infinite cases, each the correctly rounded multiple of
-    // pi/4 with the sign of y.
-    if (ay == 0.0f || ax == kInf || ay == kInf) {
-        Dd a{0.0, 0.0};
-        if (ay == kInf)
-            a = ax == kInf ? (xNegative ? k3PiBy4Dd : kPiBy4Dd) : kPiBy2Dd;
-        else if (xNegative)
-            a = kPiDd;  // y = 0 or x = -inf
-        return withSignOf(toFloat(a), y);
-    }
-    if (ax == 0.0f)
-        return withSignOf(toFloat(kPiBy2Dd), y);
-
-    const double dx = static_cast<double>(ax);
-    const double dy = static_cast<double>(ay);
-    float out;
-    if (tryDouble && decided(angle(dx, dy, xNegative), 0x1p-46, out))
-        return withSignOf(out, y);
-    return withSignOf(toFloat(angleDd(dx, dy, xNegative)), y);
+    Dd a{0.0, 0.0};
+    if (ay == kInf)
+        a = ax == kInf ? (xNegative ? k3PiBy4Dd : kPiBy4Dd) : kPiBy2Dd;
+    else if (ax == 0.0f && ay != 0.0f)
+        a = kPiBy2Dd;
+    else if (xNegative)
+        a = kPiDd;  // y = 0 or x = -inf
+    return withSignOf(toFloat(a), y);
 }
 
-float hyperbolicTangent(float x, bool tryDouble) {
+template <Path path>
+inline float arcTangent2(float y, float x) {
+    if (isNaN(x) || isNaN(y)) [[unlikely]]
+        return y + x;
     const float ax = magnitude(x);
-    if (isNaN(x))
-        return x + x;
-    if (ax < 0x1p-12f)
-        return x;  // within half an ulp: |x^3/3| < 2^-25 |x|
-    if (ax >= 10.0f)
-        return withSignOf(1.0f, x);  // 1 - tanh 10 < 2^-27: rounds to 1
-    const double a = static_cast<double>(ax);
-    double y;
-    if (ax < 0.125f) {
-        y = tanhSeries(a);
-    } else {
-        // (e^2a - 1)/(e^2a + 1) with e^2a >= 1.28 to 2^-51: the
-        // subtraction loses under 2 bits, the quotient adds 2^-53.
-        const double e = expOfFloat(2.0 * a);
-        y = (e - 1.0) / (e + 1.0);
+    const float ay = magnitude(y);
+    if (ay == 0.0f || ax == 0.0f || ax == kInf || ay == kInf) [[unlikely]]
+        return atan2OnAxisOrInfinity(y, x);
+    if constexpr (path != Path::kDoubleDouble) {
+        float out;
+        if (decided<46>(angle(static_cast<double>(ax), static_cast<double>(ay), (bitsOf(x) >> 31) != 0), out))
+            return withSignOf(out, y);
+        if constexpr (path == Path::kDouble)
+            return kUndecided;
     }
-    float out;
-    if (tryDouble && decided(y, 0x1p-46, out))
-        return withSignOf(out, x);
+    return atan2ByDoubleDouble(y, x);
+}
+
+[[gnu::noinline]] float tanhByDoubleDouble(float x) {
     int scale = 0;
-    const Dd e = expCore({2.0 * a, 0.0}, scale);
+    const Dd e = expCore({2.0 * static_cast<double>(magnitude(x)), 0.0}, scale);
     const double s = twoTo(scale);
     const Dd ed = fastTwoSum(e.hi * s, e.lo * s);
     return withSignOf(toFloat(div(add(ed, -1.0), add(ed, 1.0))), x);
 }
 
-float exponential(float x, bool tryDouble) {
-    if (isNaN(x))
+template <Path path>
+inline float hyperbolicTangent(float x) {
+    const float ax = magnitude(x);
+    if (isNaN(x)) [[unlikely]]
+        return x + x;
+    if (ax < 0x1p-12f)
+        return x;  // within half an ulp: |x^3/3| < 2^-25 |x|
+    if (ax >= 10.0f)
+        return withSignOf(1.0f, x);  // 1 - tanh 10 < 2^-27: rounds to 1
+    if constexpr (path != Path::kDoubleDouble) {
+        const double a = static_cast<double>(ax);
+        double y;
+        if (ax < 0.125f) {
+            y = tanhSeries(a);
+        } else {
+            // (e^2a - 1)/(e^2a + 1) with e^2a >= 1.28 to 2^-51: the
+            // subtraction loses under 2 bits, the quotient adds 2^-53.
+            const double e = expOfFloat(2.0 * a);
+            y = (e - 1.0) / (e + 1.0);
+        }
+        float out;
+        if (decided<46>(y, out))
+            return withSignOf(out, x);
+        if constexpr (path == Path::kDouble)
+            return kUndecided;
+    }
+    return tanhByDoubleDouble(x);
+}
+
+[[gnu::noinline]] float expByDoubleDouble(Dd z) {
+    int scale = 0;
+    const Dd e = expCore(z, scale);  // scale in [-151, 129]: both products exact
+    const double s = twoTo(scale);
+    return toFloat({e.hi * s, e.lo * s});
+}
+
+template <Path path>
+inline float exponential(float x) {
+    if (isNaN(x)) [[unlikely]]
         return x + x;
     if (x > 89.0f)
         return kInf;  // above ln(2^128)
     if (x < -104.0f)
         return 0.0f;  // below ln(2^-150): under half the least subnormal
-    float out;
-    if (tryDouble && decided(expOfFloat(static_cast<double>(x)), 0x1p-48, out))
-        return out;
-    return expDd({static_cast<double>(x), 0.0});
+    if constexpr (path != Path::kDoubleDouble) {
+        float out;
+        if (decided<48>(expOfFloat(static_cast<double>(x)), out))
+            return out;
+        if constexpr (path == Path::kDouble)
+            return kUndecided;
+    }
+    return expByDoubleDouble({static_cast<double>(x), 0.0});
 }
 
-float tenTo(float y, bool tryDouble) {
-    if (isNaN(y))
+template <Path path>
+inline float tenTo(float y) {
+    if (isNaN(y)) [[unlikely]]
         return y + y;
     if (y > 39.0f)
         return kInf;  // 10^39 > 2^128
     if (y < -46.0f)
         return 0.0f;  // 10^-46 < 2^-150
-    // z = y ln 10 - k ln2/64 with y times the 24-bit first part of ln 10
-    // exact and the difference exact (within a factor of two, or k = 0);
-    // the second parts add 2^-53 |r| and 2^-70 absolute.
     const double yd = static_cast<double>(y);
-    const double kd = (yd * kSixtyFourLog2Of10 + kShifter) - kShifter;
-    const double r = (yd * kLn10Short[0] - kd * kLn2By64[0]) + (yd * kLn10Short[1] - kd * kLn2By64[1]);
-    float out;
-    if (tryDouble && decided(expReduced(static_cast<int>(kd), r), 0x1p-48, out))
-        return out;
-    return expDd(mul(kLn10Dd, yd));
+    if constexpr (path != Path::kDoubleDouble) {
+        // z = y ln 10 - k ln2/64 with y times the 24-bit first part of ln 10
+        // exact and the difference exact (within a factor of two, or k = 0);
+        // the second parts add 2^-53 |r| and 2^-70 absolute.
+        const double kd = (yd * kSixtyFourLog2Of10 + kShifter) - kShifter;
+        const double r = (yd * kLn10Short[0] - kd * kLn2By64[0]) + (yd * kLn10Short[1] - kd * kLn2By64[1]);
+        float out;
+        if (decided<48>(expReduced(static_cast<int>(kd), r), out))
+            return out;
+        if constexpr (path == Path::kDouble)
+            return kUndecided;
+    }
+    return expByDoubleDouble(mul(kLn10Dd, yd));
 }
 
-}  // namespace
-
-float sinf(float x) { return trig(x, Trig::kSin, true); }
-float cosf(float x) { return trig(x, Trig::kCos, true); }
-float tanf(float x) { return trig(x, Trig::kTan, true); }
-float atanf(float x) { return arcTangent(x, true); }
-float atan2f(float y, float x) { return arcTangent2(y, x, true); }
-float tanhf(float x) { return hyperbolicTangent(x, true); }
-float expf(float x) { return exponential(x, true); }
-float exp10f(float y) { return tenTo(y, true); }
-float logf(float x) { return logarithm(x, Log::kNatural, true); }
-float log10f(float x) { return logarithm(x, Log::kTen, true); }
-
-namespace detail {
-
-float byDoubleDouble(FloatFunction f, float x) {
+template <Path path>
+float evaluate(FloatFunction f, float x) {
     switch (f) {
-    case FloatFunction::kSin: return trig(x, Trig::kSin, false);
-    case FloatFunction::kCos: return trig(x, Trig::kCos, false);
-    case FloatFunction::kTan: return trig(x, Trig::kTan, false);
-    case FloatFunction::kAtan: return arcTangent(x, false);
-    case FloatFunction::kTanh: return hyperbolicTangent(x, false);
-    case FloatFunction::kExp: return exponential(x, false);
-    case FloatFunction::kExp10: return tenTo(x, false);
-    case FloatFunction::kLog: return logarithm(x, Log::kNatural, false);
-    case FloatFunction::kLog10: return logarithm(x, Log::kTen, false);
+    case FloatFunction::kSin: return trig<Trig::kSin, path>(x);
+    case FloatFunction::kCos: return trig<Trig::kCos, path>(x);
+    case FloatFunction::kTan: return trig<Trig::kTan, path>(x);
+    case FloatFunction::kAtan: return arcTangent<path>(x);
+    case FloatFunction::kTanh: return hyperbolicTangent<path>(x);
+    case FloatFunction::kExp: return exponential<path>(x);
+    case FloatFunction::kExp10: return tenTo<path>(x);
+    case FloatFunction::kLog: return logarithm<Log::kNatural, path>(x);
+    case FloatFunction::kLog10: return logarithm<Log::kTen, path>(x);
     }
     return x;
 }
 
-float atan2fByDoubleDouble(float y, float x) { return arcTangent2(y, x, false); }
+}  // namespace
+
+float sinf(float x) { return trig<Trig::kSin, Path::kBoth>(x); }
+float cosf(float x) { return trig<Trig::kCos, Path::kBoth>(x); }
+float tanf(float x) { return trig<Trig::kTan, Path::kBoth>(x); }
+float atanf(float x) { return arcTangent<Path::kBoth>(x); }
+float atan2f(float y, float x) { return arcTangent2<Path::kBoth>(y, x); }
+float tanhf(float x) { return hyperbolicTangent<Path::kBoth>(x); }
+float expf(float x) { return exponential<Path::kBoth>(x); }
+float exp10f(float y) { return tenTo<Path::kBoth>(y); }
+float logf(float x) { return logarithm<Log::kNatural, Path::kBoth>(x); }
+float log10f(float x) { return logarithm<Log::kTen, Path::kBoth>(x); }
+
+namespace detail {
+
+float byDoubleDouble(FloatFunction f, float x) { return evaluate<Path::kDoubleDouble>(f, x); }
+
+float atan2fByDoubleDouble(float y, float x) { return arcTangent2<Path::kDoubleDouble>(y, x); }
+
+bool byDouble(FloatFunction f, float x, float& out) {
+    out = evaluate<Path::kDouble>(f, x);
+    return bitsOf(out) != bitsOf(kUndecided);
+}
+
+bool atan2fByDouble(float y, float x, float& out) {
+    out = arcTangent2<Path::kDouble>(y, x);
+    return bitsOf(out) != bitsOf(kUndecided);
+}
 
 }  // namespace detail
 

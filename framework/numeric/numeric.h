@@ -80,6 +80,10 @@ enum class FloatFunction { kSin, kCos, kTan, kAtan, kTanh, kExp, kExp10, kLog, k
 // path that decides where the double result is too close to call.
 float byDoubleDouble(FloatFunction f, float x);
 float atan2fByDoubleDouble(float y, float x);
+// The double evaluation alone: false where its error bound leaves the
+// rounding undecided (the arguments the double-double path then decides).
+bool byDouble(FloatFunction f, float x, float& out);
+bool atan2fByDouble(float y, float x, float& out);
 
 // e^x by the shorter evaluation: false unless |x| <= 708 and the error
 // bound decides the rounding.

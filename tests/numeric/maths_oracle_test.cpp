@@ -238,13 +238,13 @@ TEST_F(TableCheck, TwoOverPiSinesArctangentsAndLogarithms) {
         mpfr_clear(word);
     }
     EXPECT_EQ(kTwoOverPiBits[0], 0u);
-    for (int k = 0; k < 64; ++k) {
+    for (int k = 0; k < 128; ++k) {
         mpfr_mul_si(v, pi, k, MPFR_RNDN);
-        mpfr_div_ui(v, v, 32, MPFR_RNDN);
+        mpfr_div_ui(v, v, 64, MPFR_RNDN);
         mpfr_sin(v, v, MPFR_RNDN);
-        if (k % 32 == 0)
+        if (k % 64 == 0)
             mpfr_set_zero(v, 1);  // exactly, where pi's rounding leaves a trace
-        expectDd(kSinKPiBy32[k], "sin(k pi/32)", k);
+        expectDd(kSinKPiBy64[k], "sin(k pi/64)", k);
     }
     for (int k = 0; k <= 64; ++k) {
         mpfr_set_ui(v, k, MPFR_RNDN);
