@@ -100,4 +100,8 @@ Dd expCore(Dd z, int& scale);
 // bits (a float), to about 2^-100 (absolute, and relative near 1).
 Dd logOfFloat(double x);
 
+// a^y for a positive finite float a (as a double) and a finite y, in plain
+// double arithmetic: false unless its error bound decides the rounding.
+bool powerByDouble(double a, float y, float& out);
+
 }  // namespace ovra::numeric::detail

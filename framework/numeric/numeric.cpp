@@ -215,59 +215,6 @@ float roundToFloat(double hi, double lo, double x, float y) {
     return up ? upper : lower;
 }
 
-// a^y (a a positive float, as a double) in plain double arithmetic, when
-// the result is a normal float: ln a = e ln 2 + 2 atanh(u) as in logOfFloat,
-// exp by the same reduction as expCore, each with a few roundings of
-// 2^-53. Relative error bound: ln a to 2^-48 (|ln a| >= 0.346 when e != 0;
-// for e = 0 it is 2 u P(v) alone, to 2^-51), y ln a to 2^-47.9, so with
-// |y ln a| <= 88 the product is off by at most 2^-41.4 absolute; exp adds
-// 2^-51.9 (table entry, the two last roundings) and 2^-59 (reduction and
-// series). The total stays below 2^-41 of the result.
-//
-// The float nearest to the double is then the correctly rounded result
-// whenever the double lies more than 2^-34 (relative) from the halfway
-// point between two floats: the exact value lies on the same side, far
-// beyond the 2^-100 within which the double-double path could round the
-// other way, so both give the same float. Closer than that, or outside
-// the normal range, the answer is left to the double-double path.
-bool powerByDouble(double a, float y, float& out) {
-    const uint64_t b = bitsOf(a);
-    int e = static_cast<int>((b >> 52) & 0x7ff) - 1023;
-    double m = fromBits(static_cast<uint64_t>((b & 0x000fffffffffffffull) | 0x3ff0000000000000ull));
-    if (m > kSqrt2) {
-        m *= 0.5;
-        e += 1;
-    }
-    const double u = (m - 1.0) / (m + 1.0);  // both operands exact
-    const double v = u * u;
-    double series = kInvOdd[9].hi;  // 1 + v/3 + ... + v^10/21; the rest is below 2^-60
-    for (int k = 8; k >= 0; --k)
-        series = kInvOdd[k].hi + v * series;
-    series = 1.0 + v * series;
-    const double lnm = (2.0 * u) * series;
-    const double ed = static_cast<double>(e);
-    const double ln = ed * kLn2[0] + (ed * kLn2[1] + lnm);  // the first product is exact
-    const double z = static_cast<double>(y) * ln;
-    if (!(z >= -87.0 && z <= 88.0))
-        return false;  // beyond the normal floats (or a NaN product)
-
-    const double kd = (z * kSixtyFourByLn2 + kShifter) - kShifter;
-    const int k = static_cast<int>(kd);
-    const double r = (z - kd * kLn2By64[0]) - kd * kLn2By64[1];  // |r| <= ln2/128
-    const double expm1r =
-        r * (1.0 + r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720))))));
-    const double tj = kTwoToJBy64[k & 63].hi;
-    const double p = (tj + tj * expm1r) * twoTo(k >> 6);  // exact scaling: p is a normal double
-
-    // p's 29 bits beyond a float's 24: 2^28 is the halfway point, and 2^19
-    // units of p's last place are at least 2^-34 of p.
-    const int64_t fromHalfway = static_cast<int64_t>(bitsOf(p) & 0x1fffffffu) - 0x10000000;
-    if (fromHalfway > -0x80000 && fromHalfway < 0x80000)
-        return false;
-    out = static_cast<float>(p);
-    return true;
-}
-
 // a^y for a positive float a that is not a power of two, through the
 // double-double logarithm and exponential, rounded once.
 float powerByDoubleDouble(double a, float y) {
@@ -355,7 +302,21 @@ double expByDoubleDouble(double x) {
 
 }  // namespace detail
 
-float powf(float x, float y) { return power(x, y, true); }
+float powf(float x, float y) {
+    // The common case first: a positive finite x that is not a power of
+    // two, a finite y that is not 0 (x = 1 and powers of two are exact
+    // cases, handled with the special values).
+    const double a = static_cast<double>(x);
+    const float ay = y < 0.0f ? -y : y;
+    if (x > 0.0f && x < floatFromBits(0x7f800000u) && ay > 0.0f && ay < floatFromBits(0x7f800000u) &&
+        (bitsOf(a) & 0x000fffffffffffffull) != 0) {
+        float r;
+        if (powerByDouble(a, y, r))
+            return r;
+        return power(x, y, false);
+    }
+    return power(x, y, true);
+}
 
 namespace detail {
 
