@@ -534,14 +534,12 @@ inline float tenTo(float y) {
     return expByDoubleDouble(mul(kLn10Dd, yd));
 }
 
-}  // namespace
-
 // a^y = e^z, z = y ln a: ln a to 2^-44.5 (relative), the product adds
 // 2^-53, so z is off by 2^-44.4 |z|, at most 2^-37.6 absolute where the
 // result is a float (|z| < 104); the exponential adds 2^-51. 2^-37 of the
 // result bounds both. One argument in about 4000 is left to the
 // double-double path.
-bool detail::powerByDouble(double a, float y, float& out) {
+inline bool powerInDouble(double a, float y, float& out) {
     const double z = static_cast<double>(y) * logOfPositive(a);
     if (z >= 89.0 || z <= -104.5) {
         out = z > 0 ? kInf : 0.0f;  // beyond e^88.73 and e^-103.98 by far more than z's error
@@ -553,6 +551,10 @@ bool detail::powerByDouble(double a, float y, float& out) {
     const double r = (z - kd * kLn2By64[0]) - kd * kLn2By64[1];  // the first difference is exact
     return decided<37>(expReduced(static_cast<int>(kd), r), out);
 }
+
+}  // namespace
+
+bool detail::powerByDouble(double a, float y, float& out) { return powerInDouble(a, y, out); }
 
 namespace {
 
@@ -583,6 +585,21 @@ float tanhf(float x) { return hyperbolicTangent<Path::kBoth>(x); }
 float expf(float x) { return exponential<Path::kBoth>(x); }
 float exp10f(float y) { return tenTo<Path::kBoth>(y); }
 float logf(float x) { return logarithm<Log::kNatural, Path::kBoth>(x); }
+
+float powf(float x, float y) {
+    // The common case first: a positive finite x that is not a power of
+    // two, a finite y that is not 0 (x = 1 and powers of two are exact
+    // cases, handled with the special values).
+    const double a = static_cast<double>(x);
+    const float ay = magnitude(y);
+    if (x > 0.0f && x < kInf && ay > 0.0f && ay < kInf && (bitsOf(a) & 0x000fffffffffffffull) != 0) [[likely]] {
+        float r;
+        if (powerInDouble(a, y, r))
+            return r;
+        return powerWithSpecialValues(x, y, false);
+    }
+    return powerWithSpecialValues(x, y, true);
+}
 float log10f(float x) { return logarithm<Log::kTen, Path::kBoth>(x); }
 
 namespace detail {

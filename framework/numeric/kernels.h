@@ -104,4 +104,8 @@ Dd logOfFloat(double x);
 // double arithmetic: false unless its error bound decides the rounding.
 bool powerByDouble(double a, float y, float& out);
 
+// powf with every special value, the plain double evaluation tried first
+// or not.
+float powerWithSpecialValues(float x, float y, bool tryDouble);
+
 }  // namespace ovra::numeric::detail

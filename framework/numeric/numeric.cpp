@@ -302,21 +302,7 @@ double expByDoubleDouble(double x) {
 
 }  // namespace detail
 
-float powf(float x, float y) {
-    // The common case first: a positive finite x that is not a power of
-    // two, a finite y that is not 0 (x = 1 and powers of two are exact
-    // cases, handled with the special values).
-    const double a = static_cast<double>(x);
-    const float ay = y < 0.0f ? -y : y;
-    if (x > 0.0f && x < floatFromBits(0x7f800000u) && ay > 0.0f && ay < floatFromBits(0x7f800000u) &&
-        (bitsOf(a) & 0x000fffffffffffffull) != 0) {
-        float r;
-        if (powerByDouble(a, y, r))
-            return r;
-        return power(x, y, false);
-    }
-    return power(x, y, true);
-}
+float detail::powerWithSpecialValues(float x, float y, bool tryDouble) { return power(x, y, tryDouble); }
 
 namespace detail {
 

@@ -4,8 +4,11 @@
 // and the maths modules' committed expectations.
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <random>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +112,26 @@ TEST_P(EveryFunction, IsCorrectlyRoundedOnHardCases) {
             EXPECT_TRUE(ovra::oracle::sameResult(f.call(x), oracle(f.function, x))) << label(nameOf(f.function), x);
 }
 
+// The arguments that the exhaustive run (bench/maths/exhaustive.cpp) saw
+// the double evaluation leave to the double-double path, one file per
+// function: the double-double path decides each of them correctly.
+TEST_P(EveryFunction, DecidesEveryHardCaseOfTheExhaustiveRun) {
+    const auto& f = GetParam();
+    std::ifstream in(std::string(OVRA_HARD_CASES_DIR) + "/" + nameOf(f.function) + ".txt");
+    ASSERT_TRUE(in) << "no hard cases for " << nameOf(f.function);
+    Oracle oracle;
+    int count = 0;
+    for (std::string line; std::getline(in, line);) {
+        const float x = floatOf(static_cast<uint32_t>(std::stoul(line, nullptr, 16)));
+        const float want = oracle(f.function, x);
+        EXPECT_TRUE(ovra::oracle::sameResult(f.call(x), want)) << label(nameOf(f.function), x);
+        float fast;
+        EXPECT_FALSE(ovra::numeric::detail::byDouble(f.path, x, fast)) << label(nameOf(f.function), x);
+        ++count;
+    }
+    EXPECT_GT(count, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Maths, EveryFunction, ::testing::ValuesIn(kImplementations),
                          [](const auto& info) { return std::string(nameOf(info.param.function)); });
 
@@ -144,6 +167,21 @@ TEST(Atan2, IsCorrectlyRoundedOnRandomPairs) {
 
 // C's special cases: each the correctly rounded multiple of pi/4 with the
 // sign of y, zeros keeping their signs.
+// The pairs that the exhaustive run's 10^9 random pairs sent to the
+// double-double path.
+TEST(Atan2, DecidesEveryHardPairOfTheExhaustiveRun) {
+    std::ifstream in(std::string(OVRA_HARD_CASES_DIR) + "/atan2f.txt");
+    ASSERT_TRUE(in);
+    Oracle oracle;
+    int count = 0;
+    for (std::string ys, xs; in >> ys >> xs; ++count) {
+        const float y = floatOf(static_cast<uint32_t>(std::stoul(ys, nullptr, 16)));
+        const float x = floatOf(static_cast<uint32_t>(std::stoul(xs, nullptr, 16)));
+        EXPECT_TRUE(ovra::oracle::sameResult(ovra::numeric::atan2f(y, x), oracle.atan2(y, x))) << "y " << ys << ", x " << xs;
+    }
+    EXPECT_GT(count, 0);
+}
+
 TEST(Atan2, ZeroAndInfiniteCasesFollowC) {
     Oracle oracle;
     const float inf = std::numeric_limits<float>::infinity();
