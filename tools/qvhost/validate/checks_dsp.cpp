@@ -95,27 +95,26 @@ size_t exactSize(const PinDescription& pin, const Bytes& bytes) {
 
 Outcome checkDspPins(CheckContext& ctx) {
     const auto& half = *ctx.half;
+    std::vector<std::string> problems;
+    const std::string kind = comparePinTable(ctx, problems);
     host::RecordingDspHost host;
     Instance owner{createWithHost(ctx, host.unknown())};
     auto* plugin = host::queryInterface<IMpPlugin2>(owner.object, IID_IMpPlugin2);
     expect(plugin != nullptr, "does not answer IMpPlugin2");
     std::vector<float> buffer(64);
-    std::string problems;
     for (const auto& pin : half.pins)
         if (plugin->assignPinBuffer(pin.index, buffer.data()) != RC_OK)
-            problems += (problems.empty() ? "" : "; ") + std::string("described ") + pinLabel(pin) +
-                        " is no pin of the module";
+            problems.push_back("described " + pinLabel(pin) + " is no pin of the module");
     const auto count = static_cast<int32_t>(half.pins.size());
     std::vector<int32_t> beyond{-1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
     for (int32_t i = count; i < count + 8; ++i)
         beyond.push_back(i);
     for (int32_t i : beyond)
         if (plugin->assignPinBuffer(i, buffer.data()) != RC_FAILED)
-            problems += (problems.empty() ? "" : "; ") + std::string("pin ") + std::to_string(i) +
-                        " answers assignPinBuffer but is not described";
+            problems.push_back("pin " + std::to_string(i) + " answers assignPinBuffer but is not described");
     plugin->Release();
-    expect(problems.empty(), problems);
-    return {Status::Passed, std::to_string(count) + " described pins answer, none beyond"};
+    expect(problems.empty(), joined(problems));
+    return {Status::Passed, std::to_string(count) + " described pins answer, none beyond; " + kind};
 }
 
 Outcome checkDspStart(CheckContext& ctx) {

@@ -4,6 +4,7 @@
 #include "checks.h"
 #include "dsp_host.h"
 #include "gui_host.h"
+#include "pin_table.h"
 
 namespace qvhost {
 
@@ -61,6 +62,24 @@ bool sizeFits(int32_t type, size_t size) {
     case DATATYPE_TEXT: return size % 2 == 0;
     default: return true;
     }
+}
+
+std::string joined(const std::vector<std::string>& texts) {
+    std::string out;
+    for (const auto& t : texts)
+        out += (out.empty() ? "" : "; ") + t;
+    return out;
+}
+
+std::string comparePinTable(CheckContext& ctx, std::vector<std::string>& problems) {
+    std::string why;
+    const auto declared = declaredPins(ctx.path, ctx.module->id, ctx.half->subType, why);
+    if (!declared)
+        return "behaviour only: " + why;
+    const auto disagreements = pinDisagreements(*ctx.half, *declared);
+    problems.insert(problems.end(), disagreements.begin(), disagreements.end());
+    return std::string(ctx.half->dsp ? "types and directions" : "types") + " checked against the pin table (" +
+           std::to_string(declared->rows.size()) + " pins declared)";
 }
 
 std::string pinLabel(const PinDescription& pin) { return "pin " + std::to_string(pin.index) + " (" + pin.name + ")"; }
