@@ -27,6 +27,32 @@ const char* scopeName(Scope s) {
     }
 }
 
+bool checkSelected(const Check& check, const ValidateOptions& options) {
+    if (check.strictness > options.strictness)
+        return false;
+    if (!options.only.empty() && std::find(options.only.begin(), options.only.end(), check.name) == options.only.end())
+        return false;
+    return std::find(options.skip.begin(), options.skip.end(), check.name) == options.skip.end();
+}
+
+bool checkSelected(const std::string& name, const ValidateOptions& options) {
+    for (const auto& c : catalogue())
+        if (name == c.name)
+            return checkSelected(c, options);
+    return false;
+}
+
+const char* prerequisiteOf(const Check& check) {
+    const std::string name = check.name;
+    switch (check.scope) {
+    case Scope::Library:
+    case Scope::Described: return nullptr;
+    case Scope::Module: return name == "create" ? nullptr : "create";
+    case Scope::Dsp: return name == "dsp-pins" ? "create" : "dsp-pins";
+    default: return name == "gui-pins" ? "create" : "gui-pins";
+    }
+}
+
 void fail(const std::string& why) { throw CheckFailed{why}; }
 
 int CheckContext::rounds(int atDefault) const {

@@ -66,6 +66,10 @@ bool sizeFits(int32_t type, size_t size);
 // what kind of check was done, for the check's detail.
 std::string comparePinTable(CheckContext& ctx, std::vector<std::string>& problems);
 
+// A result code by its name and number: "RC_NOT_FOUND (-2)"; other values
+// by number.
+std::string codeName(int32_t rc);
+
 // The texts joined with "; ".
 std::string joined(const std::vector<std::string>& texts);
 

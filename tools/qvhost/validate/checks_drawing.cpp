@@ -21,7 +21,7 @@ void expectSaneMeasures(IMpUnknown* module, const std::vector<GuiSize>& offers) 
         if (rc != RC_OK || result.width < 0 || result.height < 0 || result.width >= 100000 ||
             result.height >= 100000) {
             gfx->Release();
-            fail("measure answered " + std::to_string(rc) + " and " + std::to_string(result.width) + " x " +
+            fail("measure answered " + codeName(rc) + " and " + std::to_string(result.width) + " x " +
                  std::to_string(result.height) + " for an offer of " + std::to_string(offer.width) + " x " +
                  std::to_string(offer.height));
         }

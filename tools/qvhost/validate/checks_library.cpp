@@ -25,13 +25,13 @@ void expectNothingCreated(const host::Library& lib, const wstring& id, int32_t s
     if (out != nullptr && out != kGarbage)
         out->Release();
     expect(rc == RC_NOT_FOUND && out == nullptr,
-           what + " (sub-type " + std::to_string(subType) + ") created something (code " + std::to_string(rc) + ")");
+           what + " (sub-type " + std::to_string(subType) + ") created something (" + codeName(rc) + ")");
     out = kGarbage;
     const int32_t bare = lib.factory()->instantiateBare(id.c_str(), subType, &out);
     if (out != nullptr && out != kGarbage)
         out->Release();
     expect(bare == RC_NOT_FOUND && out == nullptr,
-           what + " (sub-type " + std::to_string(subType) + ") was created bare (code " + std::to_string(bare) + ")");
+           what + " (sub-type " + std::to_string(subType) + ") was created bare (" + codeName(bare) + ")");
 }
 
 bool creates(const host::Library& lib, const wstring& id, int32_t subType) {

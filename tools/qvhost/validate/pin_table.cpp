@@ -74,7 +74,9 @@ std::string declaredTypeName(int32_t type) {
 
 std::optional<DeclaredPins> declaredPins(const std::string& libraryPath, const std::string& id, int32_t subType,
                                          std::string& why) {
-    static std::map<std::string, Twin> twins;
+    // Never destroyed: the twin's factory goes with the twin's own exit
+    // handlers, which may run before this map's destructor would.
+    static auto& twins = *new std::map<std::string, Twin>();
     auto it = twins.find(libraryPath);
     if (it == twins.end())
         it = twins.emplace(libraryPath, openTwin(libraryPath)).first;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -48,13 +49,50 @@ struct Result {
     double seconds = 0;
 };
 
-bool selected(const Check& check, const ValidateOptions& options) {
-    if (check.strictness > options.strictness)
-        return false;
-    if (!options.only.empty() && std::find(options.only.begin(), options.only.end(), check.name) == options.only.end())
-        return false;
-    return std::find(options.skip.begin(), options.skip.end(), check.name) == options.skip.end();
-}
+bool selected(const Check& check, const ValidateOptions& options) { return checkSelected(check, options); }
+
+// One cause, one failure: a half that could not be created, or whose pins
+// disagree with its description, has the checks that build on it SKIPPED
+// with the name of the check they need.
+class Dependencies {
+public:
+    // The check the result's half failed that this check needs, if any.
+    std::optional<std::string> blockedBy(const Result& r) const {
+        if (r.module.empty())
+            return std::nullopt;
+        const Check* check = find(r.name);
+        if (check == nullptr || prerequisiteOf(*check) == nullptr)
+            return std::nullopt;
+        const auto it = blocked_.find(r.module + "\n" + r.half);
+        if (it == blocked_.end())
+            return std::nullopt;
+        return it->second;
+    }
+    void record(const Result& r) {
+        if (r.module.empty())
+            return;
+        const Status s = r.outcome.status;
+        const bool failed = s == Status::Failed || s == Status::Crashed;
+        const bool gate = r.name == "create" ? failed || s == Status::Skipped
+                                              : (r.name == "dsp-pins" || r.name == "gui-pins") && failed;
+        if (gate)
+            blocked_.emplace(r.module + "\n" + r.half, r.name);
+    }
+    // The result as it stands, or SKIPPED for the check it needs.
+    void apply(Result& r) const {
+        if (const auto need = blockedBy(r))
+            r.outcome = {Status::Skipped, "needs " + *need};
+    }
+
+private:
+    static const Check* find(const std::string& name) {
+        for (const auto& c : catalogue())
+            if (name == c.name)
+                return &c;
+        return nullptr;
+    }
+    std::map<std::string, std::string> blocked_;  // "module\nhalf" -> the failed check
+};
 
 bool fitsHalf(Scope scope, const HalfDescription& half) {
     switch (scope) {
@@ -236,6 +274,7 @@ public:
     void library(const std::string& path) {
         path_ = path;
         results_.clear();
+        dependencies_ = Dependencies();
         std::string error;
         auto lib = host::Library::open(path, error);
         if (!lib) {
@@ -298,11 +337,19 @@ public:
         const LibraryDescription* d = description ? &*description : nullptr;
         const auto plan = planFor(d, options_);
         Watchdog watchdog;
+        Dependencies dependencies;
         for (size_t i = from; i < plan.size(); ++i) {
-            watchdog.arm(i, options_.timeout);
+            Result r = blankResult(plan[i]);
             const auto started = std::chrono::steady_clock::now();
-            const Outcome o = runStep(plan[i], *lib, path, d, options_, seed_);
-            watchdog.disarm();
+            if (const auto need = dependencies.blockedBy(r)) {
+                r.outcome = {Status::Skipped, "needs " + *need};
+            } else {
+                watchdog.arm(i, options_.timeout);
+                r.outcome = runStep(plan[i], *lib, path, d, options_, seed_);
+                watchdog.disarm();
+            }
+            dependencies.record(r);
+            const Outcome& o = r.outcome;
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             const Json line{{"step", i}, {"status", static_cast<int>(o.status)}, {"detail", o.detail},
                             {"seconds", seconds}};
@@ -317,7 +364,10 @@ private:
         for (const auto& step : plan) {
             Result r = blankResult(step);
             const auto started = std::chrono::steady_clock::now();
-            r.outcome = runStep(step, lib, path_, d, options_, seed_);
+            if (const auto need = dependencies_.blockedBy(r))
+                r.outcome = {Status::Skipped, "needs " + *need};
+            else
+                r.outcome = runStep(step, lib, path_, d, options_, seed_);
             r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             add(std::move(r));
         }
@@ -399,6 +449,8 @@ private:
     }
 
     void add(Result r) {
+        dependencies_.apply(r);
+        dependencies_.record(r);
         if (!options_.json) {
             if (results_.empty())
                 std::printf("%s%s\n", all_.empty() ? "" : "\n", path_.c_str());
@@ -435,6 +487,7 @@ private:
     uint64_t seed_;
     std::string path_;
     std::vector<Result> results_;  // of this library
+    Dependencies dependencies_;    // of this library
     std::vector<Result> all_;
     Json libraries_ = Json::array();
 };
