@@ -274,6 +274,8 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_gui", {}, "Chatty gui-values", "FAILED", "sent 3 bytes for a float"},
         Broken{"broken_gui", {"--strictness", "8", "--only", "gui-realtime"}, "Collector gui-realtime", "WARNING",
                " after In = "},
+        Broken{"broken_output", {}, "Mumbler dsp-realtime", "WARNING", "while its blocks ran",
+               {"dsp-start", "dsp-blocks", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values"}},
         Broken{"broken_paint", {}, "Smudge paint", "FAILED", "measure answered"},
         Broken{"broken_paint", {}, "Margin paint-hostile-values", "FAILED",
                "1073741827 x 1073741827 for an offer of 2147483647"},
@@ -310,6 +312,45 @@ TEST(Validate, TheRunGoesOnAfterACrash) {
     EXPECT_EQ(checks.at("DspLookup dsp-hostile-values")["status"], "CRASHED");
     EXPECT_EQ(checks.at("DspLookup dsp-realtime")["status"], kRealtimeWatched ? "PASSED" : "SKIPPED");
     EXPECT_EQ(checks.at("Squarer create")["status"], "PASSED");
+}
+
+TEST(Validate, NothingAModulePrintsChangesAResult) {
+    int code = -1;
+    const Json doc = validateJson({"--seed", "5", fixture("broken_output")}, &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(doc["summary"]["failed"], 0);
+    EXPECT_EQ(doc["summary"]["crashed"], 0);
+    const auto checks = checksOf(doc["libraries"][0]);
+    size_t forgerChecks = 0;
+    for (const auto& [key, c] : checks)
+        if (c.value("module", "") == "Forger") {
+            EXPECT_EQ(c["status"], "PASSED") << c.dump();
+            EXPECT_NE(c["detail"], "forged");
+            ++forgerChecks;
+        }
+    EXPECT_GE(forgerChecks, 5u);
+    // What it printed is shown with the check during which it printed.
+    EXPECT_NE(checks.at("Forger gui-values").value("output", "").find("\"detail\":\"forged\""), std::string::npos);
+    // 1 MiB of output: counted, shown in part, and the run goes on.
+    uint64_t flood = 0;
+    for (const auto& [key, c] : checks)
+        if (c.value("written", uint64_t{0}) >= (1u << 20)) {
+            flood = c["written"].get<uint64_t>();
+            EXPECT_LE(c["output"].get<std::string>().size(), 4096u);
+        }
+    EXPECT_GE(flood, 1u << 20);
+}
+
+TEST(Validate, ADspHalfThatPrintsFromItsBlocksIsWarnedAboutAndItsBytesAreEscaped) {
+    const Json doc = validateJson({"--seed", "5", "--only", "dsp-blocks", fixture("broken_output")});
+    const auto c = checksOf(doc["libraries"][0]).at("Mumbler dsp-blocks");
+    EXPECT_EQ(c["status"], "WARNING");
+    EXPECT_NE(c["detail"].get<std::string>().find("bytes on standard output or error while its blocks ran"),
+              std::string::npos);
+    EXPECT_EQ(c["output"].get<std::string>().rfind("\\xFF\\xFE mumble \\uD800\n", 0), 0u) << c.dump();
+    const Ran text = runQvhost({"validate", "--only", "dsp-blocks", fixture("broken_output")});
+    EXPECT_NE(text.out.find("> the module wrote "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("> \\xFF\\xFE mumble"), std::string::npos) << text.out;
 }
 
 TEST(Validate, WhatAModulePrintsIsNoPartOfTheReport) {

@@ -38,6 +38,8 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     v->add_option("--seed", seed_, "Seed of the random checks (repeat a run)");
     v->add_option("--repeat", o.repeat, "Creations per module")->check(CLI::Range(1, 100000));
     v->add_option("--child-from", from_, "")->group("");  // a child process's part of the plan
+    v->add_option("--report-file", o.reportFile, "")->group("");
+    v->add_option("--capture-file", o.captureFile, "")->group("");
 }
 
 bool ValidateCommand::given() const { return command_->parsed(); }

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "library.h"
+#include "output_capture.h"
 
 namespace qvhost {
 
@@ -19,25 +20,16 @@ struct Twin {
     std::string why;  // when there is no entry
 };
 
-std::filesystem::path nativePath(const std::string& utf8) {
-#if defined(_WIN32)
-    const wstring wide = host::fromUtf8(utf8);
-    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-#else
-    return std::filesystem::path(utf8);
-#endif
-}
-
 Twin openTwin(const std::string& libraryPath) {
     Twin twin;
     const std::string path = libraryPath + kPinTableSuffix;
     std::error_code ec;
-    const auto twinTime = std::filesystem::last_write_time(nativePath(path), ec);
+    const auto twinTime = std::filesystem::last_write_time(nativeFilePath(path), ec);
     if (ec) {
         twin.why = "no pin table beside the library (" + path + "; ovra_add_plugin builds one)";
         return twin;
     }
-    const auto libraryTime = std::filesystem::last_write_time(nativePath(libraryPath), ec);
+    const auto libraryTime = std::filesystem::last_write_time(nativeFilePath(libraryPath), ec);
     if (!ec && twinTime < libraryTime) {
         twin.why = "the pin table " + path + " is older than the library; rebuild it";
         return twin;

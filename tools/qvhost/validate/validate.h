@@ -33,6 +33,8 @@ struct ValidateOptions {
     // A child process runs the plan of one library from this step on and
     // streams one line per step.
     std::optional<size_t> childFrom;
+    std::string reportFile;   // where a child writes its records
+    std::string captureFile;  // where a child's stdout and stderr go
 };
 
 int runValidate(const ValidateOptions& options);
