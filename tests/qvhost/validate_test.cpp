@@ -236,8 +236,11 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_factory_interfaces", {}, "factory-interfaces", "FAILED", "out pointer"},
         Broken{"broken_factory_near", {}, "near-identifiers", "FAILED", "\"Probex\""},
         Broken{"broken_factory_subtypes", {}, "wrong-sub-types", "FAILED", "Probe (sub-type -1)"},
+        Broken{"broken_factory_doubled", {}, "near-identifiers", "FAILED", "\"PProbe\", near Probe"},
+        Broken{"broken_names", {}, "registered-modules", "FAILED",
+               "described \"MY-Onepole\" (dsp, sub-type 0) is not registered; the library registers \"MY-OnePole\""},
         Broken{"broken_binary", {}, "registered-modules", "FAILED", "\"Stowaway\" (gui, sub-type 1) is registered"},
-        Broken{"broken_description", {}, "registered-modules", "FAILED", "\"Ghost\" (gui, sub-type 1) is described",
+        Broken{"broken_description", {}, "registered-modules", "FAILED", "described \"Ghost\" (gui, sub-type 1) is not registered",
                {"Ghost create", "Ghost interfaces", "Ghost gui-pins", "Ghost gui-values", "Ghost gui-bad-sizes",
                 "Ghost gui-hostile-values"}},
         Broken{"broken_binary", {}, "Gap dsp-pins", "FAILED", "pin 1 (Spare) is no pin"},
@@ -393,6 +396,14 @@ TEST(Validate, ALibraryWithoutItsPinTableIsCheckedByBehaviourAndSaysSo) {
                   std::string::npos)
             << checks.at(key).dump();
     }
+}
+
+TEST(Validate, TheScanOfTheFileFindsAnIdentifierInsideALongerText) {
+    const Json doc = validateJson({"--only", "registered-modules", fixture("broken_names")});
+    const auto c = checksOf(doc["libraries"][0]).at("registered-modules");
+    EXPECT_NE(c["detail"].get<std::string>().find("\"Stowaway\" (gui, sub-type 1) is registered but not described"),
+              std::string::npos)
+        << c.dump();
 }
 
 TEST(Validate, AnUnregisteredHalfFailsOnceAndItsChecksWaitForCreate) {
