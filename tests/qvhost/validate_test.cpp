@@ -280,6 +280,10 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_output", {}, "Mumbler dsp-realtime", "WARNING", "while its blocks ran",
                {"dsp-start", "dsp-blocks", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values"}},
         Broken{"broken_paint", {}, "Smudge paint", "FAILED", "measure answered"},
+        Broken{"broken_drawing", {}, "Refuser paint", "FAILED", "onPaint answered RC_FAILED (-1) at 40 x 10 as created"},
+        Broken{"broken_drawing", {}, "Spill paint", "FAILED", "painted outside its placement of 40 x 10: first at (40, 0)"},
+        Broken{"broken_drawing", {}, "Flicker paint", "FAILED", "painted twice with the same pins, the pixel at (0, 0) was"},
+        Broken{"broken_drawing", {}, "Wide paint", "FAILED", "invalidateRect asked for left 0, top 0, right 11, bottom 1"},
         Broken{"broken_paint", {}, "Margin paint-hostile-values", "FAILED",
                "1073741827 x 1073741827 for an offer of 2147483647"},
     };

@@ -49,6 +49,7 @@ const char* prerequisiteOf(const Check& check) {
     case Scope::Described: return nullptr;
     case Scope::Module: return name == "create" ? nullptr : "create";
     case Scope::Dsp: return name == "dsp-pins" ? "create" : "dsp-pins";
+    case Scope::Drawing: return name == "paint-hostile-values" ? "paint" : "gui-pins";
     default: return name == "gui-pins" ? "create" : "gui-pins";
     }
 }

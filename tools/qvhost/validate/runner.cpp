@@ -80,7 +80,7 @@ public:
         const Status s = r.outcome.status;
         const bool failed = s == Status::Failed || s == Status::Crashed;
         const bool gate = r.name == "create" ? failed || s == Status::Skipped
-                                              : (r.name == "dsp-pins" || r.name == "gui-pins") && failed;
+                                              : (r.name == "dsp-pins" || r.name == "gui-pins" || r.name == "paint") && failed;
         if (gate)
             blocked_.emplace(r.module + "\n" + r.half, r.name);
     }
