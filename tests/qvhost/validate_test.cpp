@@ -266,6 +266,8 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_sleep", {}, "Restless dsp-sleep", "FAILED", "moved from"},
         Broken{"broken_sleep", {}, "Abrupt dsp-sleep", "FAILED", "without fillSleepCountdown right before it"},
         Broken{"broken_sleep", {}, "Insomniac dsp-sleep", "WARNING", "of CPU per second of audio per instance"},
+        Broken{"broken_sleep", {}, "Fickle dsp-sleep", "WARNING",
+               "never sleeps: with every input held at 1 and static for 4000 blocks"},
         Broken{"broken_values", {}, "Tuner dsp-sample-rates", "FAILED", "a host that writes no sample rate"},
         Broken{"broken_values", {}, "DspLookup dsp-hostile-values", "CRASHED", kInvalidAccessEnd},
         Broken{"broken_values", {}, "Squarer dsp-hostile-audio", "FAILED", "is inf"},
