@@ -426,6 +426,22 @@ TEST(Validate, AnUnregisteredHalfFailsOnceAndItsChecksWaitForCreate) {
     EXPECT_NE(c["detail"].get<std::string>().find("RC_NOT_FOUND (-2)"), std::string::npos) << c.dump();
 }
 
+TEST(Validate, AFailedCheckNamesTheCommandThatRunsItAloneAndThatCommandSeesTheSame) {
+    const Json doc = validateJson({"--seed", "5", "--blocks", "17", fixture("broken_dsp")});
+    const auto c = checksOf(doc["libraries"][0]).at("NaNAt17 dsp-blocks");
+    ASSERT_EQ(c["status"], "FAILED");
+    const std::string rerun = c.value("rerun", "");
+    EXPECT_EQ(rerun, "qvhost validate --only dsp-blocks --module NaNAt17 --seed 5 --blocks 17 " + fixture("broken_dsp"));
+    const Json alone = validateJson({"--only", "dsp-blocks", "--module", "NaNAt17", "--seed", "5", "--blocks", "17",
+                                     fixture("broken_dsp")});
+    EXPECT_EQ(alone["summary"]["checks"], 3) << "load, description and the one check";
+    EXPECT_EQ(checksOf(alone["libraries"][0]).at("NaNAt17 dsp-blocks")["detail"], c["detail"]);
+    const Ran text = runQvhost({"validate", "--seed", "5", "--only", "dsp-pins", fixture("broken_pins")});
+    EXPECT_NE(text.out.find("           rerun: qvhost validate --only dsp-pins --module Swapped --seed 5 "),
+              std::string::npos)
+        << text.out;
+}
+
 // ---- the options
 
 TEST(ValidateOptions, OnlyAndSkipChooseChecksByName) {

@@ -25,6 +25,10 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     };
     listOption("--only", o.only, "Run only these checks (CHECK,CHECK...; names from --list)");
     listOption("--skip", o.skip, "Do not run these checks (CHECK,CHECK...)");
+    v->add_option("--module", o.modules, "Check only this described module (repeat for more)")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     v->add_option("--strictness", o.strictness, "1 (basic) to 10 (exhaustive)")
         ->check(CLI::Range(1, 10))
         ->capture_default_str();

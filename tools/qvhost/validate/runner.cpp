@@ -52,6 +52,7 @@ struct Result {
     std::string stack;   // CRASHED: what the child said on stderr
     std::string output;  // what the module wrote on stdout and stderr during the check (its start)
     uint64_t written = 0;  // how many bytes that was
+    std::string rerun;     // FAILED, CRASHED: the command that runs the check alone
     double seconds = 0;
 };
 
@@ -121,11 +122,15 @@ std::vector<Step> planFor(const LibraryDescription* description, const ValidateO
             plan.push_back({i, nullptr, nullptr});
     if (description == nullptr)
         return plan;
-    for (const auto& module : description->modules)
+    for (const auto& module : description->modules) {
+        if (!options.modules.empty() &&
+            std::find(options.modules.begin(), options.modules.end(), module.id) == options.modules.end())
+            continue;
         for (const auto& half : module.halves)
             for (size_t i = 0; i < checks.size(); ++i)
                 if (selected(checks[i], options) && fitsHalf(checks[i].scope, half))
                     plan.push_back({i, &module, &half});
+    }
     return plan;
 }
 
@@ -452,6 +457,8 @@ private:
         list("--skip", options_.skip);
         list("--rates", options_.rates);
         list("--blocks", options_.blocks);
+        for (const auto& m : options_.modules)
+            args.insert(args.end(), {"--module", m});
         args.insert(args.end(), {"--report-file", reportPath_, "--capture-file", capturePath_});
         args.push_back("--");
         args.push_back(path_);
@@ -568,9 +575,51 @@ private:
         std::filesystem::remove(nativeFilePath(capturePath_), ignored);
     }
 
+    // The command that runs one failed check again, alone: the same seed and
+    // the options that choose its values.
+    std::string rerunCommand(const Result& r) const {
+        auto quote = [](const std::string& word) {
+            const bool plain = !word.empty() && word.find_first_of(" \t\"'\\$`;&|<>()*?[]{}!#~") == std::string::npos;
+            if (plain)
+                return word;
+            std::string out = "\"";
+            for (const char c : word)
+                out += (c == '"' || c == '\\' || c == '$' || c == '`') ? std::string("\\") + c : std::string(1, c);
+            return out + "\"";
+        };
+        std::string cmd = "qvhost validate --only " + r.name;
+        if (!r.module.empty())
+            cmd += " --module " + quote(r.module);
+        cmd += " --seed " + std::to_string(seed_);
+        if (options_.strictness != kDefaultStrictness)
+            cmd += " --strictness " + std::to_string(options_.strictness);
+        auto list = [&](const char* flag, const std::vector<int32_t>& values) {
+            if (values.empty())
+                return;
+            std::string joined;
+            for (const auto v : values)
+                joined += (joined.empty() ? "" : ",") + std::to_string(v);
+            cmd += std::string(" ") + flag + " " + joined;
+        };
+        list("--rates", options_.rates);
+        list("--blocks", options_.blocks);
+        if (options_.repeat != ValidateOptions{}.repeat)
+            cmd += " --repeat " + std::to_string(options_.repeat);
+        if (options_.timeout != ValidateOptions{}.timeout) {
+            std::ostringstream seconds;
+            seconds << options_.timeout;
+            cmd += " --timeout " + seconds.str();
+        }
+        return cmd + " " + quote(path_);
+    }
+
     void add(Result r) {
         dependencies_.apply(r);
         dependencies_.record(r);
+        const bool listed = std::any_of(catalogue().begin(), catalogue().end(),
+                                        [&](const Check& c) { return r.name == c.name; });
+        if (listed && (r.outcome.status == Status::Failed || r.outcome.status == Status::Crashed))
+            r.rerun = rerunCommand(r);
         r.outcome.detail = readable(r.outcome.detail);
         r.stack = readable(r.stack);
         r.output = readable(r.output);
@@ -581,6 +630,8 @@ private:
             std::printf("  %-8s %s%s%s\n", statusName(r.outcome.status), what.c_str(),
                         r.outcome.detail.empty() ? "" : ": ", r.outcome.detail.c_str());
             printIndented(r.stack, "|", 24);
+            if (!r.rerun.empty())
+                std::printf("           rerun: %s\n", r.rerun.c_str());
             if (r.written > 0) {
                 std::printf("           > the module wrote %llu bytes on standard output or error%s\n",
                             static_cast<unsigned long long>(r.written),
@@ -602,6 +653,8 @@ private:
             }
             if (!r.stack.empty())
                 c["stack"] = r.stack;
+            if (!r.rerun.empty())
+                c["rerun"] = r.rerun;
             if (r.written > 0) {
                 c["output"] = r.output;
                 c["written"] = r.written;
