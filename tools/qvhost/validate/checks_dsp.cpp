@@ -40,7 +40,7 @@ BenchEvent valueEvent(int32_t offset, int32_t pin, Bytes bytes) { return {offset
 // Ordinary values on the control inputs and random audio, as a patch plays.
 std::vector<BenchEvent> ordinaryBlock(CheckContext& ctx, DspBench& bench, int32_t n, int round, bool first) {
     const auto& half = *ctx.half;
-    std::uniform_real_distribution<float> level(-1.0f, 1.0f);
+    auto level = [&](std::mt19937_64& rng) { return uniformFloat(rng, -1.0f, 1.0f); };
     std::vector<BenchEvent> events;
     if (first)
         events.push_back({0, EV_START, 0});

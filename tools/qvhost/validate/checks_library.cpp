@@ -9,6 +9,7 @@
 #include "checks.h"
 #include "dsp_host.h"
 #include "elf_exports.h"
+#include "generators.h"
 #include "suggest.h"
 
 namespace qvhost {
@@ -183,11 +184,10 @@ Outcome checkDescribeBuild(CheckContext& ctx) {
 
 Outcome checkUnknownIdentifiers(CheckContext& ctx) {
     std::vector<wstring> ids{u"", u"x", u"?", wstring(5000, u'Z'), u"\u00e9\u4e2d", u"\xD800"};
-    std::uniform_int_distribution<int> length(1, 40), ch(32, 126);
     for (int i = ctx.rounds(40); i > 0; --i) {
         wstring s;
-        for (int k = length(ctx.rng); k > 0; --k)
-            s += static_cast<wchar>(ch(ctx.rng));
+        for (auto k = uniformInt(ctx.rng, 1, 40); k > 0; --k)
+            s += static_cast<wchar>(uniformInt(ctx.rng, 32, 126));
         ids.push_back(s);
     }
     // A random identifier may, very rarely, be a real one.
