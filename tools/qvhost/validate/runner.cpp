@@ -67,13 +67,19 @@ public:
     std::optional<std::string> blockedBy(const Result& r) const {
         if (r.module.empty())
             return std::nullopt;
-        const Check* check = find(r.name);
-        if (check == nullptr || prerequisiteOf(*check) == nullptr)
-            return std::nullopt;
         const auto it = blocked_.find(r.module + "\n" + r.half);
         if (it == blocked_.end())
             return std::nullopt;
-        return it->second;
+        // Only the checks that build on the failed one, directly or not.
+        for (const Check* check = find(r.name); check != nullptr;) {
+            const char* need = prerequisiteOf(*check);
+            if (need == nullptr)
+                break;
+            if (it->second == need)
+                return it->second;
+            check = find(need);
+        }
+        return std::nullopt;
     }
     void record(const Result& r) {
         if (r.module.empty())
