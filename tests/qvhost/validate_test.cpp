@@ -426,6 +426,20 @@ TEST(Validate, AnUnregisteredHalfFailsOnceAndItsChecksWaitForCreate) {
     EXPECT_NE(c["detail"].get<std::string>().find("RC_NOT_FOUND (-2)"), std::string::npos) << c.dump();
 }
 
+TEST(Validate, AModuleThatLeavesGdiplusObjectsAliveAfterItsPaintFails) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "qvhost counts GDI+ objects where it sees a library's calls, through libgdiplus";
+#endif
+    const Json doc = validateJson({"--seed", "5", fixture("broken_gdiplus")});
+    const auto checks = checksOf(doc["libraries"][0]);
+    EXPECT_EQ(checks.at("Leaker paint")["status"], "FAILED");
+    EXPECT_NE(checks.at("Leaker paint")["detail"].get<std::string>().find(
+                  "onPaint left GDI+ objects alive at its end: 1 brush at 40 x 10 as created"),
+              std::string::npos)
+        << checks.at("Leaker paint").dump();
+    EXPECT_EQ(doc["summary"]["failed"], 1);
+}
+
 TEST(Validate, AFailedCheckNamesTheCommandThatRunsItAloneAndThatCommandSeesTheSame) {
     const Json doc = validateJson({"--seed", "5", "--blocks", "17", fixture("broken_dsp")});
     const auto c = checksOf(doc["libraries"][0]).at("NaNAt17 dsp-blocks");

@@ -38,3 +38,10 @@ else()
   list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
     ${qvhost_dir}/platform/crash_report_none.cpp ${qvhost_dir}/platform/realtime_watch_none.cpp)
 endif()
+# Where a module's GDI+ calls can be bound to qvhost's own (Linux, through
+# libgdiplus), validate counts the objects a paint leaves alive.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_linux.cpp)
+else()
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_none.cpp)
+endif()

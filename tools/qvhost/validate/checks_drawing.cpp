@@ -8,6 +8,7 @@
 #include "gui_bench.h"
 #include "paint_surface.h"
 #include "pin_value.h"
+#include "platform/gdiplus_watch.h"
 
 namespace qvhost {
 
@@ -67,8 +68,11 @@ public:
         host::PaintSurface surface(width + kBorder, height + kBorder);
         expect(surface.valid(), "cannot make a bitmap to paint into (is libgdiplus installed?)");
         surface.clear(kGuard);
+        beginGdiplusWatch();
         const int32_t painted = surface.paint(gfx_);
+        const std::string alive = endGdiplusWatch();
         expect(painted == RC_OK, "onPaint answered " + codeName(painted) + " at " + size + after);
+        expect(alive.empty(), "onPaint left GDI+ objects alive at its end: " + alive + " at " + size + after);
         const std::vector<uint32_t> all = surface.pixels();
         const int32_t stride = width + kBorder;
         std::vector<uint32_t> inside;
@@ -146,7 +150,8 @@ Outcome checkPaint(CheckContext& ctx) {
     }
     return {Status::Passed, "painted inside its place at " + std::to_string(own.width) + " x " +
                                 std::to_string(own.height) + ", then at " + std::to_string(std::size(sizes)) +
-                                " odd sizes twice each, with the same pixels"};
+                                " odd sizes twice each, with the same pixels" +
+                                (gdiplusWatched() ? "; every GDI+ object of a paint released by its end" : "")};
 }
 
 Outcome checkPaintHostileValues(CheckContext& ctx) {
