@@ -147,7 +147,8 @@ const std::vector<Check>& catalogue() {
         // GUI halves that draw.
         {"paint",
          "measure answers sizes in range; arrange and onPaint answer RC_OK; at its own size it paints inside its "
-         "place; the same pins paint the same pixels; invalidateRect stays within the placement",
+         "place; the same pins paint the same pixels; invalidateRect stays within the placement; no GDI+ object "
+         "outlives a paint",
          Scope::Drawing, 3, checkPaint},
         {"paint-hostile-values",
          "measure at extreme offers, and painting (arrange and onPaint answer RC_OK) after each hostile value",
