@@ -356,7 +356,7 @@ TEST(Validate, ADspHalfThatPrintsFromItsBlocksIsWarnedAboutAndItsBytesAreEscaped
     EXPECT_EQ(c["status"], "WARNING");
     EXPECT_NE(c["detail"].get<std::string>().find("bytes on standard output or error while its blocks ran"),
               std::string::npos);
-    EXPECT_EQ(c["output"].get<std::string>().rfind("\\xFF\\xFE mumble \\uD800\n", 0), 0u) << c.dump();
+    EXPECT_EQ(c["output"].get<std::string>().rfind("\\xFF\\xFE mumble \\uD800", 0), 0u) << c.dump();
     const Ran text = runQvhost({"validate", "--only", "dsp-blocks", fixture("broken_output")});
     EXPECT_NE(text.out.find("> the module wrote "), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("> \\xFF\\xFE mumble"), std::string::npos) << text.out;

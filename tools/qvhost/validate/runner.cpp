@@ -584,14 +584,20 @@ private:
     // The command that runs one failed check again, alone: the same seed and
     // the options that choose its values.
     std::string rerunCommand(const Result& r) const {
+        // Quoted as the platform's usual shell reads it.
         auto quote = [](const std::string& word) {
-            const bool plain = !word.empty() && word.find_first_of(" \t\"'\\$`;&|<>()*?[]{}!#~") == std::string::npos;
-            if (plain)
+#if defined(_WIN32)
+            if (!word.empty() && word.find_first_of(" \t\"&|<>^") == std::string::npos)
+                return word;
+            return "\"" + word + "\"";
+#else
+            if (!word.empty() && word.find_first_of(" \t\"'\\$`;&|<>()*?[]{}!#~") == std::string::npos)
                 return word;
             std::string out = "\"";
             for (const char c : word)
                 out += (c == '"' || c == '\\' || c == '$' || c == '`') ? std::string("\\") + c : std::string(1, c);
             return out + "\"";
+#endif
         };
         std::string cmd = "qvhost validate --only " + r.name;
         if (!r.module.empty())
