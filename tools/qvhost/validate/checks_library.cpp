@@ -4,7 +4,9 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <set>
+#include <unordered_set>
 
 #include "checks.h"
 #include "dsp_host.h"
@@ -49,23 +51,32 @@ bool printable(char16_t c) {
 }
 
 // Every run of printable UTF-16 code units in the file that ends in a NUL,
-// and every suffix of it: the candidates for identifiers the factory may
-// know. A literal can follow any bytes (other data, or code units that
-// merely look printable), so a run is not required to start after a NUL.
-std::set<wstring> utf16Strings(const std::string& path) {
+// and its suffixes: the candidates for identifiers the factory may know. A
+// literal can follow any bytes (other data, or code units that merely look
+// printable), so a run is not required to start after a NUL. Read once per
+// file and process.
+const std::unordered_set<wstring>& utf16Strings(const std::string& path) {
+    static std::map<std::string, std::unordered_set<wstring>> scanned;
+    if (const auto it = scanned.find(path); it != scanned.end())
+        return it->second;
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // Identifiers longer than this are not looked for.
+    // Runs longer than kLongest are taken by their end; identifiers that
+    // lie inside a longer text are looked for up to kLongestInside.
     constexpr size_t kLongest = 256;
-    std::set<wstring> found;
+    constexpr size_t kLongestInside = 64;
+    std::unordered_set<wstring>& found = scanned[path];
     // Literals are aligned in practice; both alignments cost little.
     for (size_t start = 0; start < 2; ++start) {
         wstring current;
         for (size_t i = start; i + 1 < data.size(); i += 2) {
             const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
             if (c == 0) {
-                for (size_t from = 0; from < current.size(); ++from)
-                    found.insert(current.substr(from));
+                if (!current.empty())
+                    found.insert(current);
+                const size_t from = current.size() > kLongestInside ? current.size() - kLongestInside : 1;
+                for (size_t k = from; k < current.size(); ++k)
+                    found.insert(current.substr(k));
                 current.clear();
             } else if (!printable(c)) {
                 current.clear();
@@ -209,7 +220,7 @@ Outcome checkRegisteredModules(CheckContext& ctx) {
         return m != nullptr && std::any_of(m->halves.begin(), m->halves.end(),
                                            [&](const HalfDescription& h) { return h.subType == subType; });
     };
-    const auto strings = utf16Strings(ctx.path);
+    const auto& strings = utf16Strings(ctx.path);
     std::set<std::pair<std::string, int32_t>> registered;
     for (const auto& s : strings)
         for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2})
@@ -275,7 +286,7 @@ Outcome checkNearIdentifiers(CheckContext& ctx) {
     size_t tried = 0;
     // A near miss that is a text of the file may be registered in its own
     // right: registered-modules tells whether it is described.
-    const auto strings = utf16Strings(ctx.path);
+    const auto& strings = utf16Strings(ctx.path);
     for (const auto& module : ctx.description->modules) {
         for (const auto& n : nearMisses(host::fromUtf8(module.id))) {
             if (ctx.description->find(host::toUtf8(n)) != nullptr || strings.count(n) != 0)
