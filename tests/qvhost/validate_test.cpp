@@ -253,6 +253,8 @@ const std::vector<Broken>& brokenLibraries() {
                "the module declares float in"},
         Broken{"broken_pins", {}, "Narrowed dsp-pins", "FAILED", "pin 0 (Cutoff): described float in, the module declares int32 in"},
         Broken{"broken_pins", {}, "GuiSwapped gui-pins", "FAILED", "pin 0 (On): described bool, the module declares int32"},
+        Broken{"broken_pins", {}, "Extra dsp-pins", "FAILED",
+               "pin 100: the module declares float in, the description has no such pin"},
         Broken{"broken_lifecycle", {}, "Immortal create", "FAILED", "last Release of a bare instance did not answer 0"},
         Broken{"broken_lifecycle", {}, "Uncounted interfaces", "FAILED", "AddRef answered 3, expected 4"},
         Broken{"broken_dsp", {"--blocks", "17"}, "NaNAt17 dsp-blocks", "FAILED", "is nan at sample 8",
@@ -381,7 +383,7 @@ TEST(Validate, PinsThatDisagreeWithTheirDescriptionFailOnceAndTheRestOfTheHalfWa
         EXPECT_EQ(checks.at(key)["status"], "SKIPPED") << key;
         EXPECT_NE(checks.at(key)["detail"].get<std::string>().find("needs "), std::string::npos) << key;
     }
-    EXPECT_EQ(doc["summary"]["failed"], 3);
+    EXPECT_EQ(doc["summary"]["failed"], 4);
 }
 
 TEST(Validate, ALibraryWithoutItsPinTableIsCheckedByBehaviourAndSaysSo) {
@@ -396,7 +398,7 @@ TEST(Validate, ALibraryWithoutItsPinTableIsCheckedByBehaviourAndSaysSo) {
     // tells, and the report says what was checked.
     EXPECT_EQ(code, 0);
     const auto checks = checksOf(doc["libraries"][0]);
-    for (const char* key : {"Swapped dsp-pins", "GuiSwapped gui-pins"}) {
+    for (const char* key : {"Swapped dsp-pins", "Extra dsp-pins", "GuiSwapped gui-pins"}) {
         EXPECT_EQ(checks.at(key)["status"], "PASSED") << key;
         EXPECT_NE(checks.at(key)["detail"].get<std::string>().find("behaviour only: no pin table beside the library"),
                   std::string::npos)
