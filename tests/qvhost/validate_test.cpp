@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 
@@ -411,6 +412,22 @@ TEST(Validate, TheScanOfTheFileFindsAnIdentifierInsideALongerText) {
     const auto c = checksOf(doc["libraries"][0]).at("registered-modules");
     EXPECT_NE(c["detail"].get<std::string>().find("\"Stowaway\" (gui, sub-type 1) is registered but not described"),
               std::string::npos)
+        << c.dump();
+}
+
+TEST(Validate, APinTableOlderThanItsLibraryIsNotTrusted) {
+    const std::string dir = scratchDir() + "/stale-table";
+    std::filesystem::create_directories(dir);
+    const std::string stem = fixture("broken_pins").substr(0, fixture("broken_pins").size() - 4);
+    for (const char* suffix : {".qvm", ".qvm.json", ".qvm.pins"})
+        std::filesystem::copy_file(stem + suffix, dir + "/broken_pins" + suffix,
+                                   std::filesystem::copy_options::overwrite_existing);
+    const auto now = std::filesystem::last_write_time(dir + "/broken_pins.qvm");
+    std::filesystem::last_write_time(dir + "/broken_pins.qvm.pins", now - std::chrono::hours(1));
+    const Json doc = validateJson({"--only", "dsp-pins", "--module", "Swapped", dir + "/broken_pins.qvm"});
+    const auto c = checksOf(doc["libraries"][0]).at("Swapped dsp-pins");
+    EXPECT_EQ(c["status"], "PASSED");
+    EXPECT_NE(c["detail"].get<std::string>().find("is older than the library; rebuild it"), std::string::npos)
         << c.dump();
 }
 
