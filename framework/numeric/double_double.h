@@ -6,9 +6,9 @@
 // contracted into a fused multiply-add (the build forbids both).
 #pragma once
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
+
+#include "numeric/bits.h"
 
 #if defined(__FAST_MATH__)
 #error "framework/numeric relies on IEEE rounding of every operation; build without -ffast-math"
@@ -80,12 +80,6 @@ inline Dd mul(Dd a, double b) {
     return fastTwoSum(p.hi, p.lo);
 }
 
-inline uint64_t bitsOf(double x) { return std::bit_cast<uint64_t>(x); }
-inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
-
-// 2^e for a normal exponent, -1022 <= e <= 1023.
-inline double twoTo(int e) { return fromBits(static_cast<uint64_t>(e + 1023) << 52); }
-
 inline Dd neg(Dd a) { return {-a.hi, -a.lo}; }
 
 inline Dd sub(Dd a, Dd b) { return add(a, neg(b)); }
@@ -102,17 +96,6 @@ inline Dd div(Dd a, Dd b) {
     return add(q, q3);
 }
 
-inline uint32_t bitsOf(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-inline float floatFromBits(uint32_t b) {
-    float x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
 
 inline bool isNaN(float x) { return x != x; }
 inline bool isInf(float x) { return x - x != x - x && x == x; }
