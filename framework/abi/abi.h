@@ -164,8 +164,8 @@ public:
 // ---------------------------------------------------------------------------
 // DSP modules: one object with the table pointers IMpPlugin (its first, also
 // its IMpUnknown), IMpPlugin2 and, in modules set up the legacy way,
-// IMpLegacyInitialization; all count on one count. processBlock runs on [audio]; the rest on [set-up], before
-// or between blocks, never during one.
+// IMpLegacyInitialization; all count on one count. processBlock runs on
+// [audio]; the rest on [set-up], before or between blocks, never during one.
 
 class IMpPlugin : public IMpUnknown {
 public:
