@@ -8,7 +8,7 @@
 if(WIN32)
   set(OVRA_PACKAGE_PLATFORM win64)
   set(OVRA_PACKAGE_COMPONENTS win64)
-  foreach(lib uplink downlink guikit adsr)
+  foreach(lib IN LISTS OVRA_LIBRARIES)
     install(TARGETS ${lib} LIBRARY DESTINATION . COMPONENT win64 RUNTIME DESTINATION . COMPONENT win64)
     install(FILES ${PROJECT_SOURCE_DIR}/modules/${lib}/${lib}.qvm.json DESTINATION . COMPONENT win64)
   endforeach()

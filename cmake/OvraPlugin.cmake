@@ -6,6 +6,7 @@
 #       [LEGACY_INIT]                # DSP modules carry IMpLegacyInitialization
 #                                    # (DSP-only libraries: no GUI parts with it)
 #       PARTS <part>...              # dsp numeric gui gui2 windowed composited gdiplus
+#                                    # (gdiplus looks up libgdiplus on Linux)
 #       SOURCES <file>...)
 #
 # The result is <name>.qvm on every platform, with MP_GetFactory as its only
@@ -17,18 +18,22 @@
 # (find_package(ovra)): either way the framework lies in ../framework.
 
 # Plug-in libraries ship optimised and stripped: a single-config build
-# without a build type builds Release. Multi-config generators (Visual
+# without a build type builds Release. The default is a plain variable of the
+# including scope, never written into the cache, so a consumer's own choice
+# (now or in a later configure) always wins. Multi-config generators (Visual
 # Studio, Ninja Multi-Config) keep their own choice per build.
 get_property(_ovra_multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
 if(NOT _ovra_multi_config AND NOT CMAKE_BUILD_TYPE)
-  set(CMAKE_BUILD_TYPE Release CACHE STRING "Build type (ovra's default: Release)" FORCE)
-  message(STATUS "ovra: no CMAKE_BUILD_TYPE given, building Release")
+  set(CMAKE_BUILD_TYPE Release)
+  message(STATUS "ovra: no CMAKE_BUILD_TYPE given, building Release (-DCMAKE_BUILD_TYPE=... to choose)")
 endif()
 
 set(OVRA_FRAMEWORK_DIR "${CMAKE_CURRENT_LIST_DIR}/../framework" CACHE PATH "ovra framework sources")
 # The platform-independent maths: correctly rounded float functions, and
 # the exp and powf of the envelope (tests and benchmarks compile them too).
-set(OVRA_NUMERIC_SOURCES ${OVRA_FRAMEWORK_DIR}/numeric/numeric.cpp ${OVRA_FRAMEWORK_DIR}/numeric/float_maths.cpp)
+# Cached, so that a project taking ovra with add_subdirectory sees them too.
+set(OVRA_NUMERIC_SOURCES ${OVRA_FRAMEWORK_DIR}/numeric/numeric.cpp ${OVRA_FRAMEWORK_DIR}/numeric/float_maths.cpp
+  CACHE INTERNAL "Sources of the part numeric")
 set(OVRA_PLUGIN_OUTPUT_DIR "${CMAKE_BINARY_DIR}" CACHE PATH "Where .qvm files are written")
 set(OVRA_SANITIZE "" CACHE STRING "Sanitizers for everything built (e.g. address,undefined)")
 
@@ -47,15 +52,20 @@ function(ovra_target_defaults target)
 endfunction()
 
 # GDI+: gdiplus.dll through its import library on Windows; libgdiplus
-# elsewhere, which some systems install without the unversioned name.
-if(WIN32)
-  set(OVRA_GDIPLUS_LIBRARY gdiplus CACHE STRING "GDI+ import library")
-else()
-  find_library(OVRA_GDIPLUS_LIBRARY NAMES gdiplus libgdiplus.so.0 PATHS /usr/lib /usr/local/lib)
-  if(NOT OVRA_GDIPLUS_LIBRARY)
-    message(FATAL_ERROR "libgdiplus not found (Debian package libgdiplus; scripts/setup.sh installs it)")
+# elsewhere, which some systems install without the unversioned name. Looked
+# up by the first library that draws, so that a project of DSP modules needs
+# no libgdiplus on its machine.
+function(ovra_find_gdiplus)
+  if(WIN32)
+    set(OVRA_GDIPLUS_LIBRARY gdiplus CACHE STRING "GDI+ import library")
+  else()
+    find_library(OVRA_GDIPLUS_LIBRARY NAMES gdiplus libgdiplus.so.0 PATHS /usr/lib /usr/local/lib)
+    if(NOT OVRA_GDIPLUS_LIBRARY)
+      message(FATAL_ERROR "libgdiplus not found, which the part 'gdiplus' links (Debian package libgdiplus; "
+        "scripts/setup.sh installs it)")
+    endif()
   endif()
-endif()
+endfunction()
 
 function(ovra_framework_sources out)
   set(parts ${ARGN})
@@ -90,8 +100,38 @@ endfunction()
 
 function(ovra_add_plugin name)
   cmake_parse_arguments(P "LEGACY_INIT" "COMPILER;FLOAT_COMPARE" "PARTS;SOURCES" ${ARGN})
+  if(P_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "ovra_add_plugin(${name}): unexpected arguments '${P_UNPARSED_ARGUMENTS}' "
+      "(the keywords are COMPILER, FLOAT_COMPARE, LEGACY_INIT, PARTS and SOURCES)")
+  endif()
   if(NOT P_COMPILER)
     message(FATAL_ERROR "ovra_add_plugin(${name}): COMPILER is required")
+  endif()
+  if(NOT P_SOURCES)
+    message(FATAL_ERROR "ovra_add_plugin(${name}): SOURCES is required")
+  endif()
+  # A misspelled value would otherwise leave out a part or the comparison
+  # the author asked for, without a word.
+  set(known_parts dsp numeric gui gui2 windowed composited gdiplus)
+  foreach(part IN LISTS P_PARTS)
+    if(NOT part IN_LIST known_parts)
+      string(REPLACE ";" ", " known_text "${known_parts}")
+      message(FATAL_ERROR "ovra_add_plugin(${name}): unknown part '${part}'; the parts are ${known_text}")
+    endif()
+  endforeach()
+  if("FLOAT_COMPARE" IN_LIST P_KEYWORDS_MISSING_VALUES
+     OR (DEFINED P_FLOAT_COMPARE AND NOT P_FLOAT_COMPARE MATCHES "^(IEEE|UNORDERED)$"))
+    message(FATAL_ERROR "ovra_add_plugin(${name}): unknown FLOAT_COMPARE '${P_FLOAT_COMPARE}'; "
+      "it is IEEE or UNORDERED")
+  endif()
+  if("gdiplus" IN_LIST P_PARTS)
+    ovra_find_gdiplus()
+  endif()
+  # A default build type for the calling folder too, when ovra itself was
+  # included from another one (add_subdirectory).
+  get_property(multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+  if(NOT multi_config AND NOT CMAKE_BUILD_TYPE)
+    set(CMAKE_BUILD_TYPE Release PARENT_SCOPE)
   endif()
   # The factory attaches hosts through one interface per library: with
   # LEGACY_INIT that is the DSP modules' IMpLegacyInitialization, and
