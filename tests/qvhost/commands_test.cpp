@@ -92,6 +92,27 @@ TEST(Render, ValuesPrintsWhatAControlOutputSends) {
     EXPECT_TRUE(r.err.empty()) << "no progress bar when stderr is no terminal: " << r.err;
 }
 
+TEST(Render, ValuesSayWhyThereAreNone) {
+    const Ran silent = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--seconds", "0.1", "--values"});
+    ASSERT_EQ(silent.exitCode, 0) << silent.err;
+    EXPECT_NE(silent.out.find("QV ADSR4 has no control outputs: no values to print"), std::string::npos) << silent.out;
+}
+
+TEST(Render, TheNullDeviceRunsTheModuleAndWritesNothing) {
+#if defined(_WIN32)
+    const std::string nowhere = "NUL";
+#else
+    const std::string nowhere = "/dev/null";
+#endif
+    const Ran r = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=true@0.01", "--seconds", "0.1",
+                             "-o", nowhere, "--plot", nowhere});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("rendered 1 channel, 4800 samples at 48000 Hz, written nowhere"), std::string::npos) << r.out;
+    const Ran strict = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--seconds", "0.1", "-o", nowhere,
+                                  "--strict"});
+    EXPECT_EQ(strict.exitCode, 0) << "a check without a file: " << strict.err;
+}
+
 TEST(Render, ProgressBarOnlyOnATerminalAndOnlyBeyondASecond) {
 #if defined(_WIN32)
     GTEST_SKIP() << "no terminal for qvhost.exe here: Wine's pseudo console hands the child no console output";
