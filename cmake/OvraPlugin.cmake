@@ -98,6 +98,37 @@ function(ovra_framework_sources out)
   set(${out} ${srcs} PARENT_SCOPE)
 endfunction()
 
+# How a plug-in library (and its pin-table twin) links: `map` lists the
+# exports on ELF platforms; on Windows the dllexport attributes decide.
+function(ovra_plugin_link target map)
+  set(parts ${ARGN})
+  if(WIN32)
+    # One export (the dllexport on MP_GetFactory), a static C++ runtime: the
+    # DLL imports nothing but system DLLs. Release builds drop the symbols
+    # and every function and datum that nothing reaches.
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
+      "$<$<CONFIG:Release>:-s;-Wl,--gc-sections>")
+    if("windowed" IN_LIST parts OR "gui" IN_LIST parts OR "gui2" IN_LIST parts)
+      target_link_libraries(${target} PRIVATE user32)
+    endif()
+    if("gdiplus" IN_LIST parts)
+      target_link_libraries(${target} PRIVATE ${OVRA_GDIPLUS_LIBRARY})
+    endif()
+  else()
+    target_link_options(${target} PRIVATE "-Wl,--version-script=${map}")
+    if(NOT OVRA_SANITIZE)
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
+    if("gdiplus" IN_LIST parts)
+      target_link_libraries(${target} PRIVATE ${OVRA_GDIPLUS_LIBRARY})
+    endif()
+    if("windowed" IN_LIST parts)
+      target_link_libraries(${target} PRIVATE ${CMAKE_DL_LIBS})  # dladdr: the library's own module handle
+    endif()
+  endif()
+endfunction()
+
 function(ovra_add_plugin name)
   cmake_parse_arguments(P "LEGACY_INIT" "COMPILER;FLOAT_COMPARE" "PARTS;SOURCES" ${ARGN})
   if(P_UNPARSED_ARGUMENTS)
@@ -178,32 +209,43 @@ function(ovra_add_plugin name)
     set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${description})
   endif()
   if(WIN32)
-    # One export (the dllexport on MP_GetFactory), a static C++ runtime: the
-    # DLL imports nothing but system DLLs. Release builds drop the symbols
-    # and every function and datum that nothing reaches.
-    target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++
-      "$<$<CONFIG:Release>:-s;-Wl,--gc-sections>")
     target_compile_options(${name} PRIVATE "$<$<CONFIG:Release>:-ffunction-sections;-fdata-sections>")
     # Wide-character Windows API throughout (IDC_ARROW and friends included).
     target_compile_definitions(${name} PRIVATE UNICODE _UNICODE)
-    if("windowed" IN_LIST P_PARTS OR "gui" IN_LIST P_PARTS OR "gui2" IN_LIST P_PARTS)
-      target_link_libraries(${name} PRIVATE user32)
-    endif()
-    if("gdiplus" IN_LIST P_PARTS)
-      target_link_libraries(${name} PRIVATE ${OVRA_GDIPLUS_LIBRARY})
-    endif()
-  else()
-    set(map ${OVRA_FRAMEWORK_DIR}/abi/plugin_exports.map)
-    target_link_options(${name} PRIVATE "-Wl,--version-script=${map}")
-    if(NOT OVRA_SANITIZE)
-      target_link_options(${name} PRIVATE -Wl,--no-undefined)
-    endif()
-    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${map})
-    if("gdiplus" IN_LIST P_PARTS)
-      target_link_libraries(${name} PRIVATE ${OVRA_GDIPLUS_LIBRARY})
-    endif()
-    if("windowed" IN_LIST P_PARTS)
-      target_link_libraries(${name} PRIVATE ${CMAKE_DL_LIBS})  # dladdr: the library's own module handle
-    endif()
+  endif()
+  ovra_plugin_link(${name} ${OVRA_FRAMEWORK_DIR}/abi/plugin_exports.map ${P_PARTS})
+
+  # The pin-table twin, <name>.qvm.pins beside the library: the library's own
+  # objects and one entry more that lists every module's registered pins, so
+  # that qvhost validate compares the pins as the code declares them with
+  # the description. A host never loads it, and nothing installs it.
+  set(twin ${name}_pin_table)
+  add_library(${twin} MODULE $<TARGET_OBJECTS:${name}> ${OVRA_FRAMEWORK_DIR}/abi/pin_table.cpp)
+  add_dependencies(${twin} ${name})
+  target_compile_features(${twin} PRIVATE cxx_std_20)
+  set_target_properties(${twin} PROPERTIES
+    PREFIX "" OUTPUT_NAME ${name} SUFFIX ".qvm.pins"
+    CXX_EXTENSIONS OFF
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${OVRA_PLUGIN_OUTPUT_DIR}
+    RUNTIME_OUTPUT_DIRECTORY ${OVRA_PLUGIN_OUTPUT_DIR})
+  target_include_directories(${twin} PRIVATE ${OVRA_FRAMEWORK_DIR})
+  # The entry sees the framework's headers exactly as the library's objects
+  # did.
+  set(with_dsp 0)
+  set(with_gui 0)
+  if("dsp" IN_LIST P_PARTS)
+    set(with_dsp 1)
+  endif()
+  if("gui" IN_LIST P_PARTS OR "gui2" IN_LIST P_PARTS OR "windowed" IN_LIST P_PARTS OR "composited" IN_LIST P_PARTS)
+    set(with_gui 1)
+  endif()
+  target_compile_definitions(${twin} PRIVATE $<TARGET_PROPERTY:${name},COMPILE_DEFINITIONS>
+    OVRA_PIN_TABLE_DSP=${with_dsp} OVRA_PIN_TABLE_GUI=${with_gui})
+  ovra_target_defaults(${twin})
+  ovra_plugin_link(${twin} ${OVRA_FRAMEWORK_DIR}/abi/pin_table_exports.map ${P_PARTS})
+  if(WIN32)
+    target_compile_definitions(${twin} PRIVATE UNICODE _UNICODE)
   endif()
 endfunction()

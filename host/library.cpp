@@ -160,6 +160,8 @@ int32_t Library::createBare(const wstring& id, int32_t subType, IMpUnknown** out
     return factory_->instantiateBare(id.c_str(), subType, out);
 }
 
+void* Library::symbol(const char* name) const { return findSymbol(handle_, name); }
+
 std::string Library::describeBuild(int32_t* version) const {
     wchar text[128] = {};
     int32_t v = 0;

@@ -172,6 +172,8 @@ public:
         auto it = pins_.find(index);
         return it == pins_.end() ? nullptr : it->second;
     }
+    // Every registered pin by index, for the library's pin table.
+    const std::map<int32_t, MpGuiPinBase*>& registeredPins() const { return pins_; }
 
 protected:
     // The module's addPin: the pin learns its index, owner and callback; the

@@ -363,6 +363,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Each message points at the mistake and, where it can, the way forward.
         ErrorCase{"IdentifierNearAKnownOne", {"render", plugin("adsr"), "qv adsr4", "-o", "x.wav"}, 1,
                   "adsr.qvm; did you mean \"QV ADSR4\"?"},
+        // A name the code registers but the description lacks is said to be
+        // so; a suggestion names only what the library can create.
+        ErrorCase{"IdentifierRegisteredButNotDescribed", {"render", fixture("broken_names"), "MY-OnePole", "-o", "x.wav"},
+                  1, "broken_names.qvm: the library registers it, but"},
+        ErrorCase{"NoSuggestionOfAnUnregisteredIdentifier",
+                  {"render", fixture("broken_names"), "MY-Onepol", "-o", "x.wav"}, 1, "broken_names.qvm; qvhost info"},
+        ErrorCase{"AModuleThatFailsToPaint", {"paint", fixture("broken_drawing"), "Refuser", "-o", "x.png"}, 1,
+                  "the module's onPaint answered -1"},
         ErrorCase{"PinNameNearAKnownOne", {"render", plugin("adsr"), "QV ADSR4", "--set", "Gait=true", "-o", "x.wav"},
                   1, "unknown pin name \"Gait\" for QV ADSR4; did you mean \"Gate\"?"},
         ErrorCase{"PinIndexOutOfRange", {"render", plugin("adsr"), "QV ADSR4", "--set", "42=1", "-o", "x.wav"}, 1,

@@ -1,6 +1,7 @@
 // qvhost's message helpers in process: nearest names, places in JSON text,
 // the patch rules, and what a plot decides before it draws.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 #include <cmath>
@@ -11,11 +12,46 @@
 #include "json_source.h"
 #include "patch_rules.h"
 #include "plot_layout.h"
+#include "readable_text.h"
 #include "suggest.h"
 
 using namespace qvhost;
 
 namespace {
+
+// ---------------------------------------------------------------------------
+// Text a module controls, on its way into a report.
+
+TEST(ReadableText, ValidUtf8PassesUnchanged) {
+    for (const std::string& text : std::vector<std::string>{"", "plain", "caf\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x8E\xB9", "\xEF\xBF\xBF",
+                                   std::string("nul \0 inside", 13)})
+        EXPECT_EQ(readable(text), text);
+}
+
+TEST(ReadableText, EveryByteThatStartsNoValidSequenceIsEscaped) {
+    EXPECT_EQ(readable("\xFF\xFE"), "\\xFF\\xFE");
+    EXPECT_EQ(readable("a\xC3"), "a\\xC3");                    // cut short at the end
+    EXPECT_EQ(readable("\xC3(\x80"), "\\xC3(\\x80");            // no continuation, a stray one
+    EXPECT_EQ(readable("\xC0\xAF"), "\\xC0\\xAF");              // overlong
+    EXPECT_EQ(readable("\xE0\x80\xAF"), "\\xE0\\x80\\xAF");      // overlong, three bytes
+    EXPECT_EQ(readable("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80");  // beyond U+10FFFF
+    EXPECT_EQ(readable("\xF8\x88\x80\x80\x80"), "\\xF8\\x88\\x80\\x80\\x80");
+}
+
+TEST(ReadableText, AnUnpairedSurrogateIsShownAsItsCodeUnit) {
+    EXPECT_EQ(readable("\xED\xA0\x80"), "\\uD800");
+    EXPECT_EQ(readable("x\xED\xBF\xBFy"), "x\\uDFFFy");
+    EXPECT_EQ(readable("\xED\x9F\xBF"), "\xED\x9F\xBF") << "U+D7FF is a character";
+}
+
+TEST(ReadableText, EveryByteStringBecomesValidJson) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    all += "\xED\xA0\x80\xED\xB0\x80";
+    const std::string safe = readable(all);
+    EXPECT_NO_THROW((void)nlohmann::json(safe).dump());
+}
 
 // ---------------------------------------------------------------------------
 

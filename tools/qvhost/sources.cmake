@@ -22,7 +22,8 @@ foreach(source main.cpp platform/main_${qvhost_platform}.cpp platform/program_pa
                render.cpp paint.cpp run.cpp elf_exports.cpp
                validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
                validate/checks_dsp.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
-               validate/command.cpp validate/dsp_bench.cpp validate/generators.cpp validate/runner.cpp)
+               validate/command.cpp validate/dsp_bench.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
+               validate/readable_text.cpp validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
 endforeach()
 # What validate needs from the platform: child processes, crash reports and
@@ -36,4 +37,11 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
 else()
   list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
     ${qvhost_dir}/platform/crash_report_none.cpp ${qvhost_dir}/platform/realtime_watch_none.cpp)
+endif()
+# Where a module's GDI+ calls can be bound to qvhost's own (Linux, through
+# libgdiplus), validate counts the objects a paint leaves alive.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_linux.cpp)
+else()
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_none.cpp)
 endif()
