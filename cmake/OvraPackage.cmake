@@ -42,7 +42,7 @@ module of the four libraries: modules.md, in the same folder.
 ")
   set(OVRA_PACKAGE_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
   # What the package installs, and nothing else a shared prefix holds.
-  set(OVRA_PACKAGE_SUMMED ${CMAKE_INSTALL_BINDIR}/qvhost ${CMAKE_INSTALL_LIBDIR}/ovra/* ${OVRA_INSTALL_DIR}/*
+  set(OVRA_PACKAGE_SUMMED ${CMAKE_INSTALL_BINDIR}/qvhost ${CMAKE_INSTALL_BINDIR}/qvhost.exe ${CMAKE_INSTALL_LIBDIR}/ovra/* ${OVRA_INSTALL_DIR}/*
     ${CMAKE_INSTALL_DOCDIR}/*)
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/package-README.txt.in ${PROJECT_BINARY_DIR}/package/README.txt @ONLY)

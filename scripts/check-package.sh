@@ -46,7 +46,7 @@ else
            $(for l in $libs; do echo "lib/ovra/$l.qvm lib/ovra/$l.qvm.json"; done); do
     [ -f "$f" ] || fail "$f is missing"
   done
-  stray=$(echo "$actual" | grep -v -E '^(bin/qvhost|lib/ovra/[^/]+|share/ovra/.+|share/doc/ovra/.+)$' || true)
+  stray=$(echo "$actual" | grep -v -E '^(bin/qvhost|bin/qvhost\.exe|lib/ovra/[^/]+|share/ovra/.+|share/doc/ovra/.+)$' || true)
   [ -z "$stray" ] || fail "files outside the layout: $stray"
   for f in bin/qvhost $(for l in $libs; do echo "lib/ovra/$l.qvm"; done); do
     head -c 4 "$f" | cmp -s - <(printf '\177ELF') || fail "$f is not an ELF file"
