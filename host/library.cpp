@@ -34,7 +34,7 @@ bool isForeignLibrary(const std::string& path, std::string& error) {
     }
 #else
     if (binaryKind(path) == BinaryKind::WindowsPe) {
-        error = path + " is a Windows library: validate it with qvhost.exe, or build the native twin";
+        error = path + " is a Windows library: the Linux qvhost runs it with qvhost.exe under Wine, or build the native twin";
         return true;
     }
 #endif

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <cmath>
 #include <set>
 #include <sstream>
 
@@ -258,6 +259,41 @@ TEST(PlotStyles, ATraceOneBlockBehindAnotherIsBrokenToo) {
 TEST(PlotStyles, NanSamplesCoincideWithNan) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(traceStyles({signal("a", {nan, 1}), signal("b", {nan, 1})}, 2)[1].sameAs, 0);
+}
+
+// Columns of 10 samples, 0.1 units to a pixel: what each column draws.
+std::vector<bool> passages(const std::vector<float>& samples) {
+    const auto spans = columnsOf(signal("s", samples), samples.size() / 10);
+    std::vector<bool> out;
+    for (size_t c = 0; c < spans.size(); ++c)
+        out.push_back(passesThrough(spans, c, 0.05f));
+    return out;
+}
+
+TEST(PlotTrace, ASmoothCurveIsOnePointPerColumn) {
+    // An exponential decay, steep at first: no column is drawn as a step.
+    std::vector<float> decay(1000);
+    for (size_t i = 0; i < decay.size(); ++i)
+        decay[i] = std::exp(-static_cast<float>(i) / 150.0f);
+    for (bool passes : passages(decay))
+        EXPECT_TRUE(passes);
+}
+
+TEST(PlotTrace, WhatHappensInsideAColumnKeepsItsLowestAndHighest) {
+    std::vector<float> spike(100, 0.0f), buzz(100), gap(100, 0.5f);
+    spike[45] = 1.0f;
+    for (size_t i = 0; i < buzz.size(); ++i)
+        buzz[i] = i % 2 ? 1.0f : -1.0f;  // many cycles in every column
+    gap[55] = std::numeric_limits<float>::quiet_NaN();
+    const auto spiked = passages(spike), buzzing = passages(buzz), gapped = passages(gap);
+    EXPECT_FALSE(spiked[4]);
+    EXPECT_TRUE(spiked[3]) << "a flat column beside it";
+    for (size_t c = 1; c + 1 < buzzing.size(); ++c)
+        EXPECT_FALSE(buzzing[c]) << c;
+    EXPECT_TRUE(gapped[5]) << "the column's finite samples count, the NaN breaks nothing here";
+    const std::vector<std::pair<float, float>> broken{{0.0f, 0.0f}, {std::nanf(""), std::nanf("")}, {1.0f, 1.0f}};
+    EXPECT_FALSE(passesThrough(broken, 1, 0.05f));
+    EXPECT_TRUE(passesThrough(broken, 2, 0.05f)) << "beside a break, a flat column is a point";
 }
 
 TEST(LegendRows, WrapWithoutLosingOrCuttingAnEntry) {

@@ -260,7 +260,7 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_lifecycle", {}, "Uncounted interfaces", "FAILED", "AddRef answered 3, expected 4"},
         Broken{"broken_dsp", {"--blocks", "17"}, "NaNAt17 dsp-blocks", "FAILED", "is nan at sample 8",
                {"dsp-event-timing", "dsp-realtime"}},
-        Broken{"broken_dsp", {}, "Overrun dsp-blocks", "FAILED", "written 1 samples past the end",
+        Broken{"broken_dsp", {}, "Overrun dsp-blocks", "FAILED", "written 1 sample past the end",
                {"dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime"}},
         Broken{"broken_timing", {}, "OffByOne dsp-event-timing", "FAILED", "outside a block",
                {"dsp-blocks", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime"}},

@@ -1,10 +1,12 @@
 // qvhost info: what a library is and which modules it offers.
 #include <cstdio>
+#include <filesystem>
 
 #include "abi/abi.h"
 #include "commands.h"
 #include "failure.h"
 #include "pin_value.h"
+#include "platform/program_path.h"
 #include "suggest.h"
 
 namespace qvhost {
@@ -153,6 +155,13 @@ int runInfo(const std::vector<std::string>& paths, bool json) {
     for (size_t i = 0; i < paths.size(); ++i) {
         try {
             LoadedLibrary lib = openLibrary(paths[i], false);
+            // A description that exists but cannot be read fails the command;
+            // a library without one is still described.
+            const bool broken = !lib.description && std::filesystem::exists(pathOf(descriptionPathFor(paths[i])));
+            if (broken) {
+                ++failed;
+                std::fprintf(stderr, "qvhost: %s\n", lib.descriptionProblem.c_str());
+            }
             if (json) {
                 all.push_back(libraryJson(lib));
             } else {

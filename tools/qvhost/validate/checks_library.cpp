@@ -12,6 +12,7 @@
 #include "dsp_host.h"
 #include "elf_exports.h"
 #include "generators.h"
+#include "pin_table.h"
 #include "suggest.h"
 
 namespace qvhost {
@@ -46,9 +47,39 @@ bool creates(const host::Library& lib, const wstring& id, int32_t subType) {
     return rc == RC_OK && out != nullptr;
 }
 
+// "; the library registers "X"" (or "X" and "Y") for the registered
+// identifiers nearest to a described one that is not registered, those of
+// the same sub-type first.
+std::string nearestRegistered(const std::string& id, int32_t subType,
+                              const std::set<std::pair<std::string, int32_t>>& registered) {
+    if (registered.empty())
+        return "; the library registers no identifier the scan of the file found";
+    std::vector<std::pair<size_t, std::string>> ranked;
+    for (const auto& [other, otherSubType] : registered) {
+        const size_t distance = editDistance(id, other) * 2 + (otherSubType == subType ? 0 : 1);
+        ranked.push_back({distance, other});
+    }
+    std::sort(ranked.begin(), ranked.end());
+    std::vector<std::string> nearest;
+    for (const auto& [distance, other] : ranked)
+        if (distance <= ranked.front().first + 1 && std::find(nearest.begin(), nearest.end(), other) == nearest.end() &&
+            nearest.size() < 3)
+            nearest.push_back(other);
+    std::string out = "; the library registers ";
+    for (size_t i = 0; i < nearest.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == nearest.size() ? " and " : ", ") + ("\"" + nearest[i] + "\"");
+    return out;
+}
+
+}  // namespace
+
+namespace {
+
 bool printable(char16_t c) {
     return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0xD800) || (c >= 0xE000 && c < 0xFFFE);
 }
+
+}  // namespace
 
 // Every run of printable UTF-16 code units in the file that ends in a NUL,
 // and its suffixes: the candidates for identifiers the factory may know. A
@@ -90,31 +121,6 @@ const std::unordered_set<wstring>& utf16Strings(const std::string& path) {
     return found;
 }
 
-// "; the library registers "X"" (or "X" and "Y") for the registered
-// identifiers nearest to a described one that is not registered, those of
-// the same sub-type first.
-std::string nearestRegistered(const std::string& id, int32_t subType,
-                              const std::set<std::pair<std::string, int32_t>>& registered) {
-    if (registered.empty())
-        return "; the library registers no identifier the scan of the file found";
-    std::vector<std::pair<size_t, std::string>> ranked;
-    for (const auto& [other, otherSubType] : registered) {
-        const size_t distance = editDistance(id, other) * 2 + (otherSubType == subType ? 0 : 1);
-        ranked.push_back({distance, other});
-    }
-    std::sort(ranked.begin(), ranked.end());
-    std::vector<std::string> nearest;
-    for (const auto& [distance, other] : ranked)
-        if (distance <= ranked.front().first + 1 && std::find(nearest.begin(), nearest.end(), other) == nearest.end() &&
-            nearest.size() < 3)
-            nearest.push_back(other);
-    std::string out = "; the library registers ";
-    for (size_t i = 0; i < nearest.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == nearest.size() ? " and " : ", ") + ("\"" + nearest[i] + "\"");
-    return out;
-}
-
-}  // namespace
 
 Outcome checkSingleExport(CheckContext& ctx) {
     std::string error;

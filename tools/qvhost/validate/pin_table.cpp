@@ -64,15 +64,25 @@ std::string declaredTypeName(int32_t type) {
     }
 }
 
-std::optional<DeclaredPins> declaredPins(const std::string& libraryPath, const std::string& id, int32_t subType,
-                                         std::string& why) {
+namespace {
+
+const Twin& twinOf(const std::string& libraryPath) {
     // Never destroyed: the twin's factory goes with the twin's own exit
     // handlers, which may run before this map's destructor would.
     static auto& twins = *new std::map<std::string, Twin>();
     auto it = twins.find(libraryPath);
     if (it == twins.end())
         it = twins.emplace(libraryPath, openTwin(libraryPath)).first;
-    const Twin& twin = it->second;
+    return it->second;
+}
+
+}  // namespace
+
+std::string pinTableProblem(const std::string& libraryPath) { return twinOf(libraryPath).why; }
+
+std::optional<DeclaredPins> declaredPins(const std::string& libraryPath, const std::string& id, int32_t subType,
+                                         std::string& why) {
+    const Twin& twin = twinOf(libraryPath);
     if (twin.entry == nullptr) {
         why = twin.why;
         return std::nullopt;

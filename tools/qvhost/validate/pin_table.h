@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,14 @@ struct DeclaredPins {
 // on the framework's bases). The twin stays loaded for the process.
 std::optional<DeclaredPins> declaredPins(const std::string& libraryPath, const std::string& id, int32_t subType,
                                          std::string& why);
+
+// Why the library has no usable pin-table twin, or "" when it has one.
+std::string pinTableProblem(const std::string& libraryPath);
+
+// Every run of printable UTF-16 code units of a file that ends in a NUL, and
+// its suffixes: the candidates for identifiers a factory may know. Read once
+// per file and process.
+const std::unordered_set<ovra::wstring>& utf16Strings(const std::string& path);
 
 // Every disagreement between the described pins of a half and the declared
 // ones, one text each: "pin 1 (Cutoff): described float in, the module
