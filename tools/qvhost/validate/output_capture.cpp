@@ -17,15 +17,6 @@
 
 namespace qvhost {
 
-std::filesystem::path nativeFilePath(const std::string& utf8) {
-#if defined(_WIN32)
-    const ovra::wstring wide = ovra::host::fromUtf8(utf8);
-    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-#else
-    return std::filesystem::path(utf8);
-#endif
-}
-
 bool OutputCapture::start(const std::string& path) {
     std::fflush(stdout);
     std::fflush(stderr);
@@ -72,7 +63,7 @@ std::string OutputCapture::since(uint64_t from, size_t keep, uint64_t* total) {
     *total = to > from ? to - from : 0;
     if (*total == 0)
         return {};
-    std::ifstream in(nativeFilePath(path_), std::ios::binary);
+    std::ifstream in(pathOf(path_), std::ios::binary);
     std::string out(static_cast<size_t>(*total < keep ? *total : keep), '\0');
     in.seekg(static_cast<std::streamoff>(from));
     in.read(out.data(), static_cast<std::streamsize>(out.size()));

@@ -7,10 +7,9 @@
 #include <filesystem>
 #include <string>
 
-namespace qvhost {
+#include "program_path.h"
 
-// A file name given as UTF-8, as the platform's file functions take it.
-std::filesystem::path nativeFilePath(const std::string& utf8);
+namespace qvhost {
 
 class OutputCapture {
 public:

@@ -24,12 +24,12 @@ Twin openTwin(const std::string& libraryPath) {
     Twin twin;
     const std::string path = libraryPath + kPinTableSuffix;
     std::error_code ec;
-    const auto twinTime = std::filesystem::last_write_time(nativeFilePath(path), ec);
+    const auto twinTime = std::filesystem::last_write_time(pathOf(path), ec);
     if (ec) {
         twin.why = "no pin table beside the library (" + path + "; ovra_add_plugin builds one)";
         return twin;
     }
-    const auto libraryTime = std::filesystem::last_write_time(nativeFilePath(libraryPath), ec);
+    const auto libraryTime = std::filesystem::last_write_time(pathOf(libraryPath), ec);
     if (!ec && twinTime < libraryTime) {
         twin.why = "the pin table " + path + " is older than the library; rebuild it";
         return twin;

@@ -373,7 +373,7 @@ public:
     int child(const std::string& path, size_t from) {
         if (options_.reportFile.empty() || options_.captureFile.empty())
             throw Failure("a validating child needs --report-file and --capture-file");
-        std::ofstream report(nativeFilePath(options_.reportFile), std::ios::binary | std::ios::trunc);
+        std::ofstream report(pathOf(options_.reportFile), std::ios::binary | std::ios::trunc);
         if (!report)
             throw Failure("cannot write " + options_.reportFile);
         auto write = [&](const Json& record) {
@@ -483,7 +483,7 @@ private:
         ChildReport report;
         report.got.resize(plan.size());
         report.begins.resize(plan.size());
-        std::ifstream in(nativeFilePath(reportPath_), std::ios::binary);
+        std::ifstream in(pathOf(reportPath_), std::ios::binary);
         std::string line;
         auto index = [&](const Json& j, const char* key) -> std::optional<size_t> {
             if (!j.contains(key) || !j[key].is_number_unsigned() || j[key].get<uint64_t>() >= plan.size())
@@ -522,7 +522,7 @@ private:
 
     // What the child wrote from `from` on, at most its last 64 KiB.
     std::string capturedSince(std::optional<uint64_t> from) const {
-        std::ifstream in(nativeFilePath(capturePath_), std::ios::binary | std::ios::ate);
+        std::ifstream in(pathOf(capturePath_), std::ios::binary | std::ios::ate);
         if (!in)
             return {};
         const auto size = static_cast<uint64_t>(in.tellg());
@@ -577,8 +577,8 @@ private:
             from = next + 1;
         }
         std::error_code ignored;
-        std::filesystem::remove(nativeFilePath(reportPath_), ignored);
-        std::filesystem::remove(nativeFilePath(capturePath_), ignored);
+        std::filesystem::remove(pathOf(reportPath_), ignored);
+        std::filesystem::remove(pathOf(capturePath_), ignored);
     }
 
     // The command that runs one failed check again, alone: the same seed and
