@@ -262,6 +262,10 @@ const std::vector<Broken>& brokenLibraries() {
                {"dsp-event-timing", "dsp-realtime"}},
         Broken{"broken_dsp", {}, "Overrun dsp-blocks", "FAILED", "written 1 sample past the end",
                {"dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime"}},
+        // What it writes past the end is what it read past the end of its input.
+        Broken{"broken_dsp", {}, "Follower dsp-blocks", "FAILED", "written 1 sample past the end",
+               {"dsp-start", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values",
+                "dsp-hostile-audio", "dsp-realtime"}},
         Broken{"broken_timing", {}, "OffByOne dsp-event-timing", "FAILED", "outside a block",
                {"dsp-blocks", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime"}},
         Broken{"broken_timing", {"--timeout", "2", "--only", "dsp-hostile-values"}, "Stuck dsp-hostile-values",
