@@ -125,6 +125,10 @@ const std::vector<Check>& catalogue() {
          "4 instances (16 at strictness 10) run block by block in turn with different inputs give the same bits, "
          "values and calls as each run alone",
          Scope::Dsp, 5, checkDspInstances},
+        {"dsp-cost",
+         "Microseconds per second of audio (48000 Hz, blocks of 64) with ordinary input, silence, after a loud input "
+         "stops and with denormal input; warns when denormals make it 10 times slower",
+         Scope::Dsp, 5, checkDspCost},
         // GUI halves.
         {"gui-pins",
          "Each pin's type as the code declares it matches the description; deliverPinValue and signalPinChange "

@@ -30,6 +30,7 @@ Outcome checkDspHostileValues(CheckContext& ctx);
 Outcome checkDspHostileAudio(CheckContext& ctx);
 Outcome checkDspRealtime(CheckContext& ctx);
 Outcome checkDspInstances(CheckContext& ctx);
+Outcome checkDspCost(CheckContext& ctx);
 
 // GUI halves, and those that draw.
 Outcome checkGuiPins(CheckContext& ctx);
