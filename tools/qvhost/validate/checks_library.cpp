@@ -9,6 +9,7 @@
 #include "checks.h"
 #include "dsp_host.h"
 #include "elf_exports.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 
@@ -40,38 +41,6 @@ bool creates(const host::Library& lib, const wstring& id, int32_t subType) {
     if (out != nullptr)
         out->Release();
     return rc == RC_OK && out != nullptr;
-}
-
-bool printable(char16_t c) {
-    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0xD800) || (c >= 0xE000 && c < 0xFFFE);
-}
-
-// Every NUL-terminated run of printable UTF-16 code units in the file: the
-// candidates for identifiers the factory may know.
-std::set<wstring> utf16Strings(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    constexpr size_t kLongest = 1024;
-    std::set<wstring> found;
-    // Literals are aligned in practice; both alignments cost little.
-    for (size_t start = 0; start < 2; ++start) {
-        wstring current;
-        bool broken = false;
-        for (size_t i = start; i + 1 < data.size(); i += 2) {
-            const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-            if (c == 0) {
-                if (!broken && !current.empty())
-                    found.insert(current);
-                current.clear();
-                broken = false;
-            } else if (!printable(c) || current.size() >= kLongest) {
-                broken = true;
-            } else if (!broken) {
-                current += c;
-            }
-        }
-    }
-    return found;
 }
 
 }  // namespace
@@ -181,7 +150,8 @@ Outcome checkRegisteredModules(CheckContext& ctx) {
         return m != nullptr && std::any_of(m->halves.begin(), m->halves.end(),
                                            [&](const HalfDescription& h) { return h.subType == subType; });
     };
-    const auto strings = utf16Strings(ctx.path);
+    std::ifstream in(pathOf(ctx.path), std::ios::binary);
+    const auto strings = utf16Strings(std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
     std::set<std::pair<std::string, int32_t>> registered;
     for (const auto& s : strings)
         for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2})

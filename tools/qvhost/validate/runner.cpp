@@ -18,6 +18,7 @@
 #include "platform/child_process.h"
 #include "pin_value.h"
 #include "platform/crash_report.h"
+#include "report.h"
 #include "suggest.h"
 
 namespace qvhost {
@@ -37,15 +38,6 @@ struct Step {
     size_t check = 0;  // index into the catalogue
     const ModuleDescription* module = nullptr;
     const HalfDescription* half = nullptr;
-};
-
-struct Result {
-    std::string name;
-    std::string module;
-    std::string half;
-    Outcome outcome;
-    std::string stack;  // CRASHED: what the child said on stderr
-    double seconds = 0;
 };
 
 bool selected(const Check& check, const ValidateOptions& options) {
@@ -271,7 +263,7 @@ public:
             doc["summary"] = Json{{"libraries", options_.libraries.size()}, {"checks", all_.size()},
                                   {"passed", passed}, {"failed", failed}, {"warnings", warnings},
                                   {"skipped", skipped}, {"crashed", crashed}};
-            std::printf("%s\n", doc.dump(2).c_str());
+            std::printf("%s\n", jsonText(doc, 2).c_str());
         } else {
             std::printf("\nvalidate: %s, %s: %zu passed, %zu failed, %zu crashed, %s, %zu skipped (strictness %d, "
                         "seed %llu)\n",
@@ -304,9 +296,7 @@ public:
             const Outcome o = runStep(plan[i], *lib, path, d, options_, seed_);
             watchdog.disarm();
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            const Json line{{"step", i}, {"status", static_cast<int>(o.status)}, {"detail", o.detail},
-                            {"seconds", seconds}};
-            std::printf("%s%s\n", kStepMark, line.dump().c_str());
+            std::printf("%s%s\n", kStepMark, stepLineText({i, o, seconds}).c_str());
             std::fflush(stdout);
         }
         return 0;
@@ -359,13 +349,12 @@ private:
             while (std::getline(lines, line)) {
                 try {
                     if (const size_t at = line.find(kStepMark); at != std::string::npos) {
-                        const Json j = Json::parse(line.substr(at + std::string(kStepMark).size()));
-                        const size_t i = j["step"].get<size_t>();
-                        if (i < plan.size()) {
-                            Result r = blankResult(plan[i]);
-                            r.outcome = {static_cast<Status>(j["status"].get<int>()), j["detail"].get<std::string>()};
-                            r.seconds = j["seconds"].get<double>();
-                            got[i] = std::move(r);
+                        const auto step = readStepLine(line.substr(at + std::string(kStepMark).size()));
+                        if (step && step->step < plan.size()) {
+                            Result r = blankResult(plan[step->step]);
+                            r.outcome = step->outcome;
+                            r.seconds = step->seconds;
+                            got[step->step] = std::move(r);
                         }
                     } else if (const size_t mark = line.find(kTimeoutMark); mark != std::string::npos) {
                         timedOut = std::stoul(line.substr(mark + std::string(kTimeoutMark).size()));
@@ -418,16 +407,8 @@ private:
 
     void finishLibrary() {
         Json checks = Json::array();
-        for (const auto& r : results_) {
-            Json c{{"name", r.name}, {"status", statusName(r.outcome.status)}, {"detail", r.outcome.detail}};
-            if (!r.module.empty()) {
-                c["module"] = r.module;
-                c["half"] = r.half;
-            }
-            if (!r.stack.empty())
-                c["stack"] = r.stack;
-            checks.push_back(c);
-        }
+        for (const auto& r : results_)
+            checks.push_back(resultJson(r));
         libraries_.push_back(Json{{"path", path_}, {"checks", checks}});
     }
 
