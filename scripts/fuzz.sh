@@ -4,13 +4,13 @@
 # of memory fails the script; the input that did it is kept under
 # tests/fuzz/regressions/<target>/, where the replay test picks it up.
 #
-#   scripts/fuzz.sh                      # every target, 25 s each (qvhost's inputs: 5 s)
+#   scripts/fuzz.sh                      # every target, 21 s each (qvhost's inputs: 5 s)
 #   OVRA_FUZZ_SECONDS=600 scripts/fuzz.sh dsp
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${OVRA_FUZZ_SECONDS:-25}
+seconds=${OVRA_FUZZ_SECONDS:-21}
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(dsp gui factory patch description set)
+[ ${#targets[@]} -eq 0 ] && targets=(dsp gui factory patch description set exports report)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)"
@@ -26,7 +26,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$work" "$kept"
   log=build/fuzz/fuzz_$t.log
   budget=$seconds
-  case $t in patch|description|set) budget=${OVRA_FUZZ_SECONDS:-5} ;; esac
+  case $t in patch|description|set|exports|report) budget=${OVRA_FUZZ_SECONDS:-5} ;; esac
   echo "== fuzz $t (${budget}s)"
   if build/fuzz/tests/fuzz/fuzz_$t -max_total_time="$budget" -timeout=20 -rss_limit_mb=2560 -max_len=4096 \
        -print_final_stats=1 -artifact_prefix="$kept/" "$work" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
