@@ -2,13 +2,15 @@
 #   Windows: ovra-<version>-win64.zip, everything in one folder: the four
 #            libraries, their descriptions, qvhost.exe, README.txt.
 #   Linux:   ovra-<version>-linux-x86_64.tar.gz, the installed layout: the
-#            libraries, qvhost and the SDK, with README.txt.
-# Both carry SHA256SUMS over every other file. The version is the project's.
+#            libraries, qvhost and the SDK, with README.txt in
+#            share/doc/ovra.
+# Both carry SHA256SUMS over every other file, beside README.txt. The
+# version is the project's.
 
 if(WIN32)
   set(OVRA_PACKAGE_PLATFORM win64)
   set(OVRA_PACKAGE_COMPONENTS win64)
-  foreach(lib uplink downlink guikit adsr)
+  foreach(lib IN LISTS OVRA_LIBRARIES)
     install(TARGETS ${lib} LIBRARY DESTINATION . COMPONENT win64 RUNTIME DESTINATION . COMPONENT win64)
     install(FILES ${PROJECT_SOURCE_DIR}/modules/${lib}/${lib}.qvm.json DESTINATION . COMPONENT win64)
   endforeach()
@@ -23,20 +25,50 @@ else()
   endif()
 endif()
 
+# README.txt and SHA256SUMS: in the zip's one folder; elsewhere in the
+# package's doc folder, never in the root of the prefix (/usr/local for a
+# system install).
+set(OVRA_PACKAGE_README_MORE "")
+if(WIN32)
+  set(OVRA_PACKAGE_DOC_DIR .)
+  set(OVRA_PACKAGE_SUMMED "*")
+  set(OVRA_PACKAGE_CHECK_SUMS "sha256sum -c SHA256SUMS")
+else()
+  set(OVRA_PACKAGE_CHECK_SUMS "from the top folder: sha256sum -c ${CMAKE_INSTALL_DOCDIR}/SHA256SUMS")
+  set(OVRA_PACKAGE_README_MORE "Libraries of your own: the SDK (share/ovra) and its guide,
+${CMAKE_INSTALL_DOCDIR}/writing-a-module.md; qvhost's checks: validate.md; every
+module of the four libraries: modules.md, in the same folder.
+
+")
+  set(OVRA_PACKAGE_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
+  # What the package installs, and nothing else a shared prefix holds.
+  set(OVRA_PACKAGE_SUMMED ${CMAKE_INSTALL_BINDIR}/qvhost ${CMAKE_INSTALL_BINDIR}/qvhost.exe ${CMAKE_INSTALL_LIBDIR}/ovra/* ${OVRA_INSTALL_DIR}/*
+    ${CMAKE_INSTALL_DOCDIR}/*)
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/package-README.txt.in ${PROJECT_BINARY_DIR}/package/README.txt @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/package/README.txt DESTINATION . COMPONENT package)
-# Last, over whatever the package holds by then.
+install(FILES ${PROJECT_BINARY_DIR}/package/README.txt DESTINATION ${OVRA_PACKAGE_DOC_DIR} COMPONENT package)
+# Last, over whatever the package holds by then; the names are relative to
+# the prefix.
+install(CODE "set(summed \"${OVRA_PACKAGE_SUMMED}\")
+  set(sums_file \"${OVRA_PACKAGE_DOC_DIR}/SHA256SUMS\")"
+  COMPONENT package)
 install(CODE [[
   set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
-  file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${root}" "${root}/*")
-  list(REMOVE_ITEM files SHA256SUMS)
+  set(files "")
+  foreach(pattern IN LISTS summed)
+    file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE "${root}" "${root}/${pattern}")
+    list(APPEND files ${found})
+  endforeach()
+  cmake_path(NORMAL_PATH sums_file)
+  list(REMOVE_DUPLICATES files)
+  list(REMOVE_ITEM files ${sums_file})
   list(SORT files)
   set(sums "")
   foreach(f IN LISTS files)
     file(SHA256 "${root}/${f}" hash)
     string(APPEND sums "${hash}  ${f}\n")
   endforeach()
-  file(WRITE "${root}/SHA256SUMS" "${sums}")
+  file(WRITE "${root}/${sums_file}" "${sums}")
 ]] COMPONENT package)
 list(APPEND OVRA_PACKAGE_COMPONENTS package)
 

@@ -34,7 +34,7 @@ bool isForeignLibrary(const std::string& path, std::string& error) {
     }
 #else
     if (binaryKind(path) == BinaryKind::WindowsPe) {
-        error = path + " is a Windows library: validate it with qvhost.exe, or build the native twin";
+        error = path + " is a Windows library: the Linux qvhost runs it with qvhost.exe under Wine, or build the native twin";
         return true;
     }
 #endif
@@ -159,6 +159,8 @@ int32_t Library::create(const wstring& id, int32_t subType, IMpUnknown* host, IM
 int32_t Library::createBare(const wstring& id, int32_t subType, IMpUnknown** out) const {
     return factory_->instantiateBare(id.c_str(), subType, out);
 }
+
+void* Library::symbol(const char* name) const { return findSymbol(handle_, name); }
 
 std::string Library::describeBuild(int32_t* version) const {
     wchar text[128] = {};

@@ -29,6 +29,8 @@ public:
     int32_t createBare(const wstring& id, int32_t subType, IMpUnknown** out) const;
     // The factory's build text and version.
     std::string describeBuild(int32_t* version = nullptr) const;
+    // Another export of the library by name, or null.
+    void* symbol(const char* name) const;
 
 private:
     Library() = default;

@@ -20,6 +20,8 @@ cd "$work/$top"
 fail() { echo "check-package: $name: $*" >&2; exit 1; }
 
 libs="uplink downlink guikit adsr"
+docs=share/doc/ovra
+sums=SHA256SUMS
 actual=$(find . -type f | sed 's|^\./||' | sort)
 if [ "$platform" = win64 ]; then
   expected=$( { echo README.txt; echo SHA256SUMS; echo qvhost.exe
@@ -38,11 +40,13 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
     done
   done
 else
-  for f in README.txt SHA256SUMS bin/qvhost share/ovra/cmake/ovraConfig.cmake share/ovra/cmake/OvraPlugin.cmake \
-           share/ovra/framework/abi/abi.h $(for l in $libs; do echo "lib/ovra/$l.qvm lib/ovra/$l.qvm.json"; done); do
+  sums=$docs/SHA256SUMS
+  for f in $docs/README.txt $sums bin/qvhost share/ovra/cmake/ovraConfig.cmake share/ovra/cmake/OvraPlugin.cmake \
+           share/ovra/framework/abi/abi.h $docs/writing-a-module.md $docs/validate.md $docs/modules.md \
+           $(for l in $libs; do echo "lib/ovra/$l.qvm lib/ovra/$l.qvm.json"; done); do
     [ -f "$f" ] || fail "$f is missing"
   done
-  stray=$(echo "$actual" | grep -v -E '^(README\.txt|SHA256SUMS|bin/qvhost|lib/ovra/[^/]+|share/ovra/.+)$' || true)
+  stray=$(echo "$actual" | grep -v -E '^(bin/qvhost|bin/qvhost\.exe|lib/ovra/[^/]+|share/ovra/.+|share/doc/ovra/.+)$' || true)
   [ -z "$stray" ] || fail "files outside the layout: $stray"
   for f in bin/qvhost $(for l in $libs; do echo "lib/ovra/$l.qvm"; done); do
     head -c 4 "$f" | cmp -s - <(printf '\177ELF') || fail "$f is not an ELF file"
@@ -51,7 +55,7 @@ else
   bin/qvhost info lib/ovra/adsr.qvm | grep -q "QV ADSR4" || fail "bin/qvhost cannot describe lib/ovra/adsr.qvm"
 fi
 
-listed=$(sed 's/^[0-9a-f]*  //' SHA256SUMS | sort)
-[ "$listed" = "$(echo "$actual" | grep -vx SHA256SUMS)" ] || fail "SHA256SUMS does not list every file exactly once"
-sha256sum --quiet -c SHA256SUMS || fail "a checksum in SHA256SUMS does not hold"
+listed=$(sed 's/^[0-9a-f]*  //' $sums | sort)
+[ "$listed" = "$(echo "$actual" | grep -vx $sums)" ] || fail "$sums does not list every file exactly once"
+sha256sum --quiet -c $sums || fail "a checksum in $sums does not hold"
 echo "check-package: $name: $(echo "$actual" | wc -l) files, $(du -b "$archive" | cut -f1) bytes, checksums hold"

@@ -12,6 +12,8 @@ packages=(
   libgdiplus fonts-liberation
   libcli11-dev nlohmann-json3-dev libsndfile1-dev
   clang libclang-rt-14-dev
+  # the correctly rounded oracle the maths tests compare with
+  libmpfr-dev
 )
 
 missing=()

@@ -108,25 +108,32 @@ public:
         addPin(kTime, time_);
         addPin(kMilliseconds, milliseconds_, &SlewGui::onMilliseconds);
         addPin(kLabel, label_);
+        // Room for the longest label, taken once: the handler then builds
+        // and stores its text without allocating, whatever the value.
+        text_.reserve(kLabelLength);
+        label_.value.reserve(kLabelLength);
     }
 
 private:
+    static constexpr size_t kLabelLength = 32;
+
     // Assigning a pin sends its value to the host only when it changed.
     void onMilliseconds() {
         const float ms = milliseconds_.value;
         const float shown = ms > 0.0f ? ms : 0.0f;  // negative and NaN: no limit
         time_ = shown / 1000.0f;
-        char text[32];
+        char text[kLabelLength];
         std::snprintf(text, sizeof text, "%.0f ms", static_cast<double>(shown));
-        wstring wide;
+        text_.clear();
         for (const char* c = text; *c != 0; ++c)
-            wide.push_back(static_cast<wchar>(*c));
-        label_ = wide;
+            text_.push_back(static_cast<wchar>(*c));
+        label_ = text_;  // copied into the label's own reserved room
     }
 
     MpGuiPin<float> time_;
     MpGuiPin<float> milliseconds_;
     MpGuiPin<wstring> label_;
+    wstring text_;
 };
 
 // ---------------------------------------------------------------------------

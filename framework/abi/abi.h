@@ -97,7 +97,8 @@ enum : int32_t {
 // with valuePointer null. The host owns the list and the value bytes; they
 // are valid only during that processBlock call, and a module copies what it
 // keeps. Offsets before the block count as 0; offsets at or beyond its end
-// are not delivered in that block; unknown kinds and pins are skipped.
+// are not delivered in that block, except that a block of 0 samples
+// delivers the events at offset 0; unknown kinds and pins are skipped.
 
 struct HostEvent {
     int32_t sampleOffset;
@@ -162,9 +163,9 @@ public:
 
 // ---------------------------------------------------------------------------
 // DSP modules: one object with the table pointers IMpPlugin (its first, also
-// its IMpUnknown), IMpPlugin2 and, in adsr, IMpLegacyInitialization; all count
-// on one count. processBlock runs on [audio]; the rest on [set-up], before
-// or between blocks, never during one.
+// its IMpUnknown), IMpPlugin2 and, in modules set up the legacy way,
+// IMpLegacyInitialization; all count on one count. processBlock runs on
+// [audio]; the rest on [set-up], before or between blocks, never during one.
 
 class IMpPlugin : public IMpUnknown {
 public:
@@ -188,8 +189,8 @@ public:
 
 class IMpPlugin2 : public IMpUnknown {
 public:
-    // Slot 4, [set-up]. Asks host for IMpDspHost (adsr first asks for
-    // IMpDspHostAux) and keeps one reference, released when the module is
+    // Slot 4, [set-up]. Asks host for IMpDspHost (a module set up the
+    // legacy way first asks for IMpDspHostAux) and keeps one reference, released when the module is
     // destroyed; answers that query's result. A null or interface-less host
     // answers RC_NOT_FOUND and the module runs without one, publishing
     // nothing. Attaching again takes the new host first, then gives the old
@@ -202,7 +203,7 @@ public:
     virtual int32_t deliverMessage(int32_t a, int32_t b, void* c) = 0;
 };
 
-// adsr modules only: their fourth table pointer.
+// Modules set up the legacy way only: their fourth table pointer.
 class IMpLegacyInitialization : public IMpUnknown {
 public:
     // Slot 4, [set-up]. As IMpPlugin2::attachHost.
@@ -230,12 +231,12 @@ public:
     // Slot 8. The host writes how many samples must still run before the
     // module may sleep (a value it leaves unwritten counts as 0).
     virtual int32_t fillSleepCountdown(int32_t* countdown) = 0;
-    // Slot 9. The host writes the sample rate in samples per second; adsr asks
-    // at the start of each segment and copes with 0, NaN or an unwritten rate.
+    // Slot 9. The host writes the sample rate in samples per second; a module
+    // may ask whenever it needs it and copes with 0, NaN or an unwritten rate.
     virtual int32_t readSampleRate(float* rate) = 0;
 };
 
-// Asked for by adsr modules and kept; never called and never released.
+// Asked for by modules set up the legacy way and kept; never called and never released.
 class IMpDspHostAux : public IMpUnknown {};
 
 // ---------------------------------------------------------------------------
@@ -260,7 +261,7 @@ struct GuiPoint {
     int32_t y;
 };
 
-// First family (sub-type 1, guikit); the factory's instantiate attaches the
+// First family (sub-type 1); the factory's instantiate attaches the
 // host, which must answer IMpGuiHost.
 class IMpUserInterface : public IMpUnknown {
 public:
@@ -327,8 +328,7 @@ public:
     virtual int32_t closeWindow() = 0;
 };
 
-// Drawn modules that paint into a surface the host owns (guikit's meters and
-// hatch).
+// Drawn modules that paint into a surface the host owns.
 class IQvGraphicsComposited : public IMpUnknown {
 public:
     // Slot 4. Paints the module into dc, a device context the host owns and

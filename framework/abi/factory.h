@@ -77,7 +77,9 @@ IMpUnknown* makeModule() {
     if constexpr (kSubTypeOf<Module> == SUBTYPE_DSP) {
         return static_cast<IMpPlugin2*>(new Module());
     } else if constexpr (kSubTypeOf<Module> == SUBTYPE_GUI_V1) {
-        static_assert(!std::is_final_v<Module>, "a first-family module is guarded by deriving from it");
+        static_assert(!std::is_final_v<Module>,
+                      "remove `final` from this first-family GUI module class: the framework derives "
+                      "from it to stop whatever its code throws before it reaches the host");
         return static_cast<IMpUserInterface*>(new GuardedGuiModule<Module>());
     } else {
         return static_cast<IMpUserInterface2B*>(new Module());

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "abi/bool_byte.h"
+#include "abi/pin_bytes.h"
 #include "dsp/mp_base.h"
 
 namespace ovra {
@@ -74,20 +75,8 @@ public:
     // size bytes can be read from data (size >= 0).
     virtual void storeBytes(int32_t size, const void* data) { store(size, data); }
     virtual void storeBytesAgain(int32_t size, const void* data) { store(size, data); }
-    virtual int32_t byteCount() const {
-        if constexpr (std::is_same_v<T, wstring>)
-            return static_cast<int32_t>(value.size() * 2);
-        else if constexpr (std::is_same_v<T, bool>)
-            return 1;
-        else
-            return 4;
-    }
-    virtual const void* bytePointer() const {
-        if constexpr (std::is_same_v<T, wstring>)
-            return value.data();
-        else
-            return &value;
-    }
+    virtual int32_t byteCount() const { return wire::byteCount(value); }
+    virtual const void* bytePointer() const { return wire::bytePointer(value); }
 
     // Sends the value to the host, at the block position unless told.
     void transmit(int32_t sampleOffset = -1) {
@@ -101,39 +90,8 @@ public:
 
 private:
     void store(int32_t size, const void* data) {
-        if (size < 0)
-            return;
-        if constexpr (std::is_same_v<T, wstring>) {
-            const size_t units = static_cast<size_t>(size) / 2;  // an odd last byte is dropped
-            if (units <= value.size()) {
-                // In place, and the bytes may be the pin's own (a host
-                // handing back what the pin sent): moved, then cut.
-                if (units > 0)
-                    std::memmove(value.data(), data, units * 2);
-                value.resize(units);
-            } else {
-                wstring fresh(units, u'\0');
-                std::memcpy(fresh.data(), data, units * 2);
-                value.swap(fresh);
-            }
-        } else if constexpr (std::is_same_v<T, bool>) {
-            // 4 bytes are one integer, true when non-zero; any other size
-            // keeps its first byte as delivered (nothing sent reads as false).
-            if (size == 4) {
-                int32_t v;
-                std::memcpy(&v, data, 4);
-                value = BoolByte(v != 0);
-            } else {
-                value = size == 0 ? BoolByte() : BoolByte::fromByte(*static_cast<const uint8_t*>(data));
-            }
-        } else {
-            // Hosts send exactly 4 bytes. A short value is copied over the low
-            // bytes and the others stay, as on the GUI side; extra bytes are
-            // not read.
-            static_assert(sizeof(T) == 4);
-            if (size > 0)
-                std::memmove(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
-        }
+        if (size >= 0)
+            wire::store(value, size, data);
     }
 };
 

@@ -88,6 +88,8 @@ public:
     IMpDspHost* host() const { return host_; }
     int32_t blockPosition() const { return blockPosition_; }
     int32_t sleepCountdown() const { return sleepCountdown_; }
+    // Every registered pin by index, for the library's pin table.
+    const std::map<int32_t, MpPinBase*>& registeredPins() const { return pins_; }
 
     // A module that must act at sample `offset` of the current run (a stage
     // that ends inside it) does it here: pin reads, sends and streaming

@@ -12,6 +12,7 @@
 
 #include "abi/framework_types.h"
 #include "abi/bool_byte.h"
+#include "abi/pin_bytes.h"
 
 #ifndef OVRA_FLOAT_UNORDERED_EQUAL
 #define OVRA_FLOAT_UNORDERED_EQUAL 0
@@ -172,6 +173,8 @@ public:
         auto it = pins_.find(index);
         return it == pins_.end() ? nullptr : it->second;
     }
+    // Every registered pin by index, for the library's pin table.
+    const std::map<int32_t, MpGuiPinBase*>& registeredPins() const { return pins_; }
 
 protected:
     // The module's addPin: the pin learns its index, owner and callback; the
@@ -237,71 +240,19 @@ int32_t MpGuiPin<T>::typeCode() const {
 
 template <class T>
 int32_t MpGuiPin<T>::byteCount() const {
-    if constexpr (std::is_same_v<T, wstring>)
-        return static_cast<int32_t>(value.size() * 2);
-    else if constexpr (std::is_same_v<T, MpBlob>)
-        return static_cast<int32_t>(value.size());
-    else if constexpr (std::is_same_v<T, bool>)
-        return 1;
-    else
-        return 4;
+    return wire::byteCount(value);
 }
 
 template <class T>
 const void* MpGuiPin<T>::bytePointer() const {
-    if constexpr (std::is_same_v<T, wstring> || std::is_same_v<T, MpBlob>)
-        return value.data();
-    else
-        return &value;
+    return wire::bytePointer(value);
 }
 
 template <class T>
 bool MpGuiPin<T>::storeBytes(int32_t, int32_t size, const void* data) {
     if (size < 0 || (size > 0 && data == nullptr))
         return false;
-    if constexpr (std::is_same_v<T, float> || std::is_same_v<T, int32_t>) {
-        // Compared by bits: -0.0 over 0.0 is a change. A short value is copied
-        // over the low bytes and the others stay; at most 4 bytes are taken.
-        // Only 4 equal bytes answer unchanged.
-        if (size == 4 && std::memcmp(&value, data, 4) == 0)
-            return false;
-        if (size > 0)
-            std::memcpy(&value, data, size < 4 ? static_cast<size_t>(size) : 4u);
-        return true;
-    } else if constexpr (std::is_same_v<T, bool>) {
-        // One byte is kept as delivered and compared by that byte; 4 bytes
-        // are one integer, true when non-zero. Nothing sent reads as false.
-        if (size == 1) {
-            const uint8_t b = *static_cast<const uint8_t*>(data);
-            if (b == value.byte())
-                return false;
-            value = BoolByte::fromByte(b);
-            return true;
-        }
-        if (size == 4) {
-            int32_t v;
-            std::memcpy(&v, data, 4);
-            value = BoolByte(v != 0);
-            return true;
-        }
-        value = size == 0 ? BoolByte() : BoolByte::fromByte(*static_cast<const uint8_t*>(data));
-        return true;
-    } else if constexpr (std::is_same_v<T, wstring>) {
-        const size_t units = static_cast<size_t>(size) / 2;  // an odd last byte is dropped
-        if (static_cast<size_t>(size) == value.size() * 2 &&
-            (units == 0 || std::memcmp(value.data(), data, units * 2) == 0))
-            return false;
-        wstring fresh(units, u'\0');
-        if (units > 0)
-            std::memcpy(fresh.data(), data, units * 2);
-        value.swap(fresh);
-        return true;
-    } else {
-        if (value.equals(data, size))
-            return false;
-        value.assign(data, size);
-        return true;
-    }
+    return wire::store(value, size, data);
 }
 
 inline int32_t GuiPinOwner::storePinValue(int32_t index, int32_t voice, int32_t size, const void* data) {

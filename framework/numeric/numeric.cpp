@@ -1,163 +1,10 @@
 // Double-double elementary functions; see numeric.h for the contract.
 #include "numeric/numeric.h"
 
-#include <bit>
-#include <cstdint>
-#include <cstring>
-
-#if defined(__FAST_MATH__)
-#error "numeric.cpp relies on IEEE rounding of every operation; build without -ffast-math"
-#endif
-#if defined(__FLT_EVAL_METHOD__) && __FLT_EVAL_METHOD__ != 0
-#error "numeric.cpp needs double operations rounded to double (SSE2), not to extended precision"
-#endif
+#include "numeric/kernels.h"
 
 namespace ovra::numeric {
-namespace {
-
-// A value held as the unevaluated sum hi + lo with |lo| at most half an ulp
-// of hi. Every helper below is exact or loses only in lo's last bits, as
-// long as no operation is contracted into a fused multiply-add.
-struct Dd {
-    double hi;
-    double lo;
-};
-
-inline Dd fastTwoSum(double a, double b) {  // |a| >= |b|, or a == 0
-    const double s = a + b;
-    return {s, b - (s - a)};
-}
-
-inline Dd twoSum(double a, double b) {
-    const double s = a + b;
-    const double bb = s - a;
-    return {s, (a - (s - bb)) + (b - bb)};
-}
-
-// Veltkamp's split into two halves of 26 bits each.
-inline Dd split(double a) {
-    const double c = 134217729.0 * a;  // 2^27 + 1
-    const double hi = c - (c - a);
-    return {hi, a - hi};
-}
-
-// Dekker's exact product.
-inline Dd twoProd(double a, double b) {
-    const double p = a * b;
-    const Dd x = split(a);
-    const Dd y = split(b);
-    return {p, ((x.hi * y.hi - p) + x.hi * y.lo + x.lo * y.hi) + x.lo * y.lo};
-}
-
-inline Dd add(Dd a, Dd b) {
-    Dd s = twoSum(a.hi, b.hi);
-    const Dd t = twoSum(a.lo, b.lo);
-    s.lo += t.hi;
-    s = fastTwoSum(s.hi, s.lo);
-    s.lo += t.lo;
-    return fastTwoSum(s.hi, s.lo);
-}
-
-inline Dd add(Dd a, double b) {
-    Dd s = twoSum(a.hi, b);
-    s.lo += a.lo;
-    return fastTwoSum(s.hi, s.lo);
-}
-
-inline Dd mul(Dd a, Dd b) {
-    Dd p = twoProd(a.hi, b.hi);
-    p.lo += a.hi * b.lo + a.lo * b.hi;
-    return fastTwoSum(p.hi, p.lo);
-}
-
-inline Dd mul(Dd a, double b) {
-    Dd p = twoProd(a.hi, b);
-    p.lo += a.lo * b;
-    return fastTwoSum(p.hi, p.lo);
-}
-
-inline uint64_t bitsOf(double x) { return std::bit_cast<uint64_t>(x); }
-inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
-
-// 2^e for a normal exponent, -1022 <= e <= 1023.
-inline double twoTo(int e) { return fromBits(static_cast<uint64_t>(e + 1023) << 52); }
-
-// ---------------------------------------------------------------------------
-// exp
-
-// 2^(j/64) for j = 0..63.
-constexpr Dd kTwoToJBy64[64] = {
-    {0x1.0000000000000p+0, 0x0.0p+0},
-    {0x1.02c9a3e778061p+0, -0x1.19083535b085dp-56},
-    {0x1.059b0d3158574p+0, 0x1.d73e2a475b465p-55},
-    {0x1.0874518759bc8p+0, 0x1.186be4bb284ffp-57},
-    {0x1.0b5586cf9890fp+0, 0x1.8a62e4adc610bp-54},
-    {0x1.0e3ec32d3d1a2p+0, 0x1.03a1727c57b53p-59},
-    {0x1.11301d0125b51p+0, -0x1.6c51039449b3ap-54},
-    {0x1.1429aaea92de0p+0, -0x1.32fbf9af1369ep-54},
-    {0x1.172b83c7d517bp+0, -0x1.19041b9d78a76p-55},
-    {0x1.1a35beb6fcb75p+0, 0x1.e5b4c7b4968e4p-55},
-    {0x1.1d4873168b9aap+0, 0x1.e016e00a2643cp-54},
-    {0x1.2063b88628cd6p+0, 0x1.dc775814a8495p-55},
-    {0x1.2387a6e756238p+0, 0x1.9b07eb6c70573p-54},
-    {0x1.26b4565e27cddp+0, 0x1.2bd339940e9d9p-55},
-    {0x1.29e9df51fdee1p+0, 0x1.612e8afad1255p-55},
-    {0x1.2d285a6e4030bp+0, 0x1.0024754db41d5p-54},
-    {0x1.306fe0a31b715p+0, 0x1.6f46ad23182e4p-55},
-    {0x1.33c08b26416ffp+0, 0x1.32721843659a6p-54},
-    {0x1.371a7373aa9cbp+0, -0x1.63aeabf42eae2p-54},
-    {0x1.3a7db34e59ff7p+0, -0x1.5e436d661f5e3p-56},
-    {0x1.3dea64c123422p+0, 0x1.ada0911f09ebcp-55},
-    {0x1.4160a21f72e2ap+0, -0x1.ef3691c309278p-58},
-    {0x1.44e086061892dp+0, 0x1.89b7a04ef80d0p-59},
-    {0x1.486a2b5c13cd0p+0, 0x1.3c1a3b69062f0p-56},
-    {0x1.4bfdad5362a27p+0, 0x1.d4397afec42e2p-56},
-    {0x1.4f9b2769d2ca7p+0, -0x1.4b309d25957e3p-54},
-    {0x1.5342b569d4f82p+0, -0x1.07abe1db13cadp-55},
-    {0x1.56f4736b527dap+0, 0x1.9bb2c011d93adp-54},
-    {0x1.5ab07dd485429p+0, 0x1.6324c054647adp-54},
-    {0x1.5e76f15ad2148p+0, 0x1.ba6f93080e65ep-54},
-    {0x1.6247eb03a5585p+0, -0x1.383c17e40b497p-54},
-    {0x1.6623882552225p+0, -0x1.bb60987591c34p-54},
-    {0x1.6a09e667f3bcdp+0, -0x1.bdd3413b26456p-54},
-    {0x1.6dfb23c651a2fp+0, -0x1.bbe3a683c88abp-57},
-    {0x1.71f75e8ec5f74p+0, -0x1.16e4786887a99p-55},
-    {0x1.75feb564267c9p+0, -0x1.0245957316dd3p-54},
-    {0x1.7a11473eb0187p+0, -0x1.41577ee04992fp-55},
-    {0x1.7e2f336cf4e62p+0, 0x1.05d02ba15797ep-56},
-    {0x1.82589994cce13p+0, -0x1.d4c1dd41532d8p-54},
-    {0x1.868d99b4492edp+0, -0x1.fc6f89bd4f6bap-54},
-    {0x1.8ace5422aa0dbp+0, 0x1.6e9f156864b27p-54},
-    {0x1.8f1ae99157736p+0, 0x1.5cc13a2e3976cp-55},
-    {0x1.93737b0cdc5e5p+0, -0x1.75fc781b57ebcp-57},
-    {0x1.97d829fde4e50p+0, -0x1.d185b7c1b85d1p-54},
-    {0x1.9c49182a3f090p+0, 0x1.c7c46b071f2bep-56},
-    {0x1.a0c667b5de565p+0, -0x1.359495d1cd533p-54},
-    {0x1.a5503b23e255dp+0, -0x1.d2f6edb8d41e1p-54},
-    {0x1.a9e6b5579fdbfp+0, 0x1.0fac90ef7fd31p-54},
-    {0x1.ae89f995ad3adp+0, 0x1.7a1cd345dcc81p-54},
-    {0x1.b33a2b84f15fbp+0, -0x1.2805e3084d708p-57},
-    {0x1.b7f76f2fb5e47p+0, -0x1.5584f7e54ac3bp-56},
-    {0x1.bcc1e904bc1d2p+0, 0x1.23dd07a2d9e84p-55},
-    {0x1.c199bdd85529cp+0, 0x1.11065895048ddp-55},
-    {0x1.c67f12e57d14bp+0, 0x1.2884dff483cadp-54},
-    {0x1.cb720dcef9069p+0, 0x1.503cbd1e949dbp-56},
-    {0x1.d072d4a07897cp+0, -0x1.cbc3743797a9cp-54},
-    {0x1.d5818dcfba487p+0, 0x1.2ed02d75b3707p-55},
-    {0x1.da9e603db3285p+0, 0x1.c2300696db532p-54},
-    {0x1.dfc97337b9b5fp+0, -0x1.1a5cd4f184b5cp-54},
-    {0x1.e502ee78b3ff6p+0, 0x1.39e8980a9cc8fp-55},
-    {0x1.ea4afa2a490dap+0, -0x1.e9c23179c2893p-54},
-    {0x1.efa1bee615a27p+0, 0x1.dc7f486a4b6b0p-54},
-    {0x1.f50765b6e4540p+0, 0x1.9d3e12dd8a18bp-54},
-    {0x1.fa7c1819e90d8p+0, 0x1.74853f3a5931ep-55},
-};
-
-constexpr double kSixtyFourByLn2 = 0x1.71547652b82fep+6;
-// ln 2 / 64 in three parts; the first two are short enough that their
-// products with any reduction multiple (|k| < 2^17) are exact.
-constexpr double kLn2By64[3] = {0x1.62e42ff000000p-7, -0x1.718432a200000p-41, 0x1.3c7673007e5edp-75};
-constexpr double kShifter = 0x1.8p52;  // adding and subtracting it rounds to an integer
+namespace detail {
 
 // 1/3!, 1/4!, 1/5! in two parts, and 1/6! to 1/12! as doubles.
 constexpr Dd kInvFact3 = {0x1.5555555555555p-3, 0x1.5555555555555p-57};
@@ -167,7 +14,6 @@ constexpr double kInvFactTail[7] = {0x1.6c16c16c16c17p-10, 0x1.a01a01a01a01ap-13
                                     0x1.71de3a556c734p-19, 0x1.27e4fb7789f5cp-22, 0x1.ae64567f544e4p-26,
                                     0x1.1eed8eff8d898p-29};
 
-// exp(z) = y * 2^scale with y in [0.99, 2.02), for |z.hi| <= 746.
 Dd expCore(Dd z, int& scale) {
     const double kd = (z.hi * kSixtyFourByLn2 + kShifter) - kShifter;
     const int k = static_cast<int>(kd);
@@ -196,6 +42,51 @@ Dd expCore(Dd z, int& scale) {
     scale = k >> 6;  // floor(k / 64)
     return add(tj, mul(tj, expm1r));
 }
+
+Dd logOfFloat(double x) {
+    const uint64_t b = bitsOf(x);
+    int e = static_cast<int>((b >> 52) & 0x7ff) - 1023;
+    double m = fromBits((b & 0x000fffffffffffffull) | 0x3ff0000000000000ull);  // [1, 2)
+    if (m > kSqrt2) {
+        m *= 0.5;
+        e += 1;
+    }
+    // ln m = 2 atanh(u), u = (m - 1)/(m + 1), |u| <= 0.1716; both operands
+    // are exact (m has 24 bits), the quotient is taken to double-double.
+    const double num = m - 1.0;
+    const double den = m + 1.0;
+    const double q = num / den;
+    const Dd qd = twoProd(q, den);
+    const double remainder = (num - qd.hi) - qd.lo;
+    const Dd u = fastTwoSum(q, remainder / den);
+    const Dd v = mul(u, u);  // <= 0.0295
+
+    // 1 + v/3 + v^2/5 + ...: terms from v^11 on are below 2^-55.
+    double tail = 1.0 / 41.0;
+    for (int k = 19; k >= 11; --k)
+        tail = 1.0 / (2 * k + 1) + v.hi * tail;
+    Dd s = add(kInvOdd[9], v.hi * tail);
+    for (int k = 8; k >= 0; --k)
+        s = add(kInvOdd[k], mul(s, v));
+    s = add(mul(s, v), 1.0);
+    const Dd lnm = mul(mul(s, u), 2.0);
+
+    const double ed = static_cast<double>(e);
+    const Dd p = twoProd(ed, kLn2[1]);
+    Dd eln2 = fastTwoSum(ed * kLn2[0], p.hi);
+    eln2.lo += p.lo + ed * kLn2[2];
+    eln2 = fastTwoSum(eln2.hi, eln2.lo);
+    return add(eln2, lnm);
+}
+
+}  // namespace detail
+
+namespace {
+
+using namespace detail;
+
+// ---------------------------------------------------------------------------
+// exp
 
 // y * 2^scale rounded once to double, subnormal results included.
 double scaled(Dd y, int scale) {
@@ -267,75 +158,7 @@ bool expByShortSeries(double x, double& out) {
 }
 
 // ---------------------------------------------------------------------------
-// log, for powf
-
-constexpr double kSqrt2 = 0x1.6a09e667f3bcdp+0;
-// ln 2 in three parts; exponent * first part is exact for |exponent| < 2^12.
-constexpr double kLn2[3] = {0x1.62e42fefa4000p-1, -0x1.8432a1b0e2634p-43, 0x1.f97b57a079a19p-103};
-// 1/(2k+1) for k = 1..10 in two parts, and for k = 11..20 as doubles.
-constexpr Dd kInvOdd[10] = {
-    {0x1.5555555555555p-2, 0x1.5555555555555p-56}, {0x1.999999999999ap-3, -0x1.999999999999ap-57},
-    {0x1.2492492492492p-3, 0x1.2492492492492p-57}, {0x1.c71c71c71c71cp-4, 0x1.c71c71c71c71cp-58},
-    {0x1.745d1745d1746p-4, -0x1.745d1745d1746p-59}, {0x1.3b13b13b13b14p-4, -0x1.3b13b13b13b14p-58},
-    {0x1.1111111111111p-4, 0x1.1111111111111p-60}, {0x1.e1e1e1e1e1e1ep-5, 0x1.e1e1e1e1e1e1ep-61},
-    {0x1.af286bca1af28p-5, 0x1.af286bca1af28p-59}, {0x1.8618618618618p-5, 0x1.8618618618618p-59},
-};
-
-// ln x for a positive, finite, normal double x with at most 24 significant
-// bits (a float).
-Dd logOfFloat(double x) {
-    const uint64_t b = bitsOf(x);
-    int e = static_cast<int>((b >> 52) & 0x7ff) - 1023;
-    double m = fromBits((b & 0x000fffffffffffffull) | 0x3ff0000000000000ull);  // [1, 2)
-    if (m > kSqrt2) {
-        m *= 0.5;
-        e += 1;
-    }
-    // ln m = 2 atanh(u), u = (m - 1)/(m + 1), |u| <= 0.1716; both operands
-    // are exact (m has 24 bits), the quotient is taken to double-double.
-    const double num = m - 1.0;
-    const double den = m + 1.0;
-    const double q = num / den;
-    const Dd qd = twoProd(q, den);
-    const double remainder = (num - qd.hi) - qd.lo;
-    const Dd u = fastTwoSum(q, remainder / den);
-    const Dd v = mul(u, u);  // <= 0.0295
-
-    // 1 + v/3 + v^2/5 + ...: terms from v^11 on are below 2^-55.
-    double tail = 1.0 / 41.0;
-    for (int k = 19; k >= 11; --k)
-        tail = 1.0 / (2 * k + 1) + v.hi * tail;
-    Dd s = add(kInvOdd[9], v.hi * tail);
-    for (int k = 8; k >= 0; --k)
-        s = add(kInvOdd[k], mul(s, v));
-    s = add(mul(s, v), 1.0);
-    const Dd lnm = mul(mul(s, u), 2.0);
-
-    const double ed = static_cast<double>(e);
-    const Dd p = twoProd(ed, kLn2[1]);
-    Dd eln2 = fastTwoSum(ed * kLn2[0], p.hi);
-    eln2.lo += p.lo + ed * kLn2[2];
-    eln2 = fastTwoSum(eln2.hi, eln2.lo);
-    return add(eln2, lnm);
-}
-
-// ---------------------------------------------------------------------------
 // float helpers
-
-inline uint32_t bitsOf(float x) {
-    uint32_t b;
-    std::memcpy(&b, &x, sizeof b);
-    return b;
-}
-
-inline float fromBits(uint32_t b) {
-    float x;
-    std::memcpy(&x, &b, sizeof x);
-    return x;
-}
-
-inline bool isNaN(float x) { return x != x; }
-inline bool isInf(float x) { return x - x != x - x && x == x; }
 
 // Whole numbers; every float of magnitude 2^23 or more is one.
 inline bool isInteger(float y) {
@@ -352,7 +175,7 @@ inline bool isOddInteger(float y) {
 
 // The neighbour of a positive finite float f on the side of value.
 inline float neighbourTowards(float f, double value) {
-    return fromBits(bitsOf(f) + (value > static_cast<double>(f) ? 1u : static_cast<uint32_t>(-1)));
+    return floatFromBits(bitsOf(f) + (value > static_cast<double>(f) ? 1u : static_cast<uint32_t>(-1)));
 }
 
 // a^n exactly in double, when every partial product is exact.
@@ -392,65 +215,12 @@ float roundToFloat(double hi, double lo, double x, float y) {
     return up ? upper : lower;
 }
 
-// a^y (a a positive float, as a double) in plain double arithmetic, when
-// the result is a normal float: ln a = e ln 2 + 2 atanh(u) as in logOfFloat,
-// exp by the same reduction as expCore, each with a few roundings of
-// 2^-53. Relative error bound: ln a to 2^-48 (|ln a| >= 0.346 when e != 0;
-// for e = 0 it is 2 u P(v) alone, to 2^-51), y ln a to 2^-47.9, so with
-// |y ln a| <= 88 the product is off by at most 2^-41.4 absolute; exp adds
-// 2^-51.9 (table entry, the two last roundings) and 2^-59 (reduction and
-// series). The total stays below 2^-41 of the result.
-//
-// The float nearest to the double is then the correctly rounded result
-// whenever the double lies more than 2^-34 (relative) from the halfway
-// point between two floats: the exact value lies on the same side, far
-// beyond the 2^-100 within which the double-double path could round the
-// other way, so both give the same float. Closer than that, or outside
-// the normal range, the answer is left to the double-double path.
-bool powerByDouble(double a, float y, float& out) {
-    const uint64_t b = bitsOf(a);
-    int e = static_cast<int>((b >> 52) & 0x7ff) - 1023;
-    double m = fromBits(static_cast<uint64_t>((b & 0x000fffffffffffffull) | 0x3ff0000000000000ull));
-    if (m > kSqrt2) {
-        m *= 0.5;
-        e += 1;
-    }
-    const double u = (m - 1.0) / (m + 1.0);  // both operands exact
-    const double v = u * u;
-    double series = kInvOdd[9].hi;  // 1 + v/3 + ... + v^10/21; the rest is below 2^-60
-    for (int k = 8; k >= 0; --k)
-        series = kInvOdd[k].hi + v * series;
-    series = 1.0 + v * series;
-    const double lnm = (2.0 * u) * series;
-    const double ed = static_cast<double>(e);
-    const double ln = ed * kLn2[0] + (ed * kLn2[1] + lnm);  // the first product is exact
-    const double z = static_cast<double>(y) * ln;
-    if (!(z >= -87.0 && z <= 88.0))
-        return false;  // beyond the normal floats (or a NaN product)
-
-    const double kd = (z * kSixtyFourByLn2 + kShifter) - kShifter;
-    const int k = static_cast<int>(kd);
-    const double r = (z - kd * kLn2By64[0]) - kd * kLn2By64[1];  // |r| <= ln2/128
-    const double expm1r =
-        r * (1.0 + r * (0.5 + r * (1.0 / 6 + r * (1.0 / 24 + r * (1.0 / 120 + r * (1.0 / 720))))));
-    const double tj = kTwoToJBy64[k & 63].hi;
-    const double p = (tj + tj * expm1r) * twoTo(k >> 6);  // exact scaling: p is a normal double
-
-    // p's 29 bits beyond a float's 24: 2^28 is the halfway point, and 2^19
-    // units of p's last place are at least 2^-34 of p.
-    const int64_t fromHalfway = static_cast<int64_t>(bitsOf(p) & 0x1fffffffu) - 0x10000000;
-    if (fromHalfway > -0x80000 && fromHalfway < 0x80000)
-        return false;
-    out = static_cast<float>(p);
-    return true;
-}
-
 // a^y for a positive float a that is not a power of two, through the
 // double-double logarithm and exponential, rounded once.
 float powerByDoubleDouble(double a, float y) {
     const Dd z = mul(logOfFloat(a), static_cast<double>(y));
     if (z.hi > 89.0)
-        return fromBits(0x7f800000u);
+        return floatFromBits(0x7f800000u);
     if (z.hi < -104.0)
         return 0.0f;
     int scale = 0;
@@ -466,7 +236,7 @@ float power(float x, float y, bool tryDouble) {
     if (isNaN(x) || isNaN(y))
         return x + y;
     const bool yOdd = isOddInteger(y);
-    const float inf = fromBits(0x7f800000u);
+    const float inf = floatFromBits(0x7f800000u);
     if (x == 0.0f) {
         if (y < 0.0f)
             return yOdd ? (bitsOf(x) >> 31 ? -inf : inf) : inf;
@@ -532,12 +302,12 @@ double expByDoubleDouble(double x) {
 
 }  // namespace detail
 
-float powf(float x, float y) { return power(x, y, true); }
+float detail::powerWithSpecialValues(float x, float y, bool tryDouble) { return power(x, y, tryDouble); }
 
 namespace detail {
 
 bool powfByDouble(float x, float y, float& result) {
-    if (!(x > 0.0f && x < fromBits(0x7f800000u)) || isNaN(y) || isInf(y))
+    if (!(x > 0.0f && x < floatFromBits(0x7f800000u)) || isNaN(y) || isInf(y))
         return false;
     return powerByDouble(static_cast<double>(x), y, result);
 }

@@ -9,13 +9,12 @@
 // The powers and exponentials come from the framework's own functions, so
 // that every build on every platform renders the same samples.
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "abi/factory.h"
 #include "dsp/dsp_pins.h"
+#include "numeric/bits.h"
 #include "numeric/numeric.h"
 
 namespace ovra {
@@ -26,17 +25,13 @@ inline double stepFrom(double level, double asymptote, double coefficient) {
     return (asymptote - level) * coefficient + level;
 }
 
-inline uint64_t bitsOf(double x) { return std::bit_cast<uint64_t>(x); }
-inline double fromBits(uint64_t b) { return std::bit_cast<double>(b); }
+using numeric::bitsOf;
+using numeric::exponentOf;
+using numeric::fromBits;
+using numeric::isPowerOfTwo;
+using numeric::twoTo;
 
 constexpr double kSmallestNormal = 0x1p-1022;
-
-// 2^e for -1022 <= e <= 1023.
-inline double twoTo(int e) { return fromBits(static_cast<uint64_t>(e + 1023) << 52); }
-
-// floor(log2 a) and whether a is a power of two, for a normal a > 0.
-inline int exponentOf(double a) { return static_cast<int>((bitsOf(a) >> 52) & 0x7ff) - 1023; }
-inline bool isPowerOfTwo(double a) { return (bitsOf(a) & 0x000fffffffffffffull) == 0; }
 
 // Distance from v to the next double above it.
 double gapAbove(double v) {

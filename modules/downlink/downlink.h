@@ -1,5 +1,4 @@
-// What the downlink modules share: the GUI half that every identifier uses,
-// and the creation routines the registrations name.
+// What the downlink modules share: the GUI half that every identifier uses.
 //
 // A value crosses from the editor to the audio engine as: another GUI
 // module -> GUI pin 1 or 2 -> GUI pin 0 -> host -> DSP pin 0 -> DSP pin 1, as

@@ -1,11 +1,13 @@
 // Maths: functions, rescaling, coordinates, distance and decibels.
 //
-// Everything is single precision with the float maths functions, in a fixed
-// order of operations, so a stored patch computes the same bits everywhere.
-// Infinities and NaNs that the arithmetic produces are passed on as values.
+// Everything is single precision, in a fixed order of operations, with the
+// framework's correctly rounded functions rather than the C runtime's, so
+// a stored patch computes the same bits on every platform. Infinities and
+// NaNs that the arithmetic produces are passed on as values.
 #include <cmath>
 
 #include "guikit_module.h"
+#include "numeric/numeric.h"
 
 namespace ovra::guikit {
 
@@ -31,14 +33,14 @@ private:
         const float x = x_.value;
         float r;
         switch (selector_.value) {
-        case 0: r = sinf(x); break;
-        case 1: r = cosf(x); break;
-        case 2: r = atanf(x); break;
-        case 3: r = tanf(x); break;
-        case 4: r = tanhf(x); break;
-        case 5: r = expf(x); break;
-        case 6: r = logf(x); break;
-        case 7: r = log10f(x); break;
+        case 0: r = numeric::sinf(x); break;
+        case 1: r = numeric::cosf(x); break;
+        case 2: r = numeric::atanf(x); break;
+        case 3: r = numeric::tanf(x); break;
+        case 4: r = numeric::tanhf(x); break;
+        case 5: r = numeric::expf(x); break;
+        case 6: r = numeric::logf(x); break;
+        case 7: r = numeric::log10f(x); break;
         default: return;  // an unknown selector leaves the result alone
         }
         result_ = r;
@@ -130,9 +132,9 @@ private:
     void toPolar() {
         const float x = x_.value;
         const float y = y_.value;
-        const float radius = sqrtf(y * y + x * x);
+        const float radius = numeric::sqrtf(y * y + x * x);
         const bool fullTurn = mode_.value >= 1;
-        float angle = atan2f(y, x) * 180.0f / kPi;
+        float angle = numeric::atan2f(y, x) * 180.0f / kPi;
         if (fullTurn && angle < 0.0f)
             angle = angle + 360.0f;
         angle_ = angle;
@@ -140,8 +142,8 @@ private:
     }
     void toCartesian() {
         const float t = kPi * angle_.value / 180.0f;
-        x_ = cosf(t) * radius_.value;
-        y_ = sinf(t) * radius_.value;
+        x_ = numeric::cosf(t) * radius_.value;
+        y_ = numeric::sinf(t) * radius_.value;
     }
 
     MpGuiPin<int32_t> mode_;
@@ -167,8 +169,8 @@ private:
 
     // Two roots, the plane first: the rounding is part of the result.
     void evaluate() {
-        const float d = sqrtf(x_.value * x_.value + y_.value * y_.value);
-        distance_ = sqrtf(d * d + z_.value * z_.value);
+        const float d = numeric::sqrtf(x_.value * x_.value + y_.value * y_.value);
+        distance_ = numeric::sqrtf(d * d + z_.value * z_.value);
     }
 
     MpGuiPin<float> x_;
@@ -201,7 +203,7 @@ private:
         float ref = reference_.value;
         if (ref < kFloor)
             ref = kFloor;
-        level_ = 20.0f * log10f(v / ref);
+        level_ = 20.0f * numeric::log10f(v / ref);
     }
     // A level of exactly 0 dB counts as the floor, so the voltage lands a
     // step above the reference.
@@ -209,7 +211,7 @@ private:
         float l = level_.value;
         if (l == 0.0f)
             l = kFloor;
-        voltage_ = powf(10.0f, l / 20.0f) * reference_.value;
+        voltage_ = numeric::exp10f(l / 20.0f) * reference_.value;
     }
 
     MpGuiPin<float> voltage_;

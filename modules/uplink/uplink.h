@@ -1,5 +1,4 @@
-// What the uplink modules share: the GUI half that every identifier uses,
-// and the creation routines the registrations name.
+// What the uplink modules share: the GUI half that every identifier uses.
 //
 // A value crosses from the audio engine to the editor as: DSP input (pin 1)
 // -> conversion and change test in the DSP half -> DSP pin 0 -> host -> GUI

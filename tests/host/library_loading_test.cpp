@@ -86,7 +86,7 @@ TEST_F(LibraryLoading, LibraryForTheOtherPlatformIsNamedInOneLine) {
     const std::string expected = path + " is a Linux library: validate it with qvhost on Linux, or build the Windows twin";
 #else
     const std::string path = write("mygain.qvm", peImage());
-    const std::string expected = path + " is a Windows library: validate it with qvhost.exe, or build the native twin";
+    const std::string expected = path + " is a Windows library: the Linux qvhost runs it with qvhost.exe under Wine, or build the native twin";
 #endif
     std::string error;
     EXPECT_EQ(Library::open(path, error), nullptr);

@@ -1,4 +1,5 @@
 // qvhost info, render, paint, run and demo, and the errors a user meets.
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,93 @@ TEST(Info, JsonDescribesEveryLibraryGiven) {
     EXPECT_EQ(doc[0]["modules"].size(), 42u);
     EXPECT_EQ(doc[1]["version"], 30800);
     EXPECT_EQ(doc[1]["modules"][0]["halves"][0]["pins"][9]["name"], "EnvelopeOut");
+}
+
+// A library copied beside a description of the test's choosing.
+std::string withDescription(const std::string& name, const std::string& text) {
+    const std::string dir = scratchDir() + "/" + name;
+    fs::create_directories(dir);
+    const std::string lib = dir + "/adsr.qvm";
+    fs::copy_file(plugin("adsr"), lib, fs::copy_options::overwrite_existing);
+    std::ofstream(lib + ".json", std::ios::binary) << text;
+    return lib;
+}
+
+std::string adsrDescription() {
+    std::ifstream in(plugin("adsr") + ".json", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Info, ABrokenDescriptionFailsTheCommandAtItsPlace) {
+    const std::string lib = withDescription("info-broken", "{\n  \"library\": \"adsr\"\n  \"modules\": []\n}\n");
+    const Ran r = runQvhost({"info", lib});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(lib + ".json:3:11: syntax error"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("no module description"), std::string::npos) << "the library is still described: " << r.out;
+    fs::remove(lib + ".json");
+    EXPECT_EQ(runQvhost({"info", lib}).exitCode, 0) << "a library without a description is no failure";
+}
+
+TEST(CheckDescription, ShapeAndPinsFailAtTheLineAndColumnOfTheFile) {
+    Json doc = Json::parse(adsrDescription());
+    const std::string good = scratchDir() + "/check-good.qvm.json", typed = scratchDir() + "/check-typed.qvm.json",
+                      named = scratchDir() + "/check-named.qvm.json", shape = scratchDir() + "/check-shape.qvm.json";
+    std::ofstream(good) << doc.dump(2);
+    const Ran ok = runQvhost({"check-description", good, plugin("adsr")});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_NE(ok.out.find("pins as"), std::string::npos) << ok.out;
+
+    // A pin's type, and a module the library does not register.
+    Json pins = doc;
+    pins["modules"][0]["halves"][0]["pins"][2]["type"] = "int";
+    std::ofstream(typed) << pins.dump(2);
+    const Ran t = runQvhost({"check-description", typed, plugin("adsr")});
+    EXPECT_EQ(t.exitCode, 1);
+    EXPECT_NE(t.err.find(typed + ":"), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("pin 2 ("), std::string::npos) << t.err;
+    EXPECT_NE(t.err.find("described int in, the module declares"), std::string::npos) << t.err;
+    EXPECT_EQ(t.err.find("pin 1 ("), std::string::npos) << "only the changed pin: " << t.err;
+
+    Json renamed = doc;
+    renamed["modules"][0]["id"] = "QV ADSR5";
+    const std::string renamedText = renamed.dump(2);
+    std::ofstream(named) << renamedText;
+    const size_t idAt = renamedText.find("\"QV ADSR5\"");
+    const auto line = std::count(renamedText.begin(), renamedText.begin() + static_cast<long>(idAt), '\n') + 1;
+    const auto column = idAt - renamedText.rfind('\n', idAt);
+    const Ran n = runQvhost({"check-description", named, plugin("adsr")});
+    EXPECT_EQ(n.exitCode, 1);
+    EXPECT_NE(n.err.find(named + ":" + std::to_string(line) + ":" + std::to_string(column) +
+                         ": modules[0].id: QV ADSR5 (dsp, sub-type 0): the library registers no such half"),
+              std::string::npos)
+        << n.err;
+
+    // A value of the wrong kind points at the value itself.
+    std::ofstream(shape) << "{\"library\": \"adsr\",\n \"modules\": [{\"id\": \"X\", \"halves\": [{\"subType\": 0,\n"
+                            "  \"kind\": \"dsp\", \"pins\": [{\"index\": 0, \"name\": \"A\", \"type\": \"audoi\"}]}]}]}\n";
+    const Ran sh = runQvhost({"check-description", shape});
+    EXPECT_EQ(sh.exitCode, 1);
+    EXPECT_NE(sh.err.find(shape + ":3:61: modules[0].halves[0].pins[0].type:"), std::string::npos) << sh.err;
+    EXPECT_NE(sh.err.find("unknown type \"audoi\""), std::string::npos) << sh.err;
+}
+
+TEST(Describe, TheSkeletonIsADescriptionOfTheDeclaredPins) {
+    const std::string out = scratchDir() + "/described.qvm.json";
+    const Ran r = runQvhost({"describe", plugin("adsr"), "-o", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Json skeleton = Json::parse(std::ifstream(out));
+    const Json shipped = Json::parse(adsrDescription());
+    ASSERT_EQ(skeleton["modules"].size(), 1u);
+    EXPECT_EQ(skeleton["modules"][0]["id"], "QV ADSR4");
+    const Json& pins = skeleton["modules"][0]["halves"][0]["pins"];
+    const Json& described = shipped["modules"][0]["halves"][0]["pins"];
+    ASSERT_EQ(pins.size(), described.size());
+    for (size_t i = 0; i < pins.size(); ++i) {
+        EXPECT_EQ(pins[i]["type"], described[i]["type"]) << i;
+        EXPECT_EQ(pins[i]["direction"], described[i]["direction"]) << i;
+    }
+    // What it writes is a description the check accepts as it stands.
+    EXPECT_EQ(runQvhost({"check-description", out, plugin("adsr")}).exitCode, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -90,6 +178,27 @@ TEST(Render, ValuesPrintsWhatAControlOutputSends) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("0.500000 s  ToGui = 5"), std::string::npos) << r.out;
     EXPECT_TRUE(r.err.empty()) << "no progress bar when stderr is no terminal: " << r.err;
+}
+
+TEST(Render, ValuesSayWhyThereAreNone) {
+    const Ran silent = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--seconds", "0.1", "--values"});
+    ASSERT_EQ(silent.exitCode, 0) << silent.err;
+    EXPECT_NE(silent.out.find("QV ADSR4 has no control outputs: no values to print"), std::string::npos) << silent.out;
+}
+
+TEST(Render, TheNullDeviceRunsTheModuleAndWritesNothing) {
+#if defined(_WIN32)
+    const std::string nowhere = "NUL";
+#else
+    const std::string nowhere = "/dev/null";
+#endif
+    const Ran r = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--set", "Gate=true@0.01", "--seconds", "0.1",
+                             "-o", nowhere, "--plot", nowhere});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("rendered 1 channel, 4800 samples at 48000 Hz, written nowhere"), std::string::npos) << r.out;
+    const Ran strict = runQvhost({"render", plugin("adsr"), "QV ADSR4", "--seconds", "0.1", "-o", nowhere,
+                                  "--strict"});
+    EXPECT_EQ(strict.exitCode, 0) << "a check without a file: " << strict.err;
 }
 
 TEST(Render, ProgressBarOnlyOnATerminalAndOnlyBeyondASecond) {
@@ -342,6 +451,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Each message points at the mistake and, where it can, the way forward.
         ErrorCase{"IdentifierNearAKnownOne", {"render", plugin("adsr"), "qv adsr4", "-o", "x.wav"}, 1,
                   "adsr.qvm; did you mean \"QV ADSR4\"?"},
+        // A name the code registers but the description lacks is said to be
+        // so; a suggestion names only what the library can create.
+        ErrorCase{"IdentifierRegisteredButNotDescribed", {"render", fixture("broken_names"), "MY-OnePole", "-o", "x.wav"},
+                  1, "broken_names.qvm: the library registers it, but"},
+        ErrorCase{"NoSuggestionOfAnUnregisteredIdentifier",
+                  {"render", fixture("broken_names"), "MY-Onepol", "-o", "x.wav"}, 1, "broken_names.qvm; qvhost info"},
+        ErrorCase{"AModuleThatFailsToPaint", {"paint", fixture("broken_drawing"), "Refuser", "-o", "x.png"}, 1,
+                  "the module's onPaint answered -1"},
         ErrorCase{"PinNameNearAKnownOne", {"render", plugin("adsr"), "QV ADSR4", "--set", "Gait=true", "-o", "x.wav"},
                   1, "unknown pin name \"Gait\" for QV ADSR4; did you mean \"Gate\"?"},
         ErrorCase{"PinIndexOutOfRange", {"render", plugin("adsr"), "QV ADSR4", "--set", "42=1", "-o", "x.wav"}, 1,

@@ -1,8 +1,10 @@
 // qvhost's message helpers in process: nearest names, places in JSON text,
 // the patch rules, and what a plot decides before it draws.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
+#include <cmath>
 #include <set>
 #include <sstream>
 
@@ -10,11 +12,46 @@
 #include "json_source.h"
 #include "patch_rules.h"
 #include "plot_layout.h"
+#include "readable_text.h"
 #include "suggest.h"
 
 using namespace qvhost;
 
 namespace {
+
+// ---------------------------------------------------------------------------
+// Text a module controls, on its way into a report.
+
+TEST(ReadableText, ValidUtf8PassesUnchanged) {
+    for (const std::string& text : std::vector<std::string>{"", "plain", "caf\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x8E\xB9", "\xEF\xBF\xBF",
+                                   std::string("nul \0 inside", 13)})
+        EXPECT_EQ(readable(text), text);
+}
+
+TEST(ReadableText, EveryByteThatStartsNoValidSequenceIsEscaped) {
+    EXPECT_EQ(readable("\xFF\xFE"), "\\xFF\\xFE");
+    EXPECT_EQ(readable("a\xC3"), "a\\xC3");                    // cut short at the end
+    EXPECT_EQ(readable("\xC3(\x80"), "\\xC3(\\x80");            // no continuation, a stray one
+    EXPECT_EQ(readable("\xC0\xAF"), "\\xC0\\xAF");              // overlong
+    EXPECT_EQ(readable("\xE0\x80\xAF"), "\\xE0\\x80\\xAF");      // overlong, three bytes
+    EXPECT_EQ(readable("\xF4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80");  // beyond U+10FFFF
+    EXPECT_EQ(readable("\xF8\x88\x80\x80\x80"), "\\xF8\\x88\\x80\\x80\\x80");
+}
+
+TEST(ReadableText, AnUnpairedSurrogateIsShownAsItsCodeUnit) {
+    EXPECT_EQ(readable("\xED\xA0\x80"), "\\uD800");
+    EXPECT_EQ(readable("x\xED\xBF\xBFy"), "x\\uDFFFy");
+    EXPECT_EQ(readable("\xED\x9F\xBF"), "\xED\x9F\xBF") << "U+D7FF is a character";
+}
+
+TEST(ReadableText, EveryByteStringBecomesValidJson) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    all += "\xED\xA0\x80\xED\xB0\x80";
+    const std::string safe = readable(all);
+    EXPECT_NO_THROW((void)nlohmann::json(safe).dump());
+}
 
 // ---------------------------------------------------------------------------
 
@@ -222,6 +259,41 @@ TEST(PlotStyles, ATraceOneBlockBehindAnotherIsBrokenToo) {
 TEST(PlotStyles, NanSamplesCoincideWithNan) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_EQ(traceStyles({signal("a", {nan, 1}), signal("b", {nan, 1})}, 2)[1].sameAs, 0);
+}
+
+// Columns of 10 samples, 0.1 units to a pixel: what each column draws.
+std::vector<bool> passages(const std::vector<float>& samples) {
+    const auto spans = columnsOf(signal("s", samples), samples.size() / 10);
+    std::vector<bool> out;
+    for (size_t c = 0; c < spans.size(); ++c)
+        out.push_back(passesThrough(spans, c, 0.05f));
+    return out;
+}
+
+TEST(PlotTrace, ASmoothCurveIsOnePointPerColumn) {
+    // An exponential decay, steep at first: no column is drawn as a step.
+    std::vector<float> decay(1000);
+    for (size_t i = 0; i < decay.size(); ++i)
+        decay[i] = std::exp(-static_cast<float>(i) / 150.0f);
+    for (bool passes : passages(decay))
+        EXPECT_TRUE(passes);
+}
+
+TEST(PlotTrace, WhatHappensInsideAColumnKeepsItsLowestAndHighest) {
+    std::vector<float> spike(100, 0.0f), buzz(100), gap(100, 0.5f);
+    spike[45] = 1.0f;
+    for (size_t i = 0; i < buzz.size(); ++i)
+        buzz[i] = i % 2 ? 1.0f : -1.0f;  // many cycles in every column
+    gap[55] = std::numeric_limits<float>::quiet_NaN();
+    const auto spiked = passages(spike), buzzing = passages(buzz), gapped = passages(gap);
+    EXPECT_FALSE(spiked[4]);
+    EXPECT_TRUE(spiked[3]) << "a flat column beside it";
+    for (size_t c = 1; c + 1 < buzzing.size(); ++c)
+        EXPECT_FALSE(buzzing[c]) << c;
+    EXPECT_TRUE(gapped[5]) << "the column's finite samples count, the NaN breaks nothing here";
+    const std::vector<std::pair<float, float>> broken{{0.0f, 0.0f}, {std::nanf(""), std::nanf("")}, {1.0f, 1.0f}};
+    EXPECT_FALSE(passesThrough(broken, 1, 0.05f));
+    EXPECT_TRUE(passesThrough(broken, 2, 0.05f)) << "beside a break, a flat column is a point";
 }
 
 TEST(LegendRows, WrapWithoutLosingOrCuttingAnEntry) {

@@ -22,8 +22,12 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
 
 // Checks a file qvhost is asked to write before anything runs: its
 // extension (one of the kind the option writes) and that its folder exists.
-// `what` names it in the message, e.g. "-o x.mp3". Throws Failure.
+// `what` names it in the message, e.g. "-o x.mp3". The null device passes:
+// the command runs and writes nothing. Throws Failure.
 void checkOutputFile(const std::string& path, const std::string& extension, const std::string& what);
+
+// The platform's null device (/dev/null; NUL on Windows): output to discard.
+bool isNullDevice(const std::string& path);
 
 // One line on stderr per signal with samples that are not finite: the first
 // time and how many. With `strict`, throws Failure when there were any.

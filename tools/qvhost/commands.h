@@ -28,6 +28,12 @@ std::string unknownIdentifier(const LoadedLibrary& lib, const std::string& id);
 
 int runInfo(const std::vector<std::string>& paths, bool json);
 
+// Checks a description file (its shape; with a library, its pins against the
+// library's pin table), each problem at its FILE:LINE:COLUMN.
+int runCheckDescription(const std::string& descriptionPath, const std::string& libraryPath);
+// Writes a description skeleton of every half the library's pin table knows.
+int runDescribe(const std::string& libraryPath, const std::string& output);
+
 struct RenderOptions {
     std::string library;
     std::string id;

@@ -94,116 +94,142 @@ Json readJsonFile(const std::string& path) { return JsonSource::fromFile(path).d
 
 namespace {
 
-[[noreturn]] void bad(const std::string& path, const std::string& where, const std::string& what) {
-    throw Failure(path + ": " + where + ": " + what);
-}
+// Reads a description with the place of every value, so that each message
+// points at the line and column of the file the author edits.
+class Reader {
+public:
+    explicit Reader(const JsonSource& src) : src_(src) {}
 
-const Json& member(const Json& object, const char* key, const std::string& path, const std::string& where) {
-    if (!object.is_object() || !object.contains(key))
-        bad(path, where, std::string("missing \"") + key + "\"");
-    return object.at(key);
-}
+    [[noreturn]] void bad(const JsonPath& at, const std::string& what) const { src_.fail(at, what); }
 
-int32_t intMember(const Json& object, const char* key, const std::string& path, const std::string& where) {
-    const Json& v = member(object, key, path, where);
-    if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
-        v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)
-        bad(path, where, std::string("\"") + key + "\" must be an integer of 32 bits");
-    return v.get<int32_t>();
-}
+    const Json& member(const Json& object, const JsonPath& at, const char* key) const {
+        if (!object.is_object() || !object.contains(key))
+            bad(at, std::string("missing \"") + key + "\"");
+        return object.at(key);
+    }
 
-std::string textMember(const Json& object, const char* key, const std::string& path, const std::string& where) {
-    const Json& v = member(object, key, path, where);
-    if (!v.is_string())
-        bad(path, where, std::string("\"") + key + "\" must be a string");
-    return v.get<std::string>();
-}
+    int32_t intMember(const Json& object, const JsonPath& at, const char* key) const {
+        const Json& v = member(object, at, key);
+        if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
+            v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)
+            bad(at / key, std::string("\"") + key + "\" must be an integer of 32 bits");
+        return v.get<int32_t>();
+    }
 
-int32_t typeMember(const Json& object, const std::string& path, const std::string& where) {
-    const std::string name = textMember(object, "type", path, where);
-    const int32_t type = typeFromName(name);
-    if (type == 0)
-        bad(path, where, "unknown type \"" + name + "\"");
-    return type;
-}
+    std::string textMember(const Json& object, const JsonPath& at, const char* key) const {
+        const Json& v = member(object, at, key);
+        if (!v.is_string())
+            bad(at / key, std::string("\"") + key + "\" must be a string");
+        return v.get<std::string>();
+    }
+
+    int32_t typeMember(const Json& object, const JsonPath& at) const {
+        const std::string name = textMember(object, at, "type");
+        const int32_t type = typeFromName(name);
+        if (type == 0)
+            bad(at / "type", "unknown type \"" + name + "\" (text, bool, audio, float, int or blob)");
+        return type;
+    }
+
+    HalfDescription half(const Json& h, const JsonPath& at) const {
+        HalfDescription half;
+        half.subType = intMember(h, at, "subType");
+        const std::string kind = textMember(h, at, "kind");
+        if (kind != "dsp" && kind != "gui")
+            bad(at / "kind", "kind must be \"dsp\" or \"gui\"");
+        half.dsp = kind == "dsp";
+        const Json& pins = member(h, at, "pins");
+        if (!pins.is_array())
+            bad(at / "pins", "\"pins\" must be a list");
+        for (size_t k = 0; k < pins.size(); ++k) {
+            const Json& p = pins[k];
+            const JsonPath pat = at / "pins" / k;
+            PinDescription pin;
+            pin.index = intMember(p, pat, "index");
+            pin.name = textMember(p, pat, "name");
+            pin.type = typeMember(p, pat);
+            const std::string dir = textMember(p, pat, "direction");
+            if (dir != "in" && dir != "out")
+                bad(pat / "direction", "pin " + pin.name + ": direction must be \"in\" or \"out\"");
+            pin.direction = dir == "in" ? DIRECTION_IN : DIRECTION_OUT;
+            pin.defaultValue = p.value("default", Json());
+            if (pin.index != static_cast<int32_t>(half.pins.size()))
+                bad(pat / "index", "pin " + pin.name + " has index " + std::to_string(pin.index) + ", expected " +
+                                       std::to_string(half.pins.size()));
+            half.pins.push_back(pin);
+        }
+        if (h.contains("growing")) {
+            const Json& g = h["growing"];
+            const JsonPath gat = at / "growing";
+            GrowingPins grow;
+            grow.from = intMember(g, gat, "from");
+            grow.last = intMember(g, gat, "last");
+            grow.name = textMember(g, gat, "name");
+            grow.type = typeMember(g, gat);
+            grow.defaultValue = g.value("default", Json());
+            if (grow.from != static_cast<int32_t>(half.pins.size()) || grow.last < grow.from)
+                bad(gat, "growing inputs must follow the fixed pins");
+            half.growing = grow;
+        }
+        if (h.contains("draws") && !h["draws"].is_boolean())
+            bad(at / "draws", "\"draws\" must be true or false");
+        half.draws = h.value("draws", false);
+        if (h.contains("size")) {
+            const Json& sz = h["size"];
+            if (!sz.is_array() || sz.size() != 2 || !sz[0].is_number_integer() || !sz[1].is_number_integer())
+                bad(at / "size", "\"size\" must be [width, height]");
+            half.width = sz[0].get<int32_t>();
+            half.height = sz[1].get<int32_t>();
+        }
+        return half;
+    }
+
+    LibraryDescription library() const {
+        const Json& doc = src_.doc();
+        const JsonPath top;
+        LibraryDescription lib;
+        lib.path = src_.name();
+        lib.library = textMember(doc, top, "library");
+        const Json& modules = member(doc, top, "modules");
+        if (!modules.is_array())
+            bad(top / "modules", "\"modules\" must be a list");
+        std::set<std::string> ids;
+        for (size_t i = 0; i < modules.size(); ++i) {
+            const Json& m = modules[i];
+            const JsonPath at = top / "modules" / i;
+            ModuleDescription module;
+            module.id = textMember(m, at, "id");
+            if (!ids.insert(module.id).second)
+                bad(at / "id", "module \"" + module.id + "\" described twice");
+            if (m.contains("summary") && m["summary"].is_string())
+                module.summary = m["summary"].get<std::string>();
+            const Json& halves = member(m, at, "halves");
+            if (!halves.is_array() || halves.empty())
+                bad(at / "halves", "\"halves\" must be a non-empty list");
+            for (size_t k = 0; k < halves.size(); ++k)
+                module.halves.push_back(half(halves[k], at / "halves" / k));
+            if (m.contains("link")) {
+                const Json& l = m["link"];
+                module.link = std::make_pair(intMember(l, at / "link", "dsp"), intMember(l, at / "link", "gui"));
+            }
+            lib.modules.push_back(std::move(module));
+        }
+        return lib;
+    }
+
+private:
+    const JsonSource& src_;
+};
 
 }  // namespace
 
+LibraryDescription parseDescription(const JsonSource& source) { return Reader(source).library(); }
+
 LibraryDescription parseDescription(const Json& doc, const std::string& path) {
-    LibraryDescription lib;
-    lib.path = path;
-    lib.library = textMember(doc, "library", path, "top level");
-    const Json& modules = member(doc, "modules", path, "top level");
-    if (!modules.is_array())
-        bad(path, "top level", "\"modules\" must be a list");
-    std::set<std::string> ids;
-    for (const Json& m : modules) {
-        ModuleDescription module;
-        module.id = textMember(m, "id", path, "a module");
-        const std::string where = "module \"" + module.id + "\"";
-        if (!ids.insert(module.id).second)
-            bad(path, where, "described twice");
-        if (m.contains("summary") && m["summary"].is_string())
-            module.summary = m["summary"].get<std::string>();
-        const Json& halves = member(m, "halves", path, where);
-        if (!halves.is_array() || halves.empty())
-            bad(path, where, "\"halves\" must be a non-empty list");
-        for (const Json& h : halves) {
-            HalfDescription half;
-            half.subType = intMember(h, "subType", path, where);
-            const std::string kind = textMember(h, "kind", path, where);
-            if (kind != "dsp" && kind != "gui")
-                bad(path, where, "kind must be \"dsp\" or \"gui\"");
-            half.dsp = kind == "dsp";
-            const std::string hwhere = where + " " + kind;
-            for (const Json& p : member(h, "pins", path, hwhere)) {
-                PinDescription pin;
-                pin.index = intMember(p, "index", path, hwhere);
-                pin.name = textMember(p, "name", path, hwhere);
-                pin.type = typeMember(p, path, hwhere + " pin " + pin.name);
-                const std::string dir = textMember(p, "direction", path, hwhere);
-                if (dir != "in" && dir != "out")
-                    bad(path, hwhere + " pin " + pin.name, "direction must be \"in\" or \"out\"");
-                pin.direction = dir == "in" ? DIRECTION_IN : DIRECTION_OUT;
-                pin.defaultValue = p.value("default", Json());
-                if (pin.index != static_cast<int32_t>(half.pins.size()))
-                    bad(path, hwhere, "pin " + pin.name + " has index " + std::to_string(pin.index) + ", expected " +
-                                          std::to_string(half.pins.size()));
-                half.pins.push_back(pin);
-            }
-            if (h.contains("growing")) {
-                const Json& g = h["growing"];
-                GrowingPins grow;
-                grow.from = intMember(g, "from", path, hwhere);
-                grow.last = intMember(g, "last", path, hwhere);
-                grow.name = textMember(g, "name", path, hwhere);
-                grow.type = typeMember(g, path, hwhere + " growing inputs");
-                grow.defaultValue = g.value("default", Json());
-                if (grow.from != static_cast<int32_t>(half.pins.size()) || grow.last < grow.from)
-                    bad(path, hwhere, "growing inputs must follow the fixed pins");
-                half.growing = grow;
-            }
-            if (h.contains("draws") && !h["draws"].is_boolean())
-                bad(path, hwhere, "\"draws\" must be true or false");
-            half.draws = h.value("draws", false);
-            if (h.contains("size")) {
-                const Json& s = h["size"];
-                if (!s.is_array() || s.size() != 2 || !s[0].is_number_integer() || !s[1].is_number_integer())
-                    bad(path, hwhere, "\"size\" must be [width, height]");
-                half.width = s[0].get<int32_t>();
-                half.height = s[1].get<int32_t>();
-            }
-            module.halves.push_back(std::move(half));
-        }
-        if (m.contains("link")) {
-            const Json& l = m["link"];
-            module.link = std::make_pair(intMember(l, "dsp", path, where), intMember(l, "gui", path, where));
-        }
-        lib.modules.push_back(std::move(module));
-    }
-    return lib;
+    // Laid out one value to a line, so that a message still names a line.
+    return parseDescription(JsonSource(path, doc.dump(2)));
 }
 
-LibraryDescription loadDescription(const std::string& path) { return parseDescription(readJsonFile(path), path); }
+LibraryDescription loadDescription(const std::string& path) { return parseDescription(JsonSource::fromFile(path)); }
 
 }  // namespace qvhost

@@ -70,10 +70,14 @@ struct LibraryDescription {
 // Where the description of a library lives: beside it.
 std::string descriptionPathFor(const std::string& libraryPath);
 
-// Reads and checks a description file; throws Failure with the file, and the
-// line and column for malformed JSON.
+// Reads and checks a description file; throws Failure
+// "FILE:LINE:COLUMN: where: what", pointing at the value in question (or at
+// the object that lacks it).
 LibraryDescription loadDescription(const std::string& path);
 LibraryDescription parseDescription(const Json& doc, const std::string& path);
+
+class JsonSource;
+LibraryDescription parseDescription(const JsonSource& source);
 
 // Reads a JSON file; a syntax error becomes "FILE:LINE:COLUMN: what".
 Json readJsonFile(const std::string& path);

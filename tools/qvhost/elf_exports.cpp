@@ -186,23 +186,29 @@ bool printable(char16_t c) {
 
 }  // namespace
 
-std::set<std::u16string> utf16Strings(const std::vector<char>& bytes) {
-    constexpr size_t kLongest = 1024;
-    std::set<std::u16string> found;
+std::unordered_set<std::u16string> utf16Strings(const std::vector<char>& bytes) {
+    // Runs longer than kLongest are taken by their end; identifiers that lie
+    // inside a longer text are looked for up to kLongestInside.
+    constexpr size_t kLongest = 256;
+    constexpr size_t kLongestInside = 64;
+    std::unordered_set<std::u16string> found;
     // Literals are aligned in practice; both alignments cost little.
     for (size_t start = 0; start < 2; ++start) {
         std::u16string current;
-        bool broken = false;
         for (size_t i = start; i + 1 < bytes.size(); i += 2) {
             const auto c = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
             if (c == 0) {
-                if (!broken && !current.empty())
+                if (!current.empty())
                     found.insert(current);
+                const size_t from = current.size() > kLongestInside ? current.size() - kLongestInside : 1;
+                for (size_t k = from; k < current.size(); ++k)
+                    found.insert(current.substr(k));
                 current.clear();
-                broken = false;
-            } else if (!printable(c) || current.size() >= kLongest) {
-                broken = true;
-            } else if (!broken) {
+            } else if (!printable(c)) {
+                current.clear();
+            } else {
+                if (current.size() == kLongest)
+                    current.erase(0, 1);
                 current += c;
             }
         }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace qvhost {
@@ -16,8 +17,10 @@ std::optional<std::vector<std::string>> exportedNames(const std::string& path, s
 // The same, from the file's bytes.
 std::optional<std::vector<std::string>> exportedNamesIn(std::vector<char> bytes, std::string& error);
 
-// Every NUL-terminated run of printable UTF-16 code units in a file's bytes,
-// at either alignment: the candidates for identifiers a factory may know.
-std::set<std::u16string> utf16Strings(const std::vector<char>& bytes);
+// Every run of printable UTF-16 code units in a file's bytes that ends in a
+// NUL, at either alignment, and its suffixes: the candidates for identifiers
+// a factory may know. A literal can follow any bytes (other data, or code
+// units that merely look printable), so a run need not start after a NUL.
+std::unordered_set<std::u16string> utf16Strings(const std::vector<char>& bytes);
 
 }  // namespace qvhost

@@ -1,10 +1,12 @@
 // qvhost info: what a library is and which modules it offers.
 #include <cstdio>
+#include <filesystem>
 
 #include "abi/abi.h"
 #include "commands.h"
 #include "failure.h"
 #include "pin_value.h"
+#include "platform/program_path.h"
 #include "suggest.h"
 
 namespace qvhost {
@@ -28,12 +30,34 @@ LoadedLibrary openLibrary(const std::string& path, bool needDescription) {
     return lib;
 }
 
+namespace {
+
+// Whether the factory creates the identifier under any sub-type.
+bool registered(const host::Library& library, const std::string& id) {
+    for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2}) {
+        IMpUnknown* out = nullptr;
+        const int32_t rc = library.createBare(host::fromUtf8(id), subType, &out);
+        if (out != nullptr)
+            out->Release();
+        if (rc == RC_OK && out != nullptr)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string unknownIdentifier(const LoadedLibrary& lib, const std::string& id) {
+    const std::string where = "unknown module identifier \"" + id + "\" in " + lib.library->path();
+    if (registered(*lib.library, id))
+        return where + ": the library registers it, but " + descriptionPathFor(lib.library->path()) +
+               " does not describe it";
+    // Only what the library can create is worth suggesting.
     std::vector<std::string> ids;
     for (const auto& m : lib.description->modules)
-        ids.push_back(m.id);
-    return "unknown module identifier \"" + id + "\" in " + lib.library->path() +
-           suggestion(id, ids, "; qvhost info " + lib.library->path() + " lists them");
+        if (registered(*lib.library, m.id))
+            ids.push_back(m.id);
+    return where + suggestion(id, ids, "; qvhost info " + lib.library->path() + " lists them");
 }
 
 const ModuleDescription& findModule(const LoadedLibrary& lib, const std::string& id) {
@@ -131,6 +155,13 @@ int runInfo(const std::vector<std::string>& paths, bool json) {
     for (size_t i = 0; i < paths.size(); ++i) {
         try {
             LoadedLibrary lib = openLibrary(paths[i], false);
+            // A description that exists but cannot be read fails the command;
+            // a library without one is still described.
+            const bool broken = !lib.description && std::filesystem::exists(pathOf(descriptionPathFor(paths[i])));
+            if (broken) {
+                ++failed;
+                std::fprintf(stderr, "qvhost: %s\n", lib.descriptionProblem.c_str());
+            }
             if (json) {
                 all.push_back(libraryJson(lib));
             } else {

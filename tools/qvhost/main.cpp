@@ -44,6 +44,18 @@ int qvhostMain(int argc, char** argv) {
 
     qvhost::ValidateCommand validate(app);
 
+    std::string describeLibrary, describeOutput;
+    auto* dsc = app.add_subcommand("describe", "Write a description skeleton from the pins a library declares");
+    dsc->add_option("LIB", describeLibrary, "A .qvm library built with ovra_add_plugin (its .qvm.pins beside it)")
+        ->required();
+    dsc->add_option("-o,--output", describeOutput, "The .qvm.json to write (default: standard output)");
+
+    std::string checkDescription, checkLibrary;
+    auto* chk = app.add_subcommand("check-description",
+                                   "Check a description file, and its pins against a library's (the build runs it)");
+    chk->add_option("DESCRIPTION", checkDescription, "The .qvm.json")->required();
+    chk->add_option("LIB", checkLibrary, "The library whose pin table the pins are compared with");
+
     qvhost::RenderOptions render;
     auto* ren = app.add_subcommand("render", "Drive a DSP module and write its audio outputs");
     ren->add_option("LIB", render.library, "The .qvm library")->required();
@@ -98,7 +110,7 @@ int qvhostMain(int argc, char** argv) {
         for (const auto* sub : app.get_subcommands({}))
             known = known || sub->get_name() == argv[1];
         if (!known) {
-            std::fprintf(stderr, "qvhost: unknown command '%s' (commands: info, validate, render, paint, run, demo)\n",
+            std::fprintf(stderr, "qvhost: unknown command '%s' (commands: info, validate, describe, check-description, render, paint, run, demo)\n",
                          argv[1]);
             return qvhost::kExitUsage;
         }
@@ -116,6 +128,10 @@ int qvhostMain(int argc, char** argv) {
     try {
         if (*info)
             return qvhost::runInfo(infoPaths, infoJson);
+        if (*dsc)
+            return qvhost::runDescribe(describeLibrary, describeOutput);
+        if (*chk)
+            return qvhost::runCheckDescription(checkDescription, checkLibrary);
         if (validate.given())
             return validate.run();
         if (*ren)

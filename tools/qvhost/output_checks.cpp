@@ -12,7 +12,22 @@ namespace qvhost {
 
 namespace fs = std::filesystem;
 
+bool isNullDevice(const std::string& path) {
+    if (path == "/dev/null")
+        return true;
+#ifdef _WIN32
+    std::string name = path;
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name == "NUL" || name == "\\\\.\\NUL";
+#else
+    return false;
+#endif
+}
+
 void checkOutputFile(const std::string& path, const std::string& extension, const std::string& what) {
+    if (isNullDevice(path))
+        return;
     const fs::path p(path);
     std::string ext = p.extension().string();
     for (char& c : ext)

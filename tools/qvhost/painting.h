@@ -19,8 +19,9 @@ struct Picture {
 
 // Arranges the module at (0, 0, width, height) and has it paint into a
 // bitmap of that size, cleared to `background` first; writes the bitmap as
-// PNG when pngPath is given. Throws Failure when the module does not draw or
-// the file cannot be written.
+// PNG when pngPath is given. Throws Failure when the module does not draw,
+// its arrange or onPaint answers anything but RC_OK, or the file cannot be
+// written.
 Picture paintModule(ovra::IMpUnknown* module, int32_t width, int32_t height, uint32_t background = 0xFF000000u,
                     const std::string& pngPath = "");
 

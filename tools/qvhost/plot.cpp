@@ -9,6 +9,7 @@
 #include "paint_surface.h"
 #include "platform/gdiplus_owned.h"
 #include "plot_layout.h"
+#include "suggest.h"
 
 namespace qvhost {
 
@@ -113,7 +114,7 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
         if (styles[k].sameAs >= 0)
             name += " (on top of " + signals[static_cast<size_t>(styles[k].sameAs)].name + ")";
         if (broken > 0)
-            name += " (" + std::to_string(broken) + " samples not finite, not drawn)";
+            name += " (" + counted(broken, "sample") + " not finite, not drawn)";
         names.push_back(name);
     }
     std::vector<std::vector<size_t>> rows;
@@ -182,9 +183,11 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
     paint.text(kText, static_cast<float>(right - 60), static_cast<float>(bottom + 20), "time (s)");
     paint.text(kText, 4.0f, static_cast<float>(top - 18), yAxisLabel(signals));
 
-    // Each trace: the lowest and highest finite sample of every pixel column;
-    // a column without one breaks the line.
+    // Each trace: the lowest and highest finite sample of every pixel column,
+    // or its middle where the trace only passes through; a column without a
+    // finite sample breaks the line.
     const int32_t columns = right - left;
+    const float halfPixel = static_cast<float>((yMax - yMin) / (bottom - top) / 2);
     for (size_t k = 0; k < signals.size(); ++k) {
         std::vector<gdip::Point> points;
         auto flush = [&] {
@@ -196,6 +199,10 @@ void writePlot(const std::string& path, const std::vector<Signal>& signals, int3
             const auto [cmin, cmax] = spans[static_cast<size_t>(c)];
             if (std::isnan(cmin)) {
                 flush();
+                continue;
+            }
+            if (passesThrough(spans, static_cast<size_t>(c), halfPixel)) {
+                points.push_back({left + c, yOf((static_cast<double>(cmin) + cmax) / 2)});
                 continue;
             }
             // Enter the column at the end nearer to where the trace is.

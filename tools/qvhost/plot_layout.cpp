@@ -61,6 +61,17 @@ std::vector<std::pair<float, float>> columnsOf(const Signal& s, size_t columns) 
     return out;
 }
 
+bool passesThrough(const std::vector<std::pair<float, float>>& spans, size_t c, float tolerance) {
+    auto middle = [&](size_t k) { return (spans[k].first + spans[k].second) / 2; };
+    const float own = middle(c);
+    if (std::isnan(own))
+        return false;
+    float before = c > 0 ? middle(c - 1) : own, after = c + 1 < spans.size() ? middle(c + 1) : own;
+    before = std::isnan(before) ? own : before;
+    after = std::isnan(after) ? own : after;
+    return spans[c].first >= std::min(before, after) - tolerance && spans[c].second <= std::max(before, after) + tolerance;
+}
+
 std::pair<float, float> finiteRange(const std::vector<Signal>& signals) {
     float lo = 0, hi = 0;
     for (const auto& s : signals)

@@ -21,6 +21,12 @@ const std::vector<uint32_t>& plotPalette();
 // has no finite sample).
 std::vector<std::pair<float, float>> columnsOf(const Signal& s, size_t columns);
 
+// Whether a trace only passes through column `c` on its way from one
+// neighbour to the other: its span lies between the neighbours' middles,
+// widened by `tolerance`. Such a column is drawn as one point at its middle
+// (a smooth curve stays smooth); any other as its lowest and highest sample.
+bool passesThrough(const std::vector<std::pair<float, float>>& spans, size_t c, float tolerance);
+
 // The lowest and highest finite sample of all signals, 0 included.
 std::pair<float, float> finiteRange(const std::vector<Signal>& signals);
 

@@ -98,6 +98,13 @@ int runRender(const RenderOptions& o) {
     progress.finish();
     reportNonFinite(outputs, o.rate, o.strict);
 
+    if (o.values && published.empty()) {
+        // Say why the list is empty, rather than print nothing.
+        const bool sends = std::any_of(half->pins.begin(), half->pins.end(),
+                                       [](const PinDescription& pin) { return !pin.isAudio() && !pin.isInput(); });
+        std::printf("%s\n", sends ? (o.id + " sent no control values").c_str()
+                                  : (o.id + " has no control outputs: no values to print").c_str());
+    }
     if (o.values)
         for (const auto& p : published) {
             const auto pin = half->pinAt(p.pin);
@@ -105,12 +112,15 @@ int runRender(const RenderOptions& o) {
                         pin ? pin->name.c_str() : ("pin " + std::to_string(p.pin)).c_str(),
                         formatValue(pin ? pin->type : 0, p.bytes).c_str());
         }
-    if (!o.output.empty()) {
+    if (!o.output.empty() && isNullDevice(o.output)) {
+        std::printf("rendered %zu channel%s, %lld samples at %d Hz, written nowhere (%s)\n", outputs.size(),
+                    outputs.size() == 1 ? "" : "s", static_cast<long long>(total), o.rate, o.output.c_str());
+    } else if (!o.output.empty()) {
         writeWav(o.output, outputs, o.rate);
         std::printf("wrote %s: %zu channel%s, %lld samples at %d Hz\n", o.output.c_str(), outputs.size(),
                     outputs.size() == 1 ? "" : "s", static_cast<long long>(total), o.rate);
     }
-    if (!o.plot.empty()) {
+    if (!o.plot.empty() && !isNullDevice(o.plot)) {
         writePlot(o.plot, outputs, o.rate, o.id);
         std::printf("wrote %s\n", o.plot.c_str());
     }

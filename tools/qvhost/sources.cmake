@@ -13,7 +13,7 @@ endif()
 set(qvhost_core_sources)
 foreach(source description.cpp json_source.cpp pin_value.cpp timeline.cpp suggest.cpp patch.cpp
                patch_rules.cpp dsp_runner.cpp gui_runner.cpp painting.cpp info.cpp plot.cpp plot_layout.cpp
-               wav.cpp output_checks.cpp elf_exports.cpp validate/report.cpp
+               wav.cpp output_checks.cpp elf_exports.cpp validate/readable_text.cpp
                platform/wav_writer_${qvhost_platform}.cpp platform/program_path_${qvhost_platform}.cpp)
   list(APPEND qvhost_core_sources ${qvhost_dir}/${source})
 endforeach()
@@ -23,7 +23,8 @@ foreach(source main.cpp platform/main_${qvhost_platform}.cpp
                render.cpp paint.cpp run.cpp
                validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
                validate/checks_dsp.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
-               validate/command.cpp validate/dsp_bench.cpp validate/generators.cpp validate/runner.cpp)
+               validate/command.cpp validate/describe.cpp validate/dsp_bench.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
+               validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
 endforeach()
 # What validate needs from the platform: child processes, crash reports and
@@ -37,4 +38,11 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
 else()
   list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
     ${qvhost_dir}/platform/crash_report_none.cpp ${qvhost_dir}/platform/realtime_watch_none.cpp)
+endif()
+# Where a module's GDI+ calls can be bound to qvhost's own (Linux, through
+# libgdiplus), validate counts the objects a paint leaves alive.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_linux.cpp)
+else()
+  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_none.cpp)
 endif()

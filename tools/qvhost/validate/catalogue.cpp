@@ -17,6 +17,33 @@ const char* scopeName(Scope s) {
     }
 }
 
+bool checkSelected(const Check& check, const ValidateOptions& options) {
+    if (check.strictness > options.strictness)
+        return false;
+    if (!options.only.empty() && std::find(options.only.begin(), options.only.end(), check.name) == options.only.end())
+        return false;
+    return std::find(options.skip.begin(), options.skip.end(), check.name) == options.skip.end();
+}
+
+bool checkSelected(const std::string& name, const ValidateOptions& options) {
+    for (const auto& c : catalogue())
+        if (name == c.name)
+            return checkSelected(c, options);
+    return false;
+}
+
+const char* prerequisiteOf(const Check& check) {
+    const std::string name = check.name;
+    switch (check.scope) {
+    case Scope::Library:
+    case Scope::Described: return nullptr;
+    case Scope::Module: return name == "create" ? nullptr : "create";
+    case Scope::Dsp: return name == "dsp-pins" ? "create" : "dsp-pins";
+    case Scope::Drawing: return name == "paint-hostile-values" ? "paint" : "gui-pins";
+    default: return name == "gui-pins" ? "create" : "gui-pins";
+    }
+}
+
 void fail(const std::string& why) { throw CheckFailed{why}; }
 
 int CheckContext::rounds(int atDefault) const {
@@ -54,10 +81,11 @@ const std::vector<Check>& catalogue() {
          Scope::Library, 3, checkUnknownIdentifiers},
         // The file against its description.
         {"registered-modules",
-         "Every UTF-16 string in the file that the factory creates is described, and every described half is "
-         "created",
+         "Every UTF-16 string in the file (and its suffixes) that the factory creates is described, and every "
+         "described half is created",
          Scope::Described, 1, checkRegisteredModules},
-        {"near-identifiers", "Near misses of described identifiers create nothing", Scope::Described, 3,
+        {"near-identifiers",
+         "Near misses of described identifiers (each letter's case, a character more or less) create nothing", Scope::Described, 3,
          checkNearIdentifiers},
         {"wrong-sub-types", "Described identifiers under undescribed sub-types create nothing", Scope::Described, 3,
          checkWrongSubTypes},
@@ -67,7 +95,9 @@ const std::vector<Check>& catalogue() {
         {"interfaces", "Answers its interfaces with one identity and one reference count, and nothing near them",
          Scope::Module, 1, checkInterfaces},
         // DSP halves.
-        {"dsp-pins", "assignPinBuffer answers 0 for exactly the described pin indexes and -1 for all others",
+        {"dsp-pins",
+         "Each pin's kind, type and direction as the code declares them match the description; assignPinBuffer "
+         "answers 0 for exactly the described indexes",
          Scope::Dsp, 1, checkDspPins},
         {"dsp-start",
          "At EV_START every described output sends its initial state with the right call, size and default, and "
@@ -79,7 +109,8 @@ const std::vector<Check>& catalogue() {
          "Events at the first, a middle and the last sample, at the block's end, and several at one offset",
          Scope::Dsp, 3, checkDspEventTiming},
         {"dsp-sleep",
-         "Streaming stops correctly, an offer of sleep keeps outputs still, a module that never sleeps is named",
+         "Inputs silent, then held at 1, -1 and 0.01: streaming stops correctly, an offer of sleep keeps outputs "
+         "still, a module that never sleeps is named",
          Scope::Dsp, 3, checkDspSleep},
         {"dsp-sample-rates", "Every sample rate, and a host that writes none", Scope::Dsp, 5, checkDspSampleRates},
         {"dsp-hostile-values", "NaNs, infinities, denormals, extreme integers, odd bools, huge and broken texts, odd "
@@ -91,8 +122,9 @@ const std::vector<Check>& catalogue() {
          "processBlock allocates, frees, locks, sleeps and does file I/O never (a new text value may allocate)",
          Scope::Dsp, 5, checkDspRealtime},
         // GUI halves.
-        {"gui-pins", "deliverPinValue and signalPinChange answer for exactly the described pins (growing inputs "
-                     "included)",
+        {"gui-pins",
+         "Each pin's type as the code declares it matches the description; deliverPinValue and signalPinChange "
+         "answer for exactly the described pins (growing inputs included)",
          Scope::Gui, 1, checkGuiPins},
         {"gui-values", "Ordinary values on every input; every value sent is on a described pin with a fitting size",
          Scope::Gui, 3, checkGuiValues},
@@ -103,10 +135,14 @@ const std::vector<Check>& catalogue() {
         {"gui-realtime", "deliverPinValue and signalPinChange without heap or blocking calls (warns)", Scope::Gui, 8,
          checkGuiRealtime},
         // GUI halves that draw.
-        {"paint", "measure answers sizes in range; painting at odd sizes with changing pins", Scope::Drawing, 3,
-         checkPaint},
-        {"paint-hostile-values", "measure at extreme offers, and painting after each hostile value", Scope::Drawing, 5,
-         checkPaintHostileValues},
+        {"paint",
+         "measure answers sizes in range; arrange and onPaint answer RC_OK; at its own size it paints inside its "
+         "place; the same pins paint the same pixels; invalidateRect stays within the placement; no GDI+ object "
+         "outlives a paint",
+         Scope::Drawing, 3, checkPaint},
+        {"paint-hostile-values",
+         "measure at extreme offers, and painting (arrange and onPaint answer RC_OK) after each hostile value",
+         Scope::Drawing, 5, checkPaintHostileValues},
     };
     return checks;
 }

@@ -62,6 +62,15 @@ struct Check {
 
 const std::vector<Check>& catalogue();
 
+// Whether the options run the check of this name.
+bool checkSelected(const std::string& name, const ValidateOptions& options);
+bool checkSelected(const Check& check, const ValidateOptions& options);
+
+// The check a module check needs to have passed for its half first ("create",
+// "dsp-pins", "gui-pins", or "paint" for painting with hostile values), or
+// null for checks that need none.
+const char* prerequisiteOf(const Check& check);
+
 // Thrown inside a check to fail it with a reason.
 struct CheckFailed {
     std::string why;

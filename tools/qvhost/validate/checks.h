@@ -61,6 +61,18 @@ ovra::IMpUnknown* createWithHost(CheckContext& ctx, ovra::IMpUnknown* host);
 // The sizes a value of the type may have on the wire.
 bool sizeFits(int32_t type, size_t size);
 
+// The pins of the check's half as the framework registered them, compared
+// with the description: every disagreement is added to problems. Answers
+// what kind of check was done, for the check's detail.
+std::string comparePinTable(CheckContext& ctx, std::vector<std::string>& problems);
+
+// A result code by its name and number: "RC_NOT_FOUND (-2)"; other values
+// by number.
+std::string codeName(int32_t rc);
+
+// The texts joined with "; ".
+std::string joined(const std::vector<std::string>& texts);
+
 // "module (half)" for messages that name a pin: "pin 3 (Gate)".
 std::string pinLabel(const PinDescription& pin);
 

@@ -1,6 +1,7 @@
 // Checks of DSP halves: pins, the start, blocks, events, sleeping, sample
 // rates, hostile values and audio, and real-time safety.
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -39,7 +40,7 @@ BenchEvent valueEvent(int32_t offset, int32_t pin, Bytes bytes) { return {offset
 // Ordinary values on the control inputs and random audio, as a patch plays.
 std::vector<BenchEvent> ordinaryBlock(CheckContext& ctx, DspBench& bench, int32_t n, int round, bool first) {
     const auto& half = *ctx.half;
-    std::uniform_real_distribution<float> level(-1.0f, 1.0f);
+    auto level = [&](std::mt19937_64& rng) { return uniformFloat(rng, -1.0f, 1.0f); };
     std::vector<BenchEvent> events;
     if (first)
         events.push_back({0, EV_START, 0});
@@ -95,27 +96,26 @@ size_t exactSize(const PinDescription& pin, const Bytes& bytes) {
 
 Outcome checkDspPins(CheckContext& ctx) {
     const auto& half = *ctx.half;
+    std::vector<std::string> problems;
+    const std::string kind = comparePinTable(ctx, problems);
     host::RecordingDspHost host;
     Instance owner{createWithHost(ctx, host.unknown())};
     auto* plugin = host::queryInterface<IMpPlugin2>(owner.object, IID_IMpPlugin2);
     expect(plugin != nullptr, "does not answer IMpPlugin2");
     std::vector<float> buffer(64);
-    std::string problems;
     for (const auto& pin : half.pins)
         if (plugin->assignPinBuffer(pin.index, buffer.data()) != RC_OK)
-            problems += (problems.empty() ? "" : "; ") + std::string("described ") + pinLabel(pin) +
-                        " is no pin of the module";
+            problems.push_back("described " + pinLabel(pin) + " is no pin of the module");
     const auto count = static_cast<int32_t>(half.pins.size());
     std::vector<int32_t> beyond{-1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
     for (int32_t i = count; i < count + 8; ++i)
         beyond.push_back(i);
     for (int32_t i : beyond)
         if (plugin->assignPinBuffer(i, buffer.data()) != RC_FAILED)
-            problems += (problems.empty() ? "" : "; ") + std::string("pin ") + std::to_string(i) +
-                        " answers assignPinBuffer but is not described";
+            problems.push_back("pin " + std::to_string(i) + " answers assignPinBuffer but is not described");
     plugin->Release();
-    expect(problems.empty(), problems);
-    return {Status::Passed, std::to_string(count) + " described pins answer, none beyond"};
+    expect(problems.empty(), joined(problems));
+    return {Status::Passed, std::to_string(count) + " described pins answer, none beyond; " + kind};
 }
 
 Outcome checkDspStart(CheckContext& ctx) {
@@ -210,25 +210,38 @@ Outcome checkDspEventTiming(CheckContext& ctx) {
                                                            "sample and the end, and several at one offset"};
 }
 
-Outcome checkDspSleep(CheckContext& ctx) {
+namespace {
+
+std::string formatFloat(float v) {
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+// Sleeping with every audio input held at `level` (0: silence) and the
+// controls still. A module that never offers sleep then is named, with its
+// cost, as a warning; one that sleeps must keep its outputs still.
+Outcome sleepWithInputsAt(CheckContext& ctx, float level) {
+    const std::string inputs = level == 0.0f ? "silent" : "held at " + formatFloat(level);
+    const std::string withInputs = level == 0.0f ? "with silent inputs" : "with inputs held at " + formatFloat(level);
     const auto& half = *ctx.half;
     constexpr int32_t n = 64;
     DspBench bench(ctx, 48000, n);
-    // The inputs go silent and static: audio at 0, streaming off; gates held
+    // The inputs go static: audio at the level, streaming off; gates held
     // (bools on), the other controls at random.
     std::vector<BenchEvent> events{{0, EV_START, 0}};
     for (const auto& pin : half.pins) {
         if (!pin.isInput())
             continue;
         if (pin.isAudio()) {
-            std::fill(bench.buffer(pin.index), bench.buffer(pin.index) + n, 0.0f);
+            std::fill(bench.buffer(pin.index), bench.buffer(pin.index) + n, level);
             events.push_back({0, EV_STREAM_OFF, pin.index});
         } else {
             events.push_back(valueEvent(
                 0, pin.index, pin.type == DATATYPE_BOOL ? host::bytesOf(true) : randomOrdinaryValue(pin.type, ctx.rng)));
         }
     }
-    bench.process(n, events, "the inputs going silent");
+    bench.process(n, events, level == 0.0f ? "the inputs going silent" : "the inputs held at " + formatFloat(level));
     std::vector<int> streaming(half.pins.size(), -1);  // last announcement per output: -1 none
     auto noteStreaming = [&] {
         for (const auto& call : bench.host.calls)
@@ -250,11 +263,30 @@ Outcome checkDspSleep(CheckContext& ctx) {
     const int64_t samplesBefore = bench.samplesProcessed;
     int block = 0;
     bool warnedDenormal = false;
+    // The last block in which an audio output moved: a module that is still
+    // on its way (a long segment) has reason not to sleep yet.
+    int lastMove = -1;
+    std::vector<uint32_t> previous(half.pins.size(), 0);
+    auto noteMoves = [&] {
+        for (const auto& pin : half.pins) {
+            if (!pin.isAudio() || pin.isInput())
+                continue;
+            uint32_t& before = previous[static_cast<size_t>(pin.index)];
+            for (int32_t i = 0; i < n; ++i) {
+                uint32_t bits;
+                std::memcpy(&bits, bench.buffer(pin.index) + i, sizeof bits);
+                if (bits != before && !(block == 0 && i == 0))
+                    lastMove = block;
+                before = bits;
+            }
+        }
+    };
     while (bench.host.count(DspCall::OfferSleep) == 0 && block < kBlocksToSleep) {
-        bench.process(n, {}, "the inputs silent");
+        bench.process(n, {}, "the inputs " + inputs);
         noteStreaming();
+        noteMoves();
         const std::string denormal = firstDenormal();
-        if (!denormal.empty() && !warnedDenormal) {
+        if (level == 0.0f && !denormal.empty() && !warnedDenormal) {
             ctx.warn("output " + denormal + " carries denormal samples " + std::to_string(block + 1) +
                      " blocks after the inputs went silent");
             warnedDenormal = true;
@@ -264,12 +296,14 @@ Outcome checkDspSleep(CheckContext& ctx) {
     if (bench.host.count(DspCall::OfferSleep) == 0) {
         const bool keepsStreaming = std::any_of(streaming.begin(), streaming.end(), [](int s) { return s == 1; });
         if (!keepsStreaming)
-            return {Status::Passed, "never offered sleep with silent inputs, and announces no streaming output"};
+            return {Status::Passed, "never offered sleep " + withInputs + ", and announces no streaming output"};
+        if (level != 0.0f && lastMove >= block - block / 4)
+            return {Status::Passed, withInputs + " its outputs still moved after " + std::to_string(block) + " blocks"};
         const double seconds = bench.secondsProcessing - secondsBefore;
         const double audio = static_cast<double>(bench.samplesProcessed - samplesBefore) / 48000.0;
         std::ostringstream cost;
         cost.precision(3);
-        cost << "never sleeps: with every input silent and static for " << block
+        cost << "never sleeps: with every input " << inputs << " and static for " << block
              << " blocks it never offered sleep and keeps announcing streaming; that costs "
              << (seconds / audio * 1e6) << " us of CPU per second of audio per instance (" << (100 * seconds / audio)
              << "% of a core)";
@@ -293,9 +327,32 @@ Outcome checkDspSleep(CheckContext& ctx) {
         }
         expect(bench.host.count(DspCall::Publish) == 0, "offered sleep, then sent a control value without any event");
     }
-    return {Status::Passed,
-            "offered sleep after " + std::to_string(block + 1) + " blocks and kept its outputs constant"};
+    return {Status::Passed, withInputs + " it offered sleep after " + std::to_string(block + 1) +
+                                " blocks and kept its outputs constant"};
 }
+
+}  // namespace
+
+Outcome checkDspSleep(CheckContext& ctx) {
+    const Outcome silent = sleepWithInputsAt(ctx, 0.0f);
+    const bool audioIn = std::any_of(ctx.half->pins.begin(), ctx.half->pins.end(),
+                                     [](const PinDescription& p) { return p.isInput() && p.isAudio(); });
+    // A module that does not sleep on silence is named once for it.
+    if (silent.status != Status::Passed || !ctx.warnings.empty() || !audioIn)
+        return silent;
+    std::string detail = silent.detail;
+    // A static input that is not silence lets a module sleep just as well:
+    // full scale either way, and a small offset.
+    for (const float level : {1.0f, -1.0f, 0.01f}) {
+        const Outcome held = sleepWithInputsAt(ctx, level);
+        if (held.status != Status::Passed || !ctx.warnings.empty())
+            return held;
+        detail += "; " + held.detail;
+    }
+    return {Status::Passed, detail};
+}
+
+
 
 Outcome checkDspSampleRates(CheckContext& ctx) {
     const auto& rates = ratesOf(ctx);

@@ -70,9 +70,10 @@ void GuiBench::checkSends(const std::string& after) const {
 
 Outcome checkGuiPins(CheckContext& ctx) {
     const auto& half = *ctx.half;
+    std::vector<std::string> problems;
+    const std::string kind = comparePinTable(ctx, problems);
     GuiBench g(ctx);
-    std::string problems;
-    auto problem = [&](const std::string& p) { problems += (problems.empty() ? "" : "; ") + p; };
+    auto problem = [&](const std::string& p) { problems.push_back(p); };
     for (const auto& pin : half.pins) {
         if (host::deliverOnly(g.instance.object, pin.index, randomOrdinaryValue(pin.type, ctx.rng)) != RC_OK)
             problem("described " + pinLabel(pin) + " does not take a value");
@@ -93,8 +94,8 @@ Outcome checkGuiPins(CheckContext& ctx) {
     for (int32_t i : beyond)
         if (host::deliverOnly(g.instance.object, i, host::bytesOf(int32_t{1})) != RC_FAILED)
             problem("pin " + std::to_string(i) + " takes a value but is not described");
-    expect(problems.empty(), problems);
-    return {Status::Passed, std::to_string(count) + " described pins answer, none beyond"};
+    expect(problems.empty(), joined(problems));
+    return {Status::Passed, std::to_string(count) + " described pins answer, none beyond; " + kind};
 }
 
 Outcome checkGuiValues(CheckContext& ctx) {

@@ -4,12 +4,17 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <set>
+#include <unordered_set>
 
 #include "checks.h"
 #include "dsp_host.h"
 #include "elf_exports.h"
+#include "generators.h"
+#include "pin_table.h"
 #include "platform/program_path.h"
+#include "suggest.h"
 
 namespace qvhost {
 
@@ -26,13 +31,13 @@ void expectNothingCreated(const host::Library& lib, const wstring& id, int32_t s
     if (out != nullptr && out != kGarbage)
         out->Release();
     expect(rc == RC_NOT_FOUND && out == nullptr,
-           what + " (sub-type " + std::to_string(subType) + ") created something (code " + std::to_string(rc) + ")");
+           what + " (sub-type " + std::to_string(subType) + ") created something (" + codeName(rc) + ")");
     out = kGarbage;
     const int32_t bare = lib.factory()->instantiateBare(id.c_str(), subType, &out);
     if (out != nullptr && out != kGarbage)
         out->Release();
     expect(bare == RC_NOT_FOUND && out == nullptr,
-           what + " (sub-type " + std::to_string(subType) + ") was created bare (code " + std::to_string(bare) + ")");
+           what + " (sub-type " + std::to_string(subType) + ") was created bare (" + codeName(bare) + ")");
 }
 
 bool creates(const host::Library& lib, const wstring& id, int32_t subType) {
@@ -43,7 +48,41 @@ bool creates(const host::Library& lib, const wstring& id, int32_t subType) {
     return rc == RC_OK && out != nullptr;
 }
 
+// "; the library registers "X"" (or "X" and "Y") for the registered
+// identifiers nearest to a described one that is not registered, those of
+// the same sub-type first.
+std::string nearestRegistered(const std::string& id, int32_t subType,
+                              const std::set<std::pair<std::string, int32_t>>& registered) {
+    if (registered.empty())
+        return "; the library registers no identifier the scan of the file found";
+    std::vector<std::pair<size_t, std::string>> ranked;
+    for (const auto& [other, otherSubType] : registered) {
+        const size_t distance = editDistance(id, other) * 2 + (otherSubType == subType ? 0 : 1);
+        ranked.push_back({distance, other});
+    }
+    std::sort(ranked.begin(), ranked.end());
+    std::vector<std::string> nearest;
+    for (const auto& [distance, other] : ranked)
+        if (distance <= ranked.front().first + 1 && std::find(nearest.begin(), nearest.end(), other) == nearest.end() &&
+            nearest.size() < 3)
+            nearest.push_back(other);
+    std::string out = "; the library registers ";
+    for (size_t i = 0; i < nearest.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == nearest.size() ? " and " : ", ") + ("\"" + nearest[i] + "\"");
+    return out;
+}
+
 }  // namespace
+
+// Read once per file and process.
+const std::unordered_set<wstring>& utf16Strings(const std::string& path) {
+    static std::map<std::string, std::unordered_set<wstring>> scanned;
+    if (const auto it = scanned.find(path); it != scanned.end())
+        return it->second;
+    std::ifstream in(pathOf(path), std::ios::binary);
+    return scanned[path] =
+               utf16Strings(std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
 
 Outcome checkSingleExport(CheckContext& ctx) {
     std::string error;
@@ -124,11 +163,10 @@ Outcome checkDescribeBuild(CheckContext& ctx) {
 
 Outcome checkUnknownIdentifiers(CheckContext& ctx) {
     std::vector<wstring> ids{u"", u"x", u"?", wstring(5000, u'Z'), u"\u00e9\u4e2d", u"\xD800"};
-    std::uniform_int_distribution<int> length(1, 40), ch(32, 126);
     for (int i = ctx.rounds(40); i > 0; --i) {
         wstring s;
-        for (int k = length(ctx.rng); k > 0; --k)
-            s += static_cast<wchar>(ch(ctx.rng));
+        for (auto k = uniformInt(ctx.rng, 1, 40); k > 0; --k)
+            s += static_cast<wchar>(uniformInt(ctx.rng, 32, 126));
         ids.push_back(s);
     }
     // A random identifier may, very rarely, be a real one.
@@ -150,26 +188,28 @@ Outcome checkRegisteredModules(CheckContext& ctx) {
         return m != nullptr && std::any_of(m->halves.begin(), m->halves.end(),
                                            [&](const HalfDescription& h) { return h.subType == subType; });
     };
-    std::ifstream in(pathOf(ctx.path), std::ios::binary);
-    const auto strings = utf16Strings(std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    const auto& strings = utf16Strings(ctx.path);
     std::set<std::pair<std::string, int32_t>> registered;
     for (const auto& s : strings)
         for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2})
             if (creates(ctx.library, s, subType))
                 registered.insert({host::toUtf8(s), subType});
-    std::vector<std::string> problems;
+    std::vector<std::string> problems, undescribed;
     for (const auto& [id, subType] : registered)
         if (!described(id, subType))
-            problems.push_back("\"" + id + "\" (" + halfName(subType) + ", sub-type " + std::to_string(subType) +
+            undescribed.push_back("\"" + id + "\" (" + halfName(subType) + ", sub-type " + std::to_string(subType) +
                                ") is registered but not described");
     size_t halves = 0;
     for (const auto& m : description.modules)
         for (const auto& h : m.halves) {
             ++halves;
-            if (registered.count({m.id, h.subType}) == 0 && !creates(ctx.library, host::fromUtf8(m.id), h.subType))
-                problems.push_back("\"" + m.id + "\" (" + halfName(h.subType) + ", sub-type " +
-                                   std::to_string(h.subType) + ") is described but not registered");
+            if (registered.count({m.id, h.subType}) != 0 || creates(ctx.library, host::fromUtf8(m.id), h.subType))
+                continue;
+            problems.push_back("described \"" + m.id + "\" (" + halfName(h.subType) + ", sub-type " +
+                               std::to_string(h.subType) + ") is not registered" +
+                               nearestRegistered(m.id, h.subType, registered));
         }
+    problems.insert(problems.end(), undescribed.begin(), undescribed.end());
     if (!problems.empty()) {
         std::string all;
         for (size_t i = 0; i < problems.size() && i < 10; ++i)
@@ -178,34 +218,46 @@ Outcome checkRegisteredModules(CheckContext& ctx) {
             all += "; and " + std::to_string(problems.size() - 10) + " more";
         fail(all);
     }
-    return {Status::Passed, std::to_string(strings.size()) + " strings in the file tried; " +
-                                std::to_string(registered.size()) + " create a module, all of them among the " +
+    return {Status::Passed, std::to_string(strings.size()) + " UTF-16 strings and suffixes in the file tried; " +
+                                counted(registered.size(), "half", "halves") + " created, all among the " +
                                 std::to_string(halves) + " described"};
+}
+
+// Near misses of an identifier: each letter in the other case, each
+// character left out, each character doubled, and one more character at
+// either end.
+static std::vector<wstring> nearMisses(const wstring& id) {
+    std::vector<wstring> near{id + u"x", id + u" ", id + u"0", u" " + id, u"x" + id};
+    if (!id.empty()) {
+        wstring other = id;
+        other.back() = static_cast<wchar>(other.back() ^ 1);
+        near.push_back(other);
+    }
+    for (size_t i = 0; i < id.size(); ++i) {
+        const wchar c = id[i];
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
+            wstring flipped = id;
+            flipped[i] = static_cast<wchar>(c ^ 0x20);
+            near.push_back(flipped);
+        }
+        if (id.size() > 1)
+            near.push_back(id.substr(0, i) + id.substr(i + 1));
+        near.push_back(id.substr(0, i + 1) + id.substr(i));
+    }
+    std::set<wstring> seen;
+    near.erase(std::remove_if(near.begin(), near.end(), [&](const wstring& n) { return !seen.insert(n).second; }),
+               near.end());
+    return near;
 }
 
 Outcome checkNearIdentifiers(CheckContext& ctx) {
     size_t tried = 0;
+    // A near miss that is a text of the file may be registered in its own
+    // right: registered-modules tells whether it is described.
+    const auto& strings = utf16Strings(ctx.path);
     for (const auto& module : ctx.description->modules) {
-        const wstring id = host::fromUtf8(module.id);
-        std::vector<wstring> near{id + u"x", id + u" ", id + u"0", u" " + id};
-        if (id.size() > 1)
-            near.push_back(id.substr(0, id.size() - 1));
-        if (!id.empty()) {
-            wstring other = id;
-            other.back() = static_cast<wchar>(other.back() ^ 1);
-            near.push_back(other);
-        }
-        for (size_t i = 0; i < id.size(); ++i) {
-            const wchar c = id[i];
-            if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) {
-                wstring flipped = id;
-                flipped[i] = static_cast<wchar>(c ^ 0x20);
-                near.push_back(flipped);
-                break;
-            }
-        }
-        for (const auto& n : near) {
-            if (ctx.description->find(host::toUtf8(n)) != nullptr)
+        for (const auto& n : nearMisses(host::fromUtf8(module.id))) {
+            if (ctx.description->find(host::toUtf8(n)) != nullptr || strings.count(n) != 0)
                 continue;
             for (const auto& half : module.halves) {
                 expectNothingCreated(ctx.library, n, half.subType, "\"" + host::toUtf8(n) + "\", near " + module.id);

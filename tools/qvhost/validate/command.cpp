@@ -25,6 +25,10 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     };
     listOption("--only", o.only, "Run only these checks (CHECK,CHECK...; names from --list)");
     listOption("--skip", o.skip, "Do not run these checks (CHECK,CHECK...)");
+    v->add_option("--module", o.modules, "Check only this described module (repeat for more)")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     v->add_option("--strictness", o.strictness, "1 (basic) to 10 (exhaustive)")
         ->check(CLI::Range(1, 10))
         ->capture_default_str();
@@ -38,6 +42,8 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     v->add_option("--seed", seed_, "Seed of the random checks (repeat a run)");
     v->add_option("--repeat", o.repeat, "Creations per module")->check(CLI::Range(1, 100000));
     v->add_option("--child-from", from_, "")->group("");  // a child process's part of the plan
+    v->add_option("--report-file", o.reportFile, "")->group("");
+    v->add_option("--capture-file", o.captureFile, "")->group("");
 }
 
 bool ValidateCommand::given() const { return command_->parsed(); }

@@ -5,6 +5,7 @@
 
 #include "checks.h"
 #include "pin_value.h"
+#include "suggest.h"
 #include "platform/realtime_watch.h"
 
 namespace qvhost {
@@ -141,7 +142,7 @@ void DspBench::process(int32_t n, const std::vector<BenchEvent>& events, const s
                 std::fill(b.begin(), b.begin() + n, kUntouched);
         }
     host.clear();
-    const std::string where = "a block of " + std::to_string(n) + " samples with " + describeEvents(half_, events) +
+    const std::string where = "a block of " + counted(static_cast<size_t>(n), "sample") + " with " + describeEvents(half_, events) +
                               (also.empty() ? "" : ", " + also);
     const auto started = std::chrono::steady_clock::now();
     if (watch)
@@ -192,8 +193,8 @@ void DspBench::checkBlock(int32_t n, const std::string& where) {
         }
         for (size_t i = static_cast<size_t>(n); i < static_cast<size_t>(n) + kGuard; ++i)
             expect(b[i] == kUntouched, "output " + pinLabel(pin) + " was written " +
-                                           std::to_string(i - static_cast<size_t>(n) + 1) +
-                                           " samples past the end of " + where);
+                                           counted(i - static_cast<size_t>(n) + 1, "sample") +
+                                           " past the end of " + where);
     }
     const host::DspCall* previous = nullptr;
     for (const auto& call : host.calls) {

@@ -22,19 +22,28 @@ Bytes sized(size_t n, uint8_t fill) { return Bytes(n, fill); }
 
 }  // namespace
 
+int64_t uniformInt(std::mt19937_64& rng, int64_t lo, int64_t hi) {
+    const uint64_t span = static_cast<uint64_t>(hi) - static_cast<uint64_t>(lo) + 1;
+    const uint64_t draw = rng();
+    return static_cast<int64_t>(static_cast<uint64_t>(lo) + (span == 0 ? draw : draw % span));
+}
+
+float uniformFloat(std::mt19937_64& rng, float lo, float hi) {
+    const float unit = static_cast<float>(rng() >> 40) * 0x1p-24f;  // 24 bits: exact, below 1
+    return lo + (hi - lo) * unit;
+}
+
 bool isDenormal(float v) { return std::fpclassify(v) == FP_SUBNORMAL; }
 
 std::vector<Bytes> ordinaryValues(int32_t type, std::mt19937_64& rng) {
-    std::uniform_real_distribution<float> real(-100.0f, 100.0f);
-    std::uniform_int_distribution<int32_t> whole(-1000, 1000);
     switch (type) {
     case DATATYPE_FLOAT:
     case DATATYPE_AUDIO:
         return {bytesOf(0.0f), bytesOf(1.0f), bytesOf(-1.0f), bytesOf(0.5f), bytesOf(1e6f), bytesOf(-1e-6f),
-                bytesOf(-0.0f), bytesOf(real(rng))};
+                bytesOf(-0.0f), bytesOf(uniformFloat(rng, -100.0f, 100.0f))};
     case DATATYPE_INT:
         return {bytesOf(int32_t{0}), bytesOf(int32_t{1}), bytesOf(int32_t{-1}), bytesOf(int32_t{7}),
-                bytesOf(int32_t{1000}), bytesOf(whole(rng))};
+                bytesOf(int32_t{1000}), bytesOf(static_cast<int32_t>(uniformInt(rng, -1000, 1000)))};
     case DATATYPE_BOOL:
         return {bytesOf(true), bytesOf(false), bytesOf(true)};
     case DATATYPE_TEXT:
@@ -55,7 +64,7 @@ Bytes randomOrdinaryValue(int32_t type, std::mt19937_64& rng) {
     const auto values = ordinaryValues(type, rng);
     if (values.empty())
         return {};
-    return values[std::uniform_int_distribution<size_t>(0, values.size() - 1)(rng)];
+    return values[static_cast<size_t>(uniformInt(rng, 0, static_cast<int64_t>(values.size()) - 1))];
 }
 
 std::vector<TestValue> hostileValues(int32_t type) {

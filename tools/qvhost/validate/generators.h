@@ -44,4 +44,10 @@ const std::vector<int32_t>& defaultBlocks();
 
 bool isDenormal(float v);
 
+// Draws from the seed's generator that are the same with every standard
+// library, which the standard's distributions are not: an integer in
+// lo..hi, a float in [lo, hi).
+int64_t uniformInt(std::mt19937_64& rng, int64_t lo, int64_t hi);
+float uniformFloat(std::mt19937_64& rng, float lo, float hi);
+
 }  // namespace qvhost

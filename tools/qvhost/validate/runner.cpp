@@ -7,7 +7,11 @@
 #include <condition_variable>
 #include <cstring>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <cmath>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -18,8 +22,9 @@
 #include "platform/child_process.h"
 #include "pin_value.h"
 #include "platform/crash_report.h"
-#include "report.h"
 #include "suggest.h"
+#include "output_capture.h"
+#include "readable_text.h"
 
 namespace qvhost {
 
@@ -27,12 +32,11 @@ using namespace ovra;
 
 namespace {
 
-constexpr const char* kValidatorVersion = "2.0";
-// Lines of a child's report start with this, so that what a module prints
-// on stdout is never taken for one.
-constexpr const char* kStepMark = "@@qvhost-step ";
-constexpr const char* kTimeoutMark = "@@qvhost-timeout ";
+constexpr const char* kValidatorVersion = "2.1";
 constexpr int kTimedOutExit = 3;
+// What a check shows of a module's output; the report says how much more
+// there was.
+constexpr size_t kShownOutput = 2048;
 
 struct Step {
     size_t check = 0;  // index into the catalogue
@@ -40,13 +44,68 @@ struct Step {
     const HalfDescription* half = nullptr;
 };
 
-bool selected(const Check& check, const ValidateOptions& options) {
-    if (check.strictness > options.strictness)
-        return false;
-    if (!options.only.empty() && std::find(options.only.begin(), options.only.end(), check.name) == options.only.end())
-        return false;
-    return std::find(options.skip.begin(), options.skip.end(), check.name) == options.skip.end();
-}
+struct Result {
+    std::string name;
+    std::string module;
+    std::string half;
+    Outcome outcome;
+    std::string stack;   // CRASHED: what the child said on stderr
+    std::string output;  // what the module wrote on stdout and stderr during the check (its start)
+    uint64_t written = 0;  // how many bytes that was
+    std::string rerun;     // FAILED, CRASHED: the command that runs the check alone
+    double seconds = 0;
+};
+
+bool selected(const Check& check, const ValidateOptions& options) { return checkSelected(check, options); }
+
+// One cause, one failure: a half that could not be created, or whose pins
+// disagree with its description, has the checks that build on it SKIPPED
+// with the name of the check they need.
+class Dependencies {
+public:
+    // The check the result's half failed that this check needs, if any.
+    std::optional<std::string> blockedBy(const Result& r) const {
+        if (r.module.empty())
+            return std::nullopt;
+        const auto it = blocked_.find(r.module + "\n" + r.half);
+        if (it == blocked_.end())
+            return std::nullopt;
+        // Only the checks that build on the failed one, directly or not.
+        for (const Check* check = find(r.name); check != nullptr;) {
+            const char* need = prerequisiteOf(*check);
+            if (need == nullptr)
+                break;
+            if (it->second == need)
+                return it->second;
+            check = find(need);
+        }
+        return std::nullopt;
+    }
+    void record(const Result& r) {
+        if (r.module.empty())
+            return;
+        const Status s = r.outcome.status;
+        const bool failed = s == Status::Failed || s == Status::Crashed;
+        const bool gate = r.name == "create" ? failed || s == Status::Skipped
+                                              : (r.name == "dsp-pins" || r.name == "gui-pins" || r.name == "paint") && failed;
+        if (gate)
+            blocked_.emplace(r.module + "\n" + r.half, r.name);
+    }
+    // The result as it stands, or SKIPPED for the check it needs.
+    void apply(Result& r) const {
+        if (const auto need = blockedBy(r))
+            r.outcome = {Status::Skipped, "needs " + *need};
+    }
+
+private:
+    static const Check* find(const std::string& name) {
+        for (const auto& c : catalogue())
+            if (name == c.name)
+                return &c;
+        return nullptr;
+    }
+    std::map<std::string, std::string> blocked_;  // "module\nhalf" -> the failed check
+};
 
 bool fitsHalf(Scope scope, const HalfDescription& half) {
     switch (scope) {
@@ -69,11 +128,15 @@ std::vector<Step> planFor(const LibraryDescription* description, const ValidateO
             plan.push_back({i, nullptr, nullptr});
     if (description == nullptr)
         return plan;
-    for (const auto& module : description->modules)
+    for (const auto& module : description->modules) {
+        if (!options.modules.empty() &&
+            std::find(options.modules.begin(), options.modules.end(), module.id) == options.modules.end())
+            continue;
         for (const auto& half : module.halves)
             for (size_t i = 0; i < checks.size(); ++i)
                 if (selected(checks[i], options) && fitsHalf(checks[i].scope, half))
                     plan.push_back({i, &module, &half});
+    }
     return plan;
 }
 
@@ -95,10 +158,22 @@ Result libraryStep(const char* name, Outcome outcome) {
     return r;
 }
 
+// 64-bit FNV-1a: the same on every platform and standard library, unlike
+// std::hash.
+uint64_t stableHash(const std::string& text) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (const char c : text) {
+        h ^= static_cast<uint8_t>(c);
+        h *= 0x100000001B3ull;
+    }
+    return h;
+}
+
 std::mt19937_64 rngFor(uint64_t seed, const std::string& path, const Result& r) {
-    const std::string file = path.substr(path.find_last_of('/') + 1);
-    std::seed_seq seq{seed, static_cast<uint64_t>(std::hash<std::string>{}(file + "|" + r.name + "|" + r.module + "|" +
-                                                                             r.half))};
+    const std::string file = path.substr(path.find_last_of("/\\") + 1);
+    const uint64_t key = stableHash(file + "|" + r.name + "|" + r.module + "|" + r.half);
+    std::seed_seq seq{static_cast<uint32_t>(seed), static_cast<uint32_t>(seed >> 32), static_cast<uint32_t>(key),
+                      static_cast<uint32_t>(key >> 32)};
     return std::mt19937_64(seq);
 }
 
@@ -129,7 +204,8 @@ Outcome runStep(const Step& step, const host::Library& library, const std::strin
 // Ends a child whose step runs past its time, after saying which step.
 class Watchdog {
 public:
-    Watchdog() : thread_([this] { watch(); }) {}
+    explicit Watchdog(std::function<void(size_t)> onTimeout)
+        : onTimeout_(std::move(onTimeout)), thread_([this] { watch(); }) {}
     ~Watchdog() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -161,8 +237,7 @@ private:
             }
             if (wake_.wait_until(lock, deadline_) == std::cv_status::timeout && armed_ &&
                 std::chrono::steady_clock::now() >= deadline_) {
-                std::printf("%s%zu\n", kTimeoutMark, step_);
-                std::fflush(stdout);
+                onTimeout_(step_);
                 std::_Exit(kTimedOutExit);
             }
         }
@@ -173,6 +248,7 @@ private:
     bool quit_ = false;
     size_t step_ = 0;
     std::chrono::steady_clock::time_point deadline_;
+    std::function<void(size_t)> onTimeout_;
     std::thread thread_;
 };
 
@@ -220,6 +296,20 @@ std::string stackOf(const std::string& errors) {
     return out;
 }
 
+// Lines of text under a check's line, at most `most` of them.
+void printIndented(const std::string& text, const char* mark, size_t most) {
+    std::istringstream in(text);
+    std::string line;
+    size_t shown = 0;
+    while (std::getline(in, line)) {
+        if (shown++ == most) {
+            std::printf("           %s ...\n", mark);
+            break;
+        }
+        std::printf("           %s %s\n", mark, line.c_str());
+    }
+}
+
 class Validation {
 public:
     explicit Validation(const ValidateOptions& options)
@@ -228,6 +318,7 @@ public:
     void library(const std::string& path) {
         path_ = path;
         results_.clear();
+        dependencies_ = Dependencies();
         std::string error;
         auto lib = host::Library::open(path, error);
         if (!lib) {
@@ -263,7 +354,7 @@ public:
             doc["summary"] = Json{{"libraries", options_.libraries.size()}, {"checks", all_.size()},
                                   {"passed", passed}, {"failed", failed}, {"warnings", warnings},
                                   {"skipped", skipped}, {"crashed", crashed}};
-            std::printf("%s\n", jsonText(doc, 2).c_str());
+            std::printf("%s\n", doc.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
         } else {
             std::printf("\nvalidate: %s, %s: %zu passed, %zu failed, %zu crashed, %s, %zu skipped (strictness %d, "
                         "seed %llu)\n",
@@ -275,8 +366,23 @@ public:
         return failed == 0 && crashed == 0 ? 0 : kExitFailure;
     }
 
-    // A child: runs the plan from `from` on and streams one line per step.
+    // A child: runs the plan from `from` on and writes one record per step
+    // to its report file, a channel no module is given; what modules write
+    // on stdout and stderr goes to the capture file, and each record carries
+    // what its check wrote.
     int child(const std::string& path, size_t from) {
+        if (options_.reportFile.empty() || options_.captureFile.empty())
+            throw Failure("a validating child needs --report-file and --capture-file");
+        std::ofstream report(pathOf(options_.reportFile), std::ios::binary | std::ios::trunc);
+        if (!report)
+            throw Failure("cannot write " + options_.reportFile);
+        auto write = [&](const Json& record) {
+            report << record.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+            report.flush();
+        };
+        OutputCapture capture;
+        if (!capture.start(options_.captureFile))
+            throw Failure("cannot write " + options_.captureFile);
         reportCrashesOnStderr();
         std::string error;
         auto lib = host::Library::open(path, error);
@@ -289,17 +395,40 @@ public:
         }
         const LibraryDescription* d = description ? &*description : nullptr;
         const auto plan = planFor(d, options_);
-        Watchdog watchdog;
+        Watchdog watchdog([&](size_t step) { write(Json{{"timeout", step}}); });
+        Dependencies dependencies;
         for (size_t i = from; i < plan.size(); ++i) {
-            watchdog.arm(i, options_.timeout);
+            Result r = blankResult(plan[i]);
+            const uint64_t begin = capture.position();
+            write(Json{{"begin", i}, {"at", begin}});
             const auto started = std::chrono::steady_clock::now();
-            const Outcome o = runStep(plan[i], *lib, path, d, options_, seed_);
-            watchdog.disarm();
+            if (const auto need = dependencies.blockedBy(r)) {
+                r.outcome = {Status::Skipped, "needs " + *need};
+            } else {
+                watchdog.arm(i, options_.timeout);
+                r.outcome = runStep(plan[i], *lib, path, d, options_, seed_);
+                watchdog.disarm();
+            }
+            dependencies.record(r);
+            r.output = capture.since(begin, kShownOutput, &r.written);
+            noteOutput(r, plan[i]);
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            std::printf("%s%s\n", kStepMark, stepLineText({i, o, seconds}).c_str());
-            std::fflush(stdout);
+            write(Json{{"step", i}, {"status", static_cast<int>(r.outcome.status)}, {"detail", readable(r.outcome.detail)},
+                       {"seconds", seconds}, {"output", readable(r.output)}, {"written", r.written}});
         }
         return 0;
+    }
+
+    // A DSP half that prints during its checks: a warning from the default
+    // strictness on (its blocks run on the audio thread, where a write may
+    // block).
+    void noteOutput(Result& r, const Step& step) const {
+        const Check& check = catalogue()[step.check];
+        if (r.written == 0 || check.scope != Scope::Dsp || r.outcome.status != Status::Passed ||
+            options_.strictness < kDefaultStrictness)
+            return;
+        r.outcome = {Status::Warning, r.outcome.detail + "; wrote " + std::to_string(r.written) +
+                                              " bytes on standard output or error while its blocks ran"};
     }
 
 private:
@@ -307,7 +436,10 @@ private:
         for (const auto& step : plan) {
             Result r = blankResult(step);
             const auto started = std::chrono::steady_clock::now();
-            r.outcome = runStep(step, lib, path_, d, options_, seed_);
+            if (const auto need = dependencies_.blockedBy(r))
+                r.outcome = {Status::Skipped, "needs " + *need};
+            else
+                r.outcome = runStep(step, lib, path_, d, options_, seed_);
             r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             add(std::move(r));
         }
@@ -331,74 +463,192 @@ private:
         list("--skip", options_.skip);
         list("--rates", options_.rates);
         list("--blocks", options_.blocks);
+        for (const auto& m : options_.modules)
+            args.insert(args.end(), {"--module", m});
+        args.insert(args.end(), {"--report-file", reportPath_, "--capture-file", capturePath_});
         args.push_back("--");
         args.push_back(path_);
         return args;
     }
 
+    // The records of a child's report file, each field checked: a record
+    // that is not whole is no record.
+    struct ChildReport {
+        std::vector<std::optional<Result>> got;
+        std::vector<std::optional<uint64_t>> begins;  // where each step's output starts in the capture file
+        std::optional<size_t> timedOut;
+    };
+
+    ChildReport readReport(const std::vector<Step>& plan) const {
+        ChildReport report;
+        report.got.resize(plan.size());
+        report.begins.resize(plan.size());
+        std::ifstream in(pathOf(reportPath_), std::ios::binary);
+        std::string line;
+        auto index = [&](const Json& j, const char* key) -> std::optional<size_t> {
+            if (!j.contains(key) || !j[key].is_number_unsigned() || j[key].get<uint64_t>() >= plan.size())
+                return std::nullopt;
+            return static_cast<size_t>(j[key].get<uint64_t>());
+        };
+        while (std::getline(in, line)) {
+            const Json j = Json::parse(line, nullptr, false);
+            if (!j.is_object())
+                continue;
+            if (const auto i = index(j, "begin"); i && j.contains("at") && j["at"].is_number_unsigned()) {
+                report.begins[*i] = j["at"].get<uint64_t>();
+            } else if (const auto t = index(j, "timeout")) {
+                report.timedOut = t;
+            } else if (const auto step = index(j, "step")) {
+                const bool whole = j.contains("status") && j["status"].is_number_integer() &&
+                                   j["status"].get<int64_t>() >= static_cast<int64_t>(Status::Passed) &&
+                                   j["status"].get<int64_t>() <= static_cast<int64_t>(Status::Crashed) &&
+                                   j.contains("detail") && j["detail"].is_string() && j.contains("seconds") &&
+                                   j["seconds"].is_number() && std::isfinite(j["seconds"].get<double>()) &&
+                                   j["seconds"].get<double>() >= 0 && j.contains("output") &&
+                                   j["output"].is_string() && j.contains("written") &&
+                                   j["written"].is_number_unsigned();
+                if (!whole)
+                    continue;
+                Result r = blankResult(plan[*step]);
+                r.outcome = {static_cast<Status>(j["status"].get<int>()), j["detail"].get<std::string>()};
+                r.seconds = j["seconds"].get<double>();
+                r.output = j["output"].get<std::string>();
+                r.written = j["written"].get<uint64_t>();
+                report.got[*step] = std::move(r);
+            }
+        }
+        return report;
+    }
+
+    // What the child wrote from `from` on, at most its last 64 KiB.
+    std::string capturedSince(std::optional<uint64_t> from) const {
+        std::ifstream in(pathOf(capturePath_), std::ios::binary | std::ios::ate);
+        if (!in)
+            return {};
+        const auto size = static_cast<uint64_t>(in.tellg());
+        constexpr uint64_t kTail = 64 * 1024;
+        uint64_t start = from.value_or(0);
+        if (size > start + kTail)
+            start = size - kTail;
+        if (start >= size)
+            return {};
+        std::string out(static_cast<size_t>(size - start), '\0');
+        in.seekg(static_cast<std::streamoff>(start));
+        in.read(out.data(), static_cast<std::streamsize>(out.size()));
+        return out;
+    }
+
     void runInChildren(const std::vector<Step>& plan) {
+        const std::u8string where = (std::filesystem::temp_directory_path() /
+                                     ("qvhost-validate-" + std::to_string(std::random_device{}()) + "-" +
+                                      std::to_string(++childRuns_)))
+                                        .u8string();
+        const std::string stem(where.begin(), where.end());
+        reportPath_ = stem + ".report";
+        capturePath_ = stem + ".output";
         size_t from = 0;
         while (from < plan.size()) {
             const double limit = options_.timeout * static_cast<double>(plan.size() - from) + 30.0;
             const ChildResult child = runSelf(childArguments(from), limit);
-            std::vector<std::optional<Result>> got(plan.size());
-            std::optional<size_t> timedOut;
-            std::istringstream lines(child.output);
-            std::string line;
-            // A module's own output may share a line with a mark.
-            while (std::getline(lines, line)) {
-                try {
-                    if (const size_t at = line.find(kStepMark); at != std::string::npos) {
-                        const auto step = readStepLine(line.substr(at + std::string(kStepMark).size()));
-                        if (step && step->step < plan.size()) {
-                            Result r = blankResult(plan[step->step]);
-                            r.outcome = step->outcome;
-                            r.seconds = step->seconds;
-                            got[step->step] = std::move(r);
-                        }
-                    } else if (const size_t mark = line.find(kTimeoutMark); mark != std::string::npos) {
-                        timedOut = std::stoul(line.substr(mark + std::string(kTimeoutMark).size()));
-                    }
-                } catch (const std::exception&) {
-                    // Not a line of ours after all.
-                }
-            }
+            ChildReport report = readReport(plan);
             size_t next = from;
-            while (next < plan.size() && got[next]) {
-                add(std::move(*got[next]));
+            while (next < plan.size() && report.got[next]) {
+                add(std::move(*report.got[next]));
                 ++next;
             }
             if (next == plan.size())
                 break;
             // The step the child did not finish.
             Result r = blankResult(plan[next]);
-            if ((timedOut && *timedOut == next) || child.end == ChildResult::End::TimedOut) {
+            const std::string captured = capturedSince(report.begins[next]);
+            if ((report.timedOut && *report.timedOut == next) || child.end == ChildResult::End::TimedOut) {
                 std::ostringstream s;
                 s << "did not finish within " << options_.timeout << " s";
                 r.outcome = {Status::Failed, s.str()};
+                r.output = captured.substr(0, kShownOutput);
+                r.written = captured.size();
             } else if (child.end == ChildResult::End::FailedToStart) {
                 r.outcome = {Status::Failed, describeEnd(child)};
             } else {
                 r.outcome = {Status::Crashed, describeEnd(child)};
-                r.stack = stackOf(child.errors);
+                r.stack = stackOf(child.errors + captured);
             }
             add(std::move(r));
             from = next + 1;
         }
+        std::error_code ignored;
+        std::filesystem::remove(pathOf(reportPath_), ignored);
+        std::filesystem::remove(pathOf(capturePath_), ignored);
+    }
+
+    // The command that runs one failed check again, alone: the same seed and
+    // the options that choose its values.
+    std::string rerunCommand(const Result& r) const {
+        // Quoted as the platform's usual shell reads it.
+        auto quote = [](const std::string& word) {
+#if defined(_WIN32)
+            if (!word.empty() && word.find_first_of(" \t\"&|<>^") == std::string::npos)
+                return word;
+            return "\"" + word + "\"";
+#else
+            if (!word.empty() && word.find_first_of(" \t\"'\\$`;&|<>()*?[]{}!#~") == std::string::npos)
+                return word;
+            std::string out = "\"";
+            for (const char c : word)
+                out += (c == '"' || c == '\\' || c == '$' || c == '`') ? std::string("\\") + c : std::string(1, c);
+            return out + "\"";
+#endif
+        };
+        std::string cmd = "qvhost validate --only " + r.name;
+        if (!r.module.empty())
+            cmd += " --module " + quote(r.module);
+        cmd += " --seed " + std::to_string(seed_);
+        if (options_.strictness != kDefaultStrictness)
+            cmd += " --strictness " + std::to_string(options_.strictness);
+        auto list = [&](const char* flag, const std::vector<int32_t>& values) {
+            if (values.empty())
+                return;
+            std::string joined;
+            for (const auto v : values)
+                joined += (joined.empty() ? "" : ",") + std::to_string(v);
+            cmd += std::string(" ") + flag + " " + joined;
+        };
+        list("--rates", options_.rates);
+        list("--blocks", options_.blocks);
+        if (options_.repeat != ValidateOptions{}.repeat)
+            cmd += " --repeat " + std::to_string(options_.repeat);
+        if (options_.timeout != ValidateOptions{}.timeout) {
+            std::ostringstream seconds;
+            seconds << options_.timeout;
+            cmd += " --timeout " + seconds.str();
+        }
+        return cmd + " " + quote(path_);
     }
 
     void add(Result r) {
+        dependencies_.apply(r);
+        dependencies_.record(r);
+        const bool listed = std::any_of(catalogue().begin(), catalogue().end(),
+                                        [&](const Check& c) { return r.name == c.name; });
+        if (listed && (r.outcome.status == Status::Failed || r.outcome.status == Status::Crashed))
+            r.rerun = rerunCommand(r);
+        r.outcome.detail = readable(r.outcome.detail);
+        r.stack = readable(r.stack);
+        r.output = readable(r.output);
         if (!options_.json) {
             if (results_.empty())
                 std::printf("%s%s\n", all_.empty() ? "" : "\n", path_.c_str());
             const std::string what = r.module.empty() ? r.name : r.module + " (" + r.half + ") " + r.name;
             std::printf("  %-8s %s%s%s\n", statusName(r.outcome.status), what.c_str(),
                         r.outcome.detail.empty() ? "" : ": ", r.outcome.detail.c_str());
-            if (!r.stack.empty()) {
-                std::istringstream in(r.stack);
-                std::string line;
-                while (std::getline(in, line))
-                    std::printf("           | %s\n", line.c_str());
+            printIndented(r.stack, "|", 24);
+            if (!r.rerun.empty())
+                std::printf("           rerun: %s\n", r.rerun.c_str());
+            if (r.written > 0) {
+                std::printf("           > the module wrote %llu bytes on standard output or error%s\n",
+                            static_cast<unsigned long long>(r.written),
+                            r.written > r.output.size() ? ", beginning with:" : ":");
+                printIndented(r.output, ">", 12);
             }
         }
         all_.push_back(r);
@@ -407,8 +657,22 @@ private:
 
     void finishLibrary() {
         Json checks = Json::array();
-        for (const auto& r : results_)
-            checks.push_back(resultJson(r));
+        for (const auto& r : results_) {
+            Json c{{"name", r.name}, {"status", statusName(r.outcome.status)}, {"detail", r.outcome.detail}};
+            if (!r.module.empty()) {
+                c["module"] = r.module;
+                c["half"] = r.half;
+            }
+            if (!r.stack.empty())
+                c["stack"] = r.stack;
+            if (!r.rerun.empty())
+                c["rerun"] = r.rerun;
+            if (r.written > 0) {
+                c["output"] = r.output;
+                c["written"] = r.written;
+            }
+            checks.push_back(c);
+        }
         libraries_.push_back(Json{{"path", path_}, {"checks", checks}});
     }
 
@@ -416,6 +680,10 @@ private:
     uint64_t seed_;
     std::string path_;
     std::vector<Result> results_;  // of this library
+    Dependencies dependencies_;    // of this library
+    std::string reportPath_;       // the current child's report and output
+    std::string capturePath_;
+    size_t childRuns_ = 0;
     std::vector<Result> all_;
     Json libraries_ = Json::array();
 };

@@ -28,11 +28,14 @@ struct ValidateOptions {
     int repeat = 50;        // creations per module
     std::vector<std::string> only;
     std::vector<std::string> skip;
+    std::vector<std::string> modules;  // empty: every described module
     std::vector<int32_t> rates;   // empty: the default set
     std::vector<int32_t> blocks;  // empty: the default set
     // A child process runs the plan of one library from this step on and
     // streams one line per step.
     std::optional<size_t> childFrom;
+    std::string reportFile;   // where a child writes its records
+    std::string captureFile;  // where a child's stdout and stderr go
 };
 
 int runValidate(const ValidateOptions& options);
