@@ -6,6 +6,16 @@
 
 namespace qvhost {
 
+const char* statusName(Status s) {
+    switch (s) {
+    case Status::Passed: return "PASSED";
+    case Status::Failed: return "FAILED";
+    case Status::Warning: return "WARNING";
+    case Status::Skipped: return "SKIPPED";
+    default: return "CRASHED";
+    }
+}
+
 const char* scopeName(Scope s) {
     switch (s) {
     case Scope::Library: return "library";
