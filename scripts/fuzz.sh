@@ -8,7 +8,8 @@
 #   OVRA_FUZZ_SECONDS=600 scripts/fuzz.sh dsp
 #   scripts/fuzz.sh --campaign SECONDS CORES [target...]
 #
-# The campaign runs each target for SECONDS, CORES of them at a time, writes
+# The campaign runs each target for OVRA_FUZZ_RUNS executions (ten million
+# unless set) or SECONDS, whichever comes first, CORES of them at a time, writes
 # the coverage at the start and the end of each, its executions and seconds
 # to build/fuzz/campaign.txt, then merges what each grew into its seed corpus
 # (-merge=1), so that the bounded run starts from there.
@@ -40,7 +41,7 @@ if [ $campaign = 1 ]; then
     local t=$1 log=build/fuzz/campaign_$1.log
     mkdir -p "build/fuzz/corpus/$t" "tests/fuzz/regressions/$t"
     local start=$SECONDS rc=0
-    build/fuzz/tests/fuzz/fuzz_$t -max_total_time="$campaign_seconds" -timeout=20 -rss_limit_mb=2560 -max_len=4096 \
+    build/fuzz/tests/fuzz/fuzz_$t -runs="${OVRA_FUZZ_RUNS:-10000000}" -max_total_time="$campaign_seconds" -timeout=20 -rss_limit_mb=2560 -max_len=4096 \
       -print_final_stats=1 -artifact_prefix="tests/fuzz/regressions/$t/" "build/fuzz/corpus/$t" "tests/fuzz/corpus/$t" \
       >"$log" 2>&1 || rc=$?
     local first last runs
