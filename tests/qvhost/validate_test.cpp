@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <regex>
 #include <set>
 
 #include "run_qvhost.h"
@@ -97,20 +99,31 @@ TEST(Validate, TheReportCoversEveryCheckAndEveryDescribedHalf) {
         EXPECT_EQ(checks.count(key), 1u) << key;
 }
 
+// The JSON report without what no two runs share: the seconds each check took.
+Json untimed(std::vector<std::string> args, int* exitCode = nullptr) {
+    Json doc = validateJson(std::move(args), exitCode);
+    for (auto& library : doc["libraries"])
+        for (auto& c : library["checks"])
+            c.erase("seconds");
+    return doc;
+}
+
 TEST(Validate, TheSameSeedRepeatsTheRun) {
-    const Ran a = runQvhost({"validate", "--json", "--seed", "99", plugin("adsr")});
-    const Ran b = runQvhost({"validate", "--json", "--seed", "99", plugin("adsr")});
-    const Ran c = runQvhost({"validate", "--json", "--seed", "100", plugin("adsr")});
-    ASSERT_EQ(a.exitCode, 0) << a.out;
-    EXPECT_EQ(a.out, b.out);
-    EXPECT_NE(a.out, c.out);
+    int code = -1;
+    const Json a = untimed({"--seed", "99", plugin("adsr")}, &code);
+    const Json b = untimed({"--seed", "99", plugin("adsr")});
+    const Json c = untimed({"--seed", "100", plugin("adsr")});
+    ASSERT_EQ(code, 0) << a.dump();
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
 }
 
 TEST(Validate, InProcessGivesTheSameReportAsChildProcesses) {
-    const Ran children = runQvhost({"validate", "--json", "--seed", "3", plugin("uplink")});
-    const Ran inProcess = runQvhost({"validate", "--json", "--seed", "3", "--in-process", plugin("uplink")});
-    EXPECT_EQ(children.exitCode, 0);
-    EXPECT_EQ(children.out, inProcess.out);
+    int code = -1;
+    const Json children = untimed({"--seed", "3", plugin("uplink")}, &code);
+    const Json inProcess = untimed({"--seed", "3", "--in-process", plugin("uplink")});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(children, inProcess);
 }
 
 // ---- a library that cannot be checked fully fails
@@ -259,11 +272,17 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_lifecycle", {}, "Immortal create", "FAILED", "last Release of a bare instance did not answer 0"},
         Broken{"broken_lifecycle", {}, "Uncounted interfaces", "FAILED", "AddRef answered 3, expected 4"},
         Broken{"broken_dsp", {"--blocks", "17"}, "NaNAt17 dsp-blocks", "FAILED", "is nan at sample 8",
-               {"dsp-event-timing", "dsp-realtime"}},
+               {"dsp-event-timing", "dsp-realtime", "instances"}},
         Broken{"broken_dsp", {}, "Overrun dsp-blocks", "FAILED", "written 1 sample past the end",
-               {"dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime"}},
+               {"dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime", "instances"}},
+        // What it writes past the end is what it read past the end of its input.
+        Broken{"broken_dsp", {}, "Follower dsp-blocks", "FAILED", "written 1 sample past the end",
+               {"dsp-start", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values",
+                "dsp-hostile-audio", "dsp-realtime", "instances"}},
+        Broken{"broken_dsp", {}, "Shared instances", "FAILED",
+               "of 4, run beside the others, differs from the same inputs run alone in block "},
         Broken{"broken_timing", {}, "OffByOne dsp-event-timing", "FAILED", "outside a block",
-               {"dsp-blocks", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime"}},
+               {"dsp-blocks", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime", "instances"}},
         Broken{"broken_timing", {"--timeout", "2", "--only", "dsp-hostile-values"}, "Stuck dsp-hostile-values",
                "FAILED", "did not finish within 2 s"},
         Broken{"broken_sleep", {}, "Restless dsp-sleep", "FAILED", "moved from"},
@@ -283,7 +302,8 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_gui", {"--strictness", "8", "--only", "gui-realtime"}, "Collector gui-realtime", "WARNING",
                " after In = "},
         Broken{"broken_output", {}, "Mumbler dsp-realtime", "WARNING", "while its blocks ran",
-               {"dsp-start", "dsp-blocks", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values"}},
+               {"dsp-start", "dsp-blocks", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values",
+                "instances"}},
         Broken{"broken_paint", {}, "Smudge paint", "FAILED", "measure answered"},
         Broken{"broken_drawing", {}, "Refuser paint", "FAILED", "onPaint answered RC_FAILED (-1) at 40 x 10 as created"},
         Broken{"broken_drawing", {}, "Spill paint", "FAILED", "painted outside its placement of 40 x 10: first at (40, 0)"},
@@ -541,3 +561,114 @@ TEST(ValidateDocs, ThePageCarriesTheCatalogueAsListed) {
 }
 
 }  // namespace
+
+// ---- what CI reads
+
+// The elements and attributes a JUnit reader requires, each test case in
+// its suite, and the counts matching the JSON report of the same run.
+TEST(ValidateCi, TheJunitFileHasWhatJunitReadersRequireAndAgreesWithTheReport) {
+    const std::string junit = scratchDir() + "/report.xml";
+    std::filesystem::remove(junit);
+    const Json doc = validateJson({"--seed", "5", "--junit", junit, fixture("broken_dsp"), fixture("broken_sleep")});
+    const std::string xml = readFile(junit);
+    ASSERT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0), 0u) << xml;
+    // Every tag, in order: name, attributes, whether it closes or is empty.
+    struct Tag {
+        std::string name;
+        std::map<std::string, std::string> attributes;
+        bool closing = false, empty = false;
+    };
+    std::vector<Tag> tags;
+    const std::regex tag(R"(<(/?)([a-z-]+)((?:\s+[a-z]+="[^"<]*")*)\s*(/?)>)");
+    const std::regex attribute(R"(([a-z]+)="([^"]*)\")");
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), tag); it != std::sregex_iterator(); ++it) {
+        Tag t{(*it)[2], {}, (*it)[1] == "/", (*it)[4] == "/"};
+        const std::string attrs = (*it)[3];
+        for (auto a = std::sregex_iterator(attrs.begin(), attrs.end(), attribute); a != std::sregex_iterator(); ++a)
+            t.attributes[(*a)[1]] = (*a)[2];
+        tags.push_back(t);
+    }
+    ASSERT_FALSE(tags.empty());
+    EXPECT_EQ(tags.front().name, "testsuites");
+    EXPECT_EQ(tags.back().name, "testsuites");
+    std::vector<std::string> open;
+    size_t suites = 0, cases = 0, failures = 0, errors = 0;
+    const Tag* suite = nullptr;
+    size_t suiteCases = 0, suiteFailures = 0;
+    for (const auto& t : tags) {
+        if (t.closing) {
+            ASSERT_FALSE(open.empty());
+            ASSERT_EQ(open.back(), t.name) << "tags not nested";
+            open.pop_back();
+            if (t.name == "testsuite") {
+                EXPECT_EQ(std::stoul(suite->attributes.at("tests")), suiteCases);
+                EXPECT_EQ(std::stoul(suite->attributes.at("failures")), suiteFailures);
+            }
+            continue;
+        }
+        const std::string parent = open.empty() ? "" : open.back();
+        if (t.name == "testsuite") {
+            EXPECT_EQ(parent, "testsuites");
+            for (const char* a : {"name", "tests", "failures", "errors", "skipped", "time"})
+                EXPECT_TRUE(t.attributes.count(a)) << "testsuite without " << a;
+            suite = &t;
+            suiteCases = suiteFailures = 0;
+            ++suites;
+        } else if (t.name == "testcase") {
+            EXPECT_EQ(parent, "testsuite");
+            for (const char* a : {"name", "classname", "time"})
+                EXPECT_TRUE(t.attributes.count(a)) << "testcase without " << a;
+            ++cases;
+            ++suiteCases;
+        } else if (t.name == "failure" || t.name == "error") {
+            EXPECT_EQ(parent, "testcase");
+            EXPECT_TRUE(t.attributes.count("message") && t.attributes.count("type"));
+            ++(t.name == "failure" ? failures : errors);
+            suiteFailures += t.name == "failure";
+        }
+        if (!t.empty)
+            open.push_back(t.name);
+    }
+    EXPECT_TRUE(open.empty());
+    EXPECT_EQ(suites, 2u);
+    EXPECT_EQ(cases, doc["summary"]["checks"].get<size_t>());
+    EXPECT_EQ(failures, doc["summary"]["failed"].get<size_t>());
+    EXPECT_EQ(errors, doc["summary"]["crashed"].get<size_t>());
+    // Each check of the JSON report carries its seconds.
+    for (const auto& library : doc["libraries"])
+        for (const auto& c : library["checks"])
+            EXPECT_TRUE(c.contains("seconds") && c["seconds"].get<double>() >= 0) << c.dump();
+}
+
+TEST(ValidateCi, WarningsFailTheRunOnlyWhenAskedAndOnlyFailedLeavesTheRestOut) {
+    const std::vector<std::string> insomniac{"validate", "--only", "dsp-sleep", "--module", "Insomniac",
+                                             fixture("broken_sleep")};
+    const Ran usual = runQvhost(insomniac);
+    EXPECT_EQ(usual.exitCode, 0) << usual.out;
+    EXPECT_NE(usual.out.find("  PASSED   load"), std::string::npos);
+    auto strict = insomniac;
+    strict.insert(strict.begin() + 1, {"--warnings-as-errors", "--only-failed"});
+    const Ran failing = runQvhost(strict);
+    EXPECT_EQ(failing.exitCode, 1) << failing.out;
+    EXPECT_NE(failing.out.find("  WARNING  Insomniac (dsp) dsp-sleep"), std::string::npos) << failing.out;
+    EXPECT_EQ(failing.out.find("PASSED "), std::string::npos) << failing.out;
+    EXPECT_NE(failing.out.find("1 warning (failing the run)"), std::string::npos) << failing.out;
+}
+
+// A description elsewhere is read by the parent and by every child.
+TEST(ValidateCi, DescriptionNamesTheFileToCheckAgainst) {
+    const std::string path = scratchDir() + "/overrun-only.qvm.json";
+    writeFile(path, R"({"format": "ovra-module-descriptions/1", "library": "broken_dsp",
+      "modules": [{"id": "Overrun", "halves": [{"subType": 0, "kind": "dsp", "pins": [
+        {"index": 0, "name": "Level", "type": "float", "direction": "in", "default": 0.5},
+        {"index": 1, "name": "Out", "type": "audio", "direction": "out", "default": 0.0}]}]}]})");
+    const Json doc = validateJson({"--seed", "5", "--only", "dsp-blocks", "--description", path, fixture("broken_dsp")});
+    const auto checks = checksOf(doc["libraries"][0]);
+    EXPECT_EQ(checks.at("description")["detail"], "1 module described");
+    EXPECT_EQ(checks.at("Overrun dsp-blocks")["status"], "FAILED");
+    EXPECT_EQ(checks.count("NaNAt17 dsp-blocks"), 0u);
+    EXPECT_NE(checks.at("Overrun dsp-blocks")["rerun"].get<std::string>().find("--description "), std::string::npos);
+    const Ran two = runQvhost({"validate", "--description", path, fixture("broken_dsp"), fixture("broken_sleep")});
+    EXPECT_EQ(two.exitCode, 1);
+    EXPECT_NE(two.err.find("one LIB"), std::string::npos) << two.err;
+}

@@ -157,7 +157,8 @@ int runInfo(const std::vector<std::string>& paths, bool json) {
             LoadedLibrary lib = openLibrary(paths[i], false);
             // A description that exists but cannot be read fails the command;
             // a library without one is still described.
-            const bool broken = !lib.description && std::filesystem::exists(pathOf(descriptionPathFor(paths[i])));
+            std::error_code ec;
+            const bool broken = !lib.description && std::filesystem::exists(pathOf(descriptionPathFor(paths[i])), ec);
             if (broken) {
                 ++failed;
                 std::fprintf(stderr, "qvhost: %s\n", lib.descriptionProblem.c_str());

@@ -166,8 +166,10 @@ private:
         }
         std::string looked;
         for (const auto& dir : settings_.searchDirs) {
+            // A name the file system refuses (too long, say) is a name not found.
             const fs::path candidate = pathOf(dir) / pathOf(name + ".qvm");
-            if (fs::exists(candidate))
+            std::error_code ec;
+            if (fs::exists(candidate, ec))
                 return utf8Of(candidate);
             looked += (looked.empty() ? "" : ", ") + dir;
         }

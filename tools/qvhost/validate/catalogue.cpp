@@ -6,16 +6,6 @@
 
 namespace qvhost {
 
-const char* statusName(Status s) {
-    switch (s) {
-    case Status::Passed: return "PASSED";
-    case Status::Failed: return "FAILED";
-    case Status::Warning: return "WARNING";
-    case Status::Skipped: return "SKIPPED";
-    default: return "CRASHED";
-    }
-}
-
 const char* scopeName(Scope s) {
     switch (s) {
     case Scope::Library: return "library";
@@ -131,6 +121,10 @@ const std::vector<Check>& catalogue() {
         {"dsp-realtime",
          "processBlock allocates, frees, locks, sleeps and does file I/O never (a new text value may allocate)",
          Scope::Dsp, 5, checkDspRealtime},
+        {"instances",
+         "4 instances (16 at strictness 10) run block by block in turn with different inputs give the same bits, "
+         "values and calls as each run alone",
+         Scope::Dsp, 5, checkDspInstances},
         // GUI halves.
         {"gui-pins",
          "Each pin's type as the code declares it matches the description; deliverPinValue and signalPinChange "

@@ -29,6 +29,7 @@ Outcome checkDspSampleRates(CheckContext& ctx);
 Outcome checkDspHostileValues(CheckContext& ctx);
 Outcome checkDspHostileAudio(CheckContext& ctx);
 Outcome checkDspRealtime(CheckContext& ctx);
+Outcome checkDspInstances(CheckContext& ctx);
 
 // GUI halves, and those that draw.
 Outcome checkGuiPins(CheckContext& ctx);

@@ -1,6 +1,12 @@
 // The validate command line.
+#include <algorithm>
+#include <charconv>
+#include <type_traits>
+#include <sstream>
+
 #include <CLI/CLI.hpp>
 
+#include "generators.h"
 #include "validate.h"
 
 namespace qvhost {
@@ -35,12 +41,26 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     v->add_option("--timeout", o.timeout, "Seconds a check may take")
         ->check(CLI::Range(0.1, 86400.0))
         ->capture_default_str();
+    auto joined = [](const std::vector<int32_t>& values) {
+        std::string out;
+        for (const int32_t n : values)
+            out += (out.empty() ? "" : ",") + std::to_string(n);
+        return out;
+    };
     listOption("--rates", o.rates, "Sample rates to drive DSP halves at (HZ,HZ...; 0: the host writes none)")
-        ->check(CLI::Range(0, 10000000));
-    listOption("--blocks", o.blocks, "Block sizes to drive DSP halves with (N,N...)")->check(CLI::Range(1, 65536));
+        ->check(CLI::Range(0, 10000000))
+        ->default_str(joined(defaultRates()));
+    listOption("--blocks", o.blocks, "Block sizes to drive DSP halves with (N,N...)")
+        ->check(CLI::Range(1, 65536))
+        ->default_str(joined(defaultBlocks()));
+    v->add_option("--description", o.description, "The module description to check against (one LIB only)")
+        ->default_str("LIB.json beside the library");
+    v->add_flag("--warnings-as-errors", o.warningsAsErrors, "Exit 1 when a check warned");
+    v->add_flag("--only-failed", o.onlyFailed, "Report only the checks that failed or crashed (and warned, with --warnings-as-errors)");
+    v->add_option("--junit", o.junit, "Write a JUnit XML report to this file as well");
     v->add_flag("--in-process", o.inProcess, "No child processes (for a debugger); a crash ends the run");
-    v->add_option("--seed", seed_, "Seed of the random checks (repeat a run)");
-    v->add_option("--repeat", o.repeat, "Creations per module")->check(CLI::Range(1, 100000));
+    v->add_option("--seed", seed_, "Seed of the random checks (repeat a run)")->default_str("random");
+    v->add_option("--repeat", o.repeat, "Creations per module")->check(CLI::Range(1, 100000))->capture_default_str();
     v->add_option("--child-from", from_, "")->group("");  // a child process's part of the plan
     v->add_option("--report-file", o.reportFile, "")->group("");
     v->add_option("--capture-file", o.captureFile, "")->group("");
@@ -48,12 +68,73 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
 
 bool ValidateCommand::given() const { return command_->parsed(); }
 
-int ValidateCommand::run() {
+ValidateOptions ValidateCommand::options() const {
+    ValidateOptions o = options_;
     if (command_->count("--seed") > 0)
-        options_.seed = seed_;
+        o.seed = seed_;
     if (command_->count("--child-from") > 0)
-        options_.childFrom = from_;
-    return runValidate(options_);
+        o.childFrom = from_;
+    return o;
+}
+
+
+// Every option that differs from its default, written as the options above
+// read it back.
+std::vector<std::string> validateArguments(const ValidateOptions& o) {
+    const ValidateOptions d;
+    std::vector<std::string> args{"validate"};
+    auto flag = [&](const char* name, bool on) {
+        if (on)
+            args.push_back(name);
+    };
+    auto value = [&](const char* name, const auto& v, const auto& byDefault) {
+        if (v == byDefault)
+            return;
+        if constexpr (std::is_arithmetic_v<std::decay_t<decltype(v)>>) {
+            char text[64];
+            const auto end = std::to_chars(text, text + sizeof text, v).ptr;  // the shortest text that reads back
+            args.insert(args.end(), {name, std::string(text, end)});
+        } else {
+            args.insert(args.end(), {name, v});
+        }
+    };
+    auto list = [&](const char* name, const auto& values) {
+        if (values.empty())
+            return;
+        std::ostringstream text;
+        for (const auto& v : values)
+            text << (text.tellp() > 0 ? "," : "") << v;
+        args.insert(args.end(), {name, text.str()});
+    };
+    list("--only", o.only);
+    list("--skip", o.skip);
+    for (const auto& m : o.modules)
+        args.insert(args.end(), {"--module", m});
+    if (o.seed)
+        args.insert(args.end(), {"--seed", std::to_string(*o.seed)});
+    value("--strictness", o.strictness, d.strictness);
+    list("--rates", o.rates);
+    list("--blocks", o.blocks);
+    value("--repeat", o.repeat, d.repeat);
+    value("--timeout", o.timeout, d.timeout);
+    value("--description", o.description, d.description);
+    flag("--warnings-as-errors", o.warningsAsErrors);
+    flag("--only-failed", o.onlyFailed);
+    flag("--json", o.json);
+    value("--junit", o.junit, d.junit);
+    flag("--list", o.list);
+    flag("--markdown", o.markdown);
+    flag("--version", o.version);
+    flag("--in-process", o.inProcess);
+    if (o.childFrom)
+        args.insert(args.end(), {"--child-from", std::to_string(*o.childFrom)});
+    value("--report-file", o.reportFile, d.reportFile);
+    value("--capture-file", o.captureFile, d.captureFile);
+    // A library whose name starts with '-' is not taken for an option.
+    if (std::any_of(o.libraries.begin(), o.libraries.end(), [](const std::string& l) { return l.starts_with('-'); }))
+        args.push_back("--");
+    args.insert(args.end(), o.libraries.begin(), o.libraries.end());
+    return args;
 }
 
 }  // namespace qvhost

@@ -137,7 +137,7 @@ void DspBench::process(int32_t n, const std::vector<BenchEvent>& events, const s
     for (const auto& pin : half_.pins)
         if (pin.isAudio()) {
             auto& b = buffers_[static_cast<size_t>(pin.index)];
-            std::fill(b.begin() + n, b.end(), kUntouched);
+            std::fill(b.begin() + n, b.end(), pin.isInput() ? kPastInput : kUntouched);
             if (!pin.isInput())
                 std::fill(b.begin(), b.begin() + n, kUntouched);
         }

@@ -55,7 +55,11 @@ public:
     // The last value written on each audio output, by pin index.
     std::vector<float> lastOutput;
 
+    // What an output holds where nothing was written; what an input holds
+    // past the block's end. Two values, so that a module that copies its
+    // input one sample too far is seen writing.
     static constexpr float kUntouched = -12345.678f;
+    static constexpr float kPastInput = -23456.789f;
 
 private:
     void checkBlock(int32_t n, const std::string& where);

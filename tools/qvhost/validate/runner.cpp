@@ -24,6 +24,7 @@
 #include "platform/crash_report.h"
 #include "suggest.h"
 #include "output_capture.h"
+#include "junit.h"
 #include "readable_text.h"
 
 namespace qvhost {
@@ -315,6 +316,11 @@ public:
     explicit Validation(const ValidateOptions& options)
         : options_(options), seed_(options.seed ? *options.seed : std::random_device{}()) {}
 
+    // The description a library is checked against.
+    std::string descriptionPath(const std::string& library) const {
+        return options_.description.empty() ? descriptionPathFor(library) : options_.description;
+    }
+
     void library(const std::string& path) {
         path_ = path;
         results_.clear();
@@ -329,7 +335,7 @@ public:
         add(libraryStep("load", {Status::Passed, lib->describeBuild()}));
         std::optional<LibraryDescription> description;
         try {
-            description = loadDescription(descriptionPathFor(path));
+            description = loadDescription(descriptionPath(path));
             add(libraryStep("description",
                             {Status::Passed, counted(description->modules.size(), "module") + " described"}));
         } catch (const Failure& e) {
@@ -356,14 +362,21 @@ public:
                                   {"skipped", skipped}, {"crashed", crashed}};
             std::printf("%s\n", doc.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
         } else {
-            std::printf("\nvalidate: %s, %s: %zu passed, %zu failed, %zu crashed, %s, %zu skipped (strictness %d, "
+            std::printf("%svalidate: %s, %s: %zu passed, %zu failed, %zu crashed, %s%s, %zu skipped (strictness %d, "
                         "seed %llu)\n",
-                        counted(options_.libraries.size(), "library", "libraries").c_str(),
+                        anyShown_ ? "\n" : "", counted(options_.libraries.size(), "library", "libraries").c_str(),
                         counted(all_.size(), "check").c_str(), passed, failed, crashed,
-                        counted(warnings, "warning").c_str(), skipped, options_.strictness,
-                        static_cast<unsigned long long>(seed_));
+                        counted(warnings, "warning").c_str(), options_.warningsAsErrors ? " (failing the run)" : "",
+                        skipped, options_.strictness, static_cast<unsigned long long>(seed_));
         }
-        return failed == 0 && crashed == 0 ? 0 : kExitFailure;
+        if (!options_.junit.empty()) {
+            std::ofstream out(pathOf(options_.junit), std::ios::binary | std::ios::trunc);
+            out << junitXml(suites_, options_.warningsAsErrors, seed_, options_.strictness);
+            if (!out.flush())
+                throw Failure("cannot write " + options_.junit);
+        }
+        const bool warned = options_.warningsAsErrors && warnings > 0;
+        return failed == 0 && crashed == 0 && !warned ? 0 : kExitFailure;
     }
 
     // A child: runs the plan from `from` on and writes one record per step
@@ -390,7 +403,7 @@ public:
             throw Failure(error);
         std::optional<LibraryDescription> description;
         try {
-            description = loadDescription(descriptionPathFor(path));
+            description = loadDescription(descriptionPath(path));
         } catch (const Failure&) {
         }
         const LibraryDescription* d = description ? &*description : nullptr;
@@ -446,29 +459,17 @@ private:
     }
 
     std::vector<std::string> childArguments(size_t from) const {
-        std::vector<std::string> args{"validate", "--in-process", "--child-from", std::to_string(from), "--seed",
-                                      std::to_string(seed_), "--strictness", std::to_string(options_.strictness),
-                                      "--timeout", std::to_string(options_.timeout), "--repeat",
-                                      std::to_string(options_.repeat)};
-        auto list = [&](const char* flag, const auto& values) {
-            if (values.empty())
-                return;
-            std::ostringstream joined;
-            for (const auto& v : values)
-                joined << (joined.tellp() > 0 ? "," : "") << v;
-            args.push_back(flag);
-            args.push_back(joined.str());
-        };
-        list("--only", options_.only);
-        list("--skip", options_.skip);
-        list("--rates", options_.rates);
-        list("--blocks", options_.blocks);
-        for (const auto& m : options_.modules)
-            args.insert(args.end(), {"--module", m});
-        args.insert(args.end(), {"--report-file", reportPath_, "--capture-file", capturePath_});
-        args.push_back("--");
-        args.push_back(path_);
-        return args;
+        ValidateOptions child = options_;
+        child.libraries = {path_};
+        child.json = false;
+        child.junit.clear();
+        child.onlyFailed = false;
+        child.inProcess = true;
+        child.childFrom = from;
+        child.seed = seed_;
+        child.reportFile = reportPath_;
+        child.captureFile = capturePath_;
+        return validateArguments(child);
     }
 
     // The records of a child's report file, each field checked: a record
@@ -599,30 +600,22 @@ private:
             return out + "\"";
 #endif
         };
-        std::string cmd = "qvhost validate --only " + r.name;
+        ValidateOptions alone;
+        alone.libraries = {path_};
+        alone.only = {r.name};
         if (!r.module.empty())
-            cmd += " --module " + quote(r.module);
-        cmd += " --seed " + std::to_string(seed_);
-        if (options_.strictness != kDefaultStrictness)
-            cmd += " --strictness " + std::to_string(options_.strictness);
-        auto list = [&](const char* flag, const std::vector<int32_t>& values) {
-            if (values.empty())
-                return;
-            std::string joined;
-            for (const auto v : values)
-                joined += (joined.empty() ? "" : ",") + std::to_string(v);
-            cmd += std::string(" ") + flag + " " + joined;
-        };
-        list("--rates", options_.rates);
-        list("--blocks", options_.blocks);
-        if (options_.repeat != ValidateOptions{}.repeat)
-            cmd += " --repeat " + std::to_string(options_.repeat);
-        if (options_.timeout != ValidateOptions{}.timeout) {
-            std::ostringstream seconds;
-            seconds << options_.timeout;
-            cmd += " --timeout " + seconds.str();
-        }
-        return cmd + " " + quote(path_);
+            alone.modules = {r.module};
+        alone.seed = seed_;
+        alone.strictness = options_.strictness;
+        alone.rates = options_.rates;
+        alone.blocks = options_.blocks;
+        alone.repeat = options_.repeat;
+        alone.timeout = options_.timeout;
+        alone.description = options_.description;
+        std::string cmd = "qvhost";
+        for (const auto& word : validateArguments(alone))
+            cmd += " " + quote(word);
+        return cmd;
     }
 
     void add(Result r) {
@@ -635,12 +628,13 @@ private:
         r.outcome.detail = readable(r.outcome.detail);
         r.stack = readable(r.stack);
         r.output = readable(r.output);
-        if (!options_.json) {
-            if (results_.empty())
-                std::printf("%s%s\n", all_.empty() ? "" : "\n", path_.c_str());
+        if (!options_.json && shown(r)) {
+            if (!libraryShown_)
+                std::printf("%s%s\n", anyShown_ ? "\n" : "", path_.c_str());
+            libraryShown_ = anyShown_ = true;
             const std::string what = r.module.empty() ? r.name : r.module + " (" + r.half + ") " + r.name;
-            std::printf("  %-8s %s%s%s\n", statusName(r.outcome.status), what.c_str(),
-                        r.outcome.detail.empty() ? "" : ": ", r.outcome.detail.c_str());
+            std::printf("  %-8s %s%s%s%s\n", statusName(r.outcome.status), what.c_str(),
+                        r.outcome.detail.empty() ? "" : ": ", r.outcome.detail.c_str(), secondsText(r).c_str());
             printIndented(r.stack, "|", 24);
             if (!r.rerun.empty())
                 std::printf("           rerun: %s\n", r.rerun.c_str());
@@ -655,10 +649,42 @@ private:
         results_.push_back(std::move(r));
     }
 
+    // With --only-failed, what the reports leave out.
+    bool shown(const Result& r) const {
+        const Status s = r.outcome.status;
+        return !options_.onlyFailed || s == Status::Failed || s == Status::Crashed ||
+               (options_.warningsAsErrors && s == Status::Warning);
+    }
+
+    // " (0.12 s)" after a timed check.
+    static std::string secondsText(const Result& r) {
+        if (r.seconds <= 0)
+            return {};
+        char text[32];
+        std::snprintf(text, sizeof text, " (%.2f s)", r.seconds);
+        return text;
+    }
+
     void finishLibrary() {
+        JunitSuite suite{path_, {}};
+        for (const auto& r : results_) {
+            std::string more = r.stack;
+            if (r.written > 0)
+                more += (more.empty() ? "" : "\n") + ("the module wrote " + std::to_string(r.written) +
+                                                       " bytes on standard output or error:\n" + r.output);
+            if (!r.rerun.empty())
+                more += (more.empty() ? "" : "\n") + ("rerun: " + r.rerun);
+            suite.cases.push_back({r.module.empty() ? r.name : r.module + " (" + r.half + ") " + r.name,
+                                   r.outcome.status, r.outcome.detail, more, r.seconds});
+        }
+        suites_.push_back(std::move(suite));
+        libraryShown_ = false;
         Json checks = Json::array();
         for (const auto& r : results_) {
-            Json c{{"name", r.name}, {"status", statusName(r.outcome.status)}, {"detail", r.outcome.detail}};
+            if (!shown(r))
+                continue;
+            Json c{{"name", r.name}, {"status", statusName(r.outcome.status)}, {"detail", r.outcome.detail},
+                   {"seconds", r.seconds}};
             if (!r.module.empty()) {
                 c["module"] = r.module;
                 c["half"] = r.half;
@@ -686,6 +712,9 @@ private:
     size_t childRuns_ = 0;
     std::vector<Result> all_;
     Json libraries_ = Json::array();
+    std::vector<JunitSuite> suites_;
+    bool libraryShown_ = false;  // the text report named the current library
+    bool anyShown_ = false;
 };
 
 void printList(bool markdown) {
@@ -728,6 +757,8 @@ int runValidate(const ValidateOptions& options) {
         throw Failure("validate needs at least one library (or --list, --version)");
     checkNames(options.only, "--only");
     checkNames(options.skip, "--skip");
+    if (!options.description.empty() && options.libraries.size() != 1)
+        throw Failure("--description names the description of one library; give one LIB with it");
     Validation validation(options);
     if (options.childFrom) {
         if (options.libraries.size() != 1)
@@ -738,5 +769,7 @@ int runValidate(const ValidateOptions& options) {
         validation.library(path);
     return validation.finish();
 }
+
+int ValidateCommand::run() { return runValidate(options()); }
 
 }  // namespace qvhost

@@ -31,20 +31,32 @@ struct ValidateOptions {
     std::vector<std::string> modules;  // empty: every described module
     std::vector<int32_t> rates;   // empty: the default set
     std::vector<int32_t> blocks;  // empty: the default set
+    std::string description;      // empty: <library>.json beside the library
+    bool warningsAsErrors = false;  // a warning fails the run
+    bool onlyFailed = false;        // the reports list only what failed or crashed (and warned, with the above)
+    std::string junit;              // where to write a JUnit XML report as well
     // A child process runs the plan of one library from this step on and
     // streams one line per step.
     std::optional<size_t> childFrom;
     std::string reportFile;   // where a child writes its records
     std::string captureFile;  // where a child's stdout and stderr go
+
+    bool operator==(const ValidateOptions&) const = default;
 };
 
 int runValidate(const ValidateOptions& options);
+
+// The validate command line that gives these options, libraries last:
+// what a validating child is started with and what a rerun hint shows.
+std::vector<std::string> validateArguments(const ValidateOptions& options);
 
 // The validate command on qvhost's command line; run() once it was given.
 class ValidateCommand {
 public:
     explicit ValidateCommand(CLI::App& app);
     bool given() const;
+    // The options as parsed.
+    ValidateOptions options() const;
     int run();
 
 private:
