@@ -70,9 +70,14 @@ public:
 
         GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, family.out());
         // No font below one pixel: Windows' GDI+ refuses such a size, but
-        // Wine's accepts 0 and draws at a default size.
+        // Wine's accepts 0 and draws at a default size. None above
+        // kLargestFont either: no meter shows more of such a text than its
+        // empty top, and the drawing libraries differ there (libgdiplus
+        // overflows its font size and complains, Wine renders glyphs of any
+        // size). Text placed farther than kFarthest is never drawn.
         gdip::Owned<gdip::Font> font;
-        if (family && fontSize_.value > 0)
+        const bool drawn = fontSize_.value > 0 && fontSize_.value <= kLargestFont && x_ <= kFarthest && y_ <= kFarthest;
+        if (family && drawn)
             GdipCreateFont(family.get(), static_cast<float>(fontSize_.value), style_, gdip::UnitPixel, font.out());
 
         gdip::Char text[kTextRoom];
@@ -100,6 +105,11 @@ private:
     // 3.4e38 with 15 decimals and a minus sign: 56 characters) and the
     // terminator.
     static constexpr size_t kTextRoom = 57;
+
+    // The largest text, in pixels, and the farthest place a text may start
+    // at: beyond it no device context a host makes has a pixel.
+    static constexpr int32_t kLargestFont = 1024;
+    static constexpr float kFarthest = 32767.0f;
 
     void makeText(gdip::Char (&text)[kTextRoom]) const {
         char narrow[kTextRoom];
@@ -132,13 +142,14 @@ private:
         style_ = (v >= 1 && v <= 4) ? v : 0;
         invalidateRect();
     }
-    // A NaN is not below 0 and passes unchanged.
+    // Below 0, and a NaN, are taken as 0; an infinity is too far to draw.
+    static float placeOf(float v) { return v >= 0.0f ? v : 0.0f; }
     void onTextX() {
-        x_ = textX_.value < 0.0f ? 0.0f : textX_.value;
+        x_ = placeOf(textX_.value);
         invalidateRect();
     }
     void onTextY() {
-        y_ = textY_.value < 0.0f ? 0.0f : textY_.value;
+        y_ = placeOf(textY_.value);
         invalidateRect();
     }
     void onDecimals() {

@@ -1,7 +1,11 @@
 // guikit's meters and hatch fill through the ABI, painted into GDI+ bitmaps.
 // A meter's text is checked by drawing the expected text with the same GDI+
 // calls onto an identical surface and comparing every pixel.
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <limits>
 
@@ -266,6 +270,93 @@ TEST_F(MeterTest, UnusablePaintArgumentsPaintNothingAndAnswerOk) {
     for (int32_t size : {std::numeric_limits<int32_t>::max(), -12, 0}) {
         m.set(1, size);
         paintOf(m);
+    }
+}
+
+// What the drawing library prints on stderr while a test paints: libgdiplus
+// and Pango report a value they cannot use there, never to the caller.
+class StderrCapture {
+public:
+    StderrCapture() : file_(std::tmpfile()) {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        dup2(fileno(file_), 2);
+    }
+    ~StderrCapture() {
+        restore();
+        std::fclose(file_);
+    }
+    std::string text() {
+        restore();
+        std::string out;
+        std::rewind(file_);
+        for (int c; (c = std::fgetc(file_)) != EOF;)
+            out += static_cast<char>(c);
+        return out;
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+    }
+    std::FILE* file_;
+    int saved_ = -1;
+};
+
+// Extreme font sizes and positions: text where both drawing libraries draw
+// it alike, the background alone where the meter refuses it, and not a word
+// from the drawing library either way.
+TEST_F(MeterTest, ExtremeFontSizesAndPositionsDrawTheSameOrNothingAndSayNothing) {
+    constexpr float kMax = std::numeric_limits<float>::max(), kInf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        int32_t size;
+        float x, y;
+        bool text;  // drawn at (max(x, 0), max(y, 0)), NaN as 0
+    } cases[] = {
+        {"size 1", 1, 2, 2, true},
+        {"size 0", 0, 2, 2, false},
+        {"size -1", -1, 2, 2, false},
+        {"size INT_MIN", std::numeric_limits<int32_t>::min(), 2, 2, false},
+        {"size 1024", 1024, 2, 2, true},
+        {"size 1025", 1025, 2, 2, false},
+        {"size 2^24", 1 << 24, 2, 2, false},
+        {"size INT_MAX", std::numeric_limits<int32_t>::max(), 2, 2, false},
+        {"x -FLT_MAX", 12, -kMax, 2, true},
+        {"x -inf", 12, -kInf, 2, true},
+        {"x NaN", 12, nan, 2, true},
+        {"y NaN", 12, 2, nan, true},
+        {"y -FLT_MAX", 12, 2, -kMax, true},
+        {"x 32767", 12, 32767, 2, true},
+        {"x 32768", 12, 32768, 2, false},
+        {"x FLT_MAX", 12, kMax, 2, false},
+        {"y FLT_MAX", 12, 2, kMax, false},
+        {"x inf", 12, kInf, 2, false},
+        {"y inf, size INT_MAX", std::numeric_limits<int32_t>::max(), 2, kInf, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DrawnModule m(*lib_, u"WB-Meter-Float-SDK3");
+        ASSERT_TRUE(m.ok());
+        m.set(1, c.size);
+        m.set(0, 8.5f);
+        m.set(3, c.x);
+        m.set(4, c.y);
+        StderrCapture err;
+        const auto painted = paintOf(m);
+        EXPECT_EQ(err.text(), "");
+        if (c.text) {
+            const auto place = [](float v) { return v >= 0 ? v : 0.0f; };
+            EXPECT_EQ(painted, referenceOf(u"8.50", c.size, kMeterGreen, place(c.x), place(c.y)));
+        } else {
+            EXPECT_EQ(countPixels(painted, kBlack), painted.size());
+        }
     }
 }
 

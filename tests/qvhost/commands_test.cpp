@@ -617,4 +617,80 @@ TEST(Run, PluginsRepeatsAndIsSearchedInOrder) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
+// What a patch may ask for. Each limit refuses the patch where the value is
+// written, names the limit and the option that raises it, runs nothing and
+// makes no output folder; the option raised, the same patch is sound.
+struct LimitCase {
+    const char* name;
+    std::string patch;
+    std::vector<std::string> raise;
+    std::string message;
+};
+
+class PatchLimits : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(PatchLimits, RefusedAtItsPlaceWithTheOptionAndNothingWritten) {
+    const LimitCase& c = GetParam();
+    const std::string path = patchWith(std::string("limit-") + c.name, c.patch);
+    for (const bool check : {false, true}) {
+        SCOPED_TRACE(check ? "--check" : "run");
+        const std::string out = scratchDir() + "/limit-out-" + c.name + (check ? "-check" : "");
+        std::vector<std::string> args{"run", path, "--out", out};
+        if (check)
+            args.push_back("--check");
+        const Ran r = runQvhost(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(out)) << "a refused patch made its output folder";
+    }
+    std::vector<std::string> raised{"run", path, "--check", "--out", scratchDir() + "/limit-raised"};
+    raised.insert(raised.end(), c.raise.begin(), c.raise.end());
+    const Ran r = runQvhost(raised);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_FALSE(fs::exists(scratchDir() + "/limit-raised"));
+}
+
+std::string manyModules(int n) {
+    std::string modules;
+    for (int i = 0; i < n; ++i)
+        modules += (i > 0 ? ", " : "") + ("\"h" + std::to_string(i) + "\": {\"library\": \"guikit\", \"id\": \"WB-Hatches-SDK3\"}");
+    return "{\"modules\": {" + modules + "},\n \"frames\": [{\"module\": \"h0\"}]}";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Qvhost, PatchLimits,
+    ::testing::Values(
+        LimitCase{"Seconds", "{\"seconds\": 600.5,\n \"modules\": {\"h\": {\"library\": \"guikit\", \"id\": \"WB-Hatches-SDK3\"}},"
+                             " \"frames\": [{\"module\": \"h\", \"every\": 60}]}",
+                  {"--max-seconds", "601"},
+                  "limit-Seconds.json:1:13: seconds: 600.5 s is more than the limit of 600 s (--max-seconds raises it)"},
+        LimitCase{"Rate", "{\"rate\": 384001,\n \"modules\": {\"h\": {\"library\": \"guikit\", \"id\": \"WB-Hatches-SDK3\"}},"
+                          " \"frames\": [{\"module\": \"h\"}]}",
+                  {"--max-rate", "768000"},
+                  "limit-Rate.json:1:10: rate: 384001 Hz is more than the limit of 384000 Hz (--max-rate raises it)"},
+        LimitCase{"Modules", manyModules(257), {"--max-modules", "257"},
+                  "limit-Modules.json:1:13: modules: 257 modules is more than the limit of 256 (--max-modules raises it)"},
+        // 0.5 s every 0.0004 s: 1250 frames, 250 more than allowed.
+        LimitCase{"Frames", "{\"seconds\": 0.5, \"modules\": {\"h\": {\"library\": \"guikit\", \"id\": \"WB-Hatches-SDK3\"}},\n"
+                            " \"frames\": [{\"module\": \"h\", \"every\": 0.0004}]}",
+                  {"--max-frames", "2000"},
+                  "limit-Frames.json:2:38: frames[0].every: frames every 0.0004 s for 0.5 s are more than the limit "
+                  "of 1000 frames (--max-frames raises it)"},
+        LimitCase{"FramesOfAllSeries", "{\"seconds\": 1, \"modules\": {\"h\": {\"library\": \"guikit\", \"id\": \"WB-Hatches-SDK3\"}},\n"
+                                       " \"frames\": [{\"module\": \"h\", \"every\": 0.002},\n"
+                                       "            {\"module\": \"h\", \"every\": 0.001, \"name\": \"again\"}]}",
+                  {"--max-frames", "2000"},
+                  "frames[1].every: frames every 0.001 s for 1 s and the series before it are more than the limit "
+                  "of 1000 frames"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Run, CheckWritesNothingAndSaysThePatchIsSound) {
+    const std::string out = scratchDir() + "/checked";
+    const Ran r = runQvhost({"run", example("meters.json"), "--check", "--out", out});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("the patch is sound; nothing was run or written"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(out));
+}
+
 }  // namespace

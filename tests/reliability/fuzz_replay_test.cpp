@@ -1,46 +1,24 @@
 // Every kept fuzz input runs through its harness as an ordinary test, so the
 // native and sanitizer suites replay the seed corpus and every input that
 // once made a fuzzer fail. A harness aborts with the broken rule on failure.
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "harness.h"
-
-namespace fs = std::filesystem;
+#include "kept_inputs.h"
 
 namespace {
 
-std::vector<fs::path> inputsOf(const std::string& target) {
-    std::vector<fs::path> files;
-    for (const char* kind : {"corpus", "regressions"}) {
-        const fs::path dir = fs::path(OVRA_FUZZ_INPUTS) / kind / target;
-        if (!fs::is_directory(dir))
-            continue;
-        for (const auto& e : fs::directory_iterator(dir))
-            if (e.is_regular_file() && e.path().filename().string()[0] != '.')
-                files.push_back(e.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::vector<uint8_t> contentsOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using ovra::fuzz::contentsOf;
 
 class FuzzReplay : public testing::TestWithParam<const char*> {};
 
 TEST_P(FuzzReplay, EveryKeptInputRunsCleanly) {
     const auto harness = ovra::fuzz::harnessFor(GetParam());
     ASSERT_NE(harness, nullptr);
-    const auto files = inputsOf(GetParam());
+    const auto files = ovra::fuzz::keptInputs(OVRA_FUZZ_INPUTS, GetParam());
     EXPECT_FALSE(files.empty()) << "no seed corpus for " << GetParam();
     for (const auto& file : files) {
         SCOPED_TRACE(file.string());

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <memory>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -426,6 +428,47 @@ TEST_F(DrawnModules, MeterWithInvisibleOrNoTextPaintsOnlyTheBackground) {
     ASSERT_TRUE(unsized.ok());
     unsized.set(kFloatPins.fontSize, -5).set(kFloatPins.value, 8.5f);
     EXPECT_EQ(count(unsized.paint(), kBlack), kWidth * kHeight);
+}
+
+// Extreme font sizes and positions: text where the drawing library can
+// draw it as on Linux, the background alone where the meter refuses it.
+TEST_F(DrawnModules, MeterExtremesDrawAsOnLinuxOrNotAtAll) {
+    constexpr float kMax = std::numeric_limits<float>::max(), kInf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* what;
+        int32_t size;
+        float x, y;
+        bool text;  // drawn at (max(x, 0), max(y, 0)), NaN as 0
+    } cases[] = {
+        {"size 1", 1, 2, 2, true},
+        {"size 0", 0, 2, 2, false},
+        {"size -1", -1, 2, 2, false},
+        {"size INT_MIN", std::numeric_limits<int32_t>::min(), 2, 2, false},
+        {"size 1025", 1025, 2, 2, false},
+        {"size 2^24", 1 << 24, 2, 2, false},
+        {"size INT_MAX", std::numeric_limits<int32_t>::max(), 2, 2, false},
+        {"x -FLT_MAX", 12, -kMax, 2, true},
+        {"x -inf", 12, -kInf, 2, true},
+        {"x NaN", 12, std::nanf(""), 2, true},
+        {"y NaN", 12, 2, std::nanf(""), true},
+        {"x FLT_MAX", 12, kMax, 2, false},
+        {"y inf", 12, 2, kInf, false},
+        {"x 32768", 12, 32768, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Drawn meter(*library_, kFloatMeter);
+        ASSERT_TRUE(meter.ok());
+        meter.set(kFloatPins.fontSize, c.size).set(kFloatPins.value, 8.5f).set(kFloatPins.x, c.x).set(kFloatPins.y, c.y);
+        const Picture painted = meter.paintAll();
+        if (c.text) {
+            const auto place = [](float v) { return v >= 0 ? v : 0.0f; };
+            EXPECT_LE(differing(painted, reference({.text = L"8.50", .size = c.size, .x = place(c.x), .y = place(c.y)})),
+                      kTextTolerance);
+        } else {
+            EXPECT_EQ(count(placed(painted), kBlack), kWidth * kHeight);
+        }
+    }
 }
 
 TEST_F(DrawnModules, EveryPinChangeAsksForOneRepaintOfTheWholeMeter) {

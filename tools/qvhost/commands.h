@@ -10,6 +10,7 @@
 
 #include "description.h"
 #include "library.h"
+#include "patch.h"
 
 namespace qvhost {
 
@@ -62,6 +63,8 @@ struct RunOptions {
     std::vector<std::string> pluginDirs;  // where libraries are looked for first, in order
     bool quiet = false;
     bool strict = false;  // non-finite recorded samples fail the run
+    bool checkOnly = false;  // read, load and wire the patch; write nothing
+    PatchLimits limits;
 };
 int runPatch(const RunOptions& options);
 // The demo: the built-in patch, written to outputDir.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 
 #include "platform/program_path.h"
@@ -40,10 +41,15 @@ private:
     std::vector<char> d_;
 };
 
-std::vector<std::string> sortedUnique(std::vector<std::string> names) {
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    return names;
+// Names are cut at this length: a real export is far shorter, and a damaged
+// table that points many entries at one long run of bytes must not copy it
+// for each of them.
+constexpr uint64_t kLongestName = 1024;
+// A PE export directory numbers its entries with 16 bits.
+constexpr uint64_t kMostPeNames = 65536;
+
+std::vector<std::string> sorted(std::set<std::string> names) {
+    return std::vector<std::string>(names.begin(), names.end());
 }
 
 // ELF64: section headers at e_shoff; the SHT_DYNSYM section's symbols with
@@ -76,7 +82,7 @@ std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& 
             error = "damaged dynamic string table";
             return std::nullopt;
         }
-        std::vector<std::string> names;
+        std::set<std::string> names;
         for (uint64_t sym = offset; sym + 24 <= offset + size; sym += 24) {
             const uint64_t name = f.u(sym, 4);
             const uint64_t info = f.u(sym + 4, 1), other = f.u(sym + 5, 1), shndx = f.u(sym + 6, 2);
@@ -85,9 +91,9 @@ std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& 
             const bool code = type == 1 || type == 2 || type == 10;      // object, function, ifunc
             if (shndx == 0 || !global || (other & 3) != 0 || !code || name >= strSize)
                 continue;
-            names.push_back(f.text(strOffset + name, strSize - name));
+            names.insert(f.text(strOffset + name, std::min(strSize - name, kLongestName)));
         }
-        return sortedUnique(std::move(names));
+        return sorted(std::move(names));
     }
     return std::vector<std::string>{};
 }
@@ -112,28 +118,38 @@ std::optional<std::vector<std::string>> peExports(const Bytes& f, std::string& e
     const uint64_t exportRva = f.u(optional + 112, 4);
     if (exportRva == 0)
         return std::vector<std::string>{};
-    const uint64_t table = optional + optionalSize;
+    // The section table, read once: each name is looked up in it.
+    struct Section {
+        uint64_t virtualAddress, virtualSize, rawOffset;
+    };
+    std::vector<Section> table;
+    const uint64_t tableAt = optional + optionalSize;
+    if (!f.fits(tableAt, sections * 40)) {
+        error = "damaged section table";
+        return std::nullopt;
+    }
+    for (uint64_t i = 0; i < sections; ++i) {
+        const uint64_t s = tableAt + i * 40;
+        const uint64_t rawSize = f.u(s + 16, 4);
+        table.push_back({f.u(s + 12, 4), std::max(f.u(s + 8, 4), rawSize), f.u(s + 20, 4)});
+    }
     auto fileOffset = [&](uint64_t rva) -> uint64_t {
-        for (uint64_t i = 0; i < sections; ++i) {
-            const uint64_t s = table + i * 40;
-            const uint64_t virtualAddress = f.u(s + 12, 4), rawSize = f.u(s + 16, 4), rawOffset = f.u(s + 20, 4);
-            const uint64_t virtualSize = std::max(f.u(s + 8, 4), rawSize);
-            if (rva >= virtualAddress && rva < virtualAddress + virtualSize)
-                return rawOffset + (rva - virtualAddress);
-        }
+        for (const Section& s : table)
+            if (rva >= s.virtualAddress && rva < s.virtualAddress + s.virtualSize)
+                return s.rawOffset + (rva - s.virtualAddress);
         throw std::out_of_range("address outside every section");
     };
     const uint64_t dir = fileOffset(exportRva);
     const uint64_t count = f.u(dir + 24, 4);
     const uint64_t namesAt = fileOffset(f.u(dir + 32, 4));
-    if (!f.fits(namesAt, count * 4)) {
+    if (count > kMostPeNames || !f.fits(namesAt, count * 4)) {
         error = "damaged export directory";
         return std::nullopt;
     }
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (uint64_t i = 0; i < count; ++i)
-        names.push_back(f.text(fileOffset(f.u(namesAt + i * 4, 4)), 4096));
-    return sortedUnique(std::move(names));
+        names.insert(f.text(fileOffset(f.u(namesAt + i * 4, 4)), kLongestName));
+    return sorted(std::move(names));
 }
 
 }  // namespace
@@ -144,7 +160,12 @@ std::optional<std::vector<std::string>> exportedNames(const std::string& path, s
         error = "cannot read " + path;
         return std::nullopt;
     }
-    const Bytes file(std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    return exportedNamesIn(std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+                           error);
+}
+
+std::optional<std::vector<std::string>> exportedNamesIn(std::vector<char> bytes, std::string& error) {
+    const Bytes file(std::move(bytes));
     try {
         if (file.fits(0, 4) && std::memcmp(file.data(), "\x7f" "ELF", 4) == 0)
             return elfExports(file, error);
@@ -155,6 +176,44 @@ std::optional<std::vector<std::string>> exportedNames(const std::string& path, s
         error = "damaged file: a table points outside it";
     }
     return std::nullopt;
+}
+
+namespace {
+
+bool printable(char16_t c) {
+    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0xD800) || (c >= 0xE000 && c < 0xFFFE);
+}
+
+}  // namespace
+
+std::unordered_set<std::u16string> utf16Strings(const std::vector<char>& bytes) {
+    // Runs longer than kLongest are taken by their end; identifiers that lie
+    // inside a longer text are looked for up to kLongestInside.
+    constexpr size_t kLongest = 256;
+    constexpr size_t kLongestInside = 64;
+    std::unordered_set<std::u16string> found;
+    // Literals are aligned in practice; both alignments cost little.
+    for (size_t start = 0; start < 2; ++start) {
+        std::u16string current;
+        for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+            const auto c = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+            if (c == 0) {
+                if (!current.empty())
+                    found.insert(current);
+                const size_t from = current.size() > kLongestInside ? current.size() - kLongestInside : 1;
+                for (size_t k = from; k < current.size(); ++k)
+                    found.insert(current.substr(k));
+                current.clear();
+            } else if (!printable(c)) {
+                current.clear();
+            } else {
+                if (current.size() == kLongest)
+                    current.erase(0, 1);
+                current += c;
+            }
+        }
+    }
+    return found;
 }
 
 }  // namespace qvhost

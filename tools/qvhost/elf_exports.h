@@ -4,7 +4,9 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace qvhost {
@@ -12,5 +14,13 @@ namespace qvhost {
 // Defined, globally visible functions and objects, sorted; nullopt (with the
 // reason in error) when the file is neither kind or is damaged.
 std::optional<std::vector<std::string>> exportedNames(const std::string& path, std::string& error);
+// The same, from the file's bytes.
+std::optional<std::vector<std::string>> exportedNamesIn(std::vector<char> bytes, std::string& error);
+
+// Every run of printable UTF-16 code units in a file's bytes that ends in a
+// NUL, at either alignment, and its suffixes: the candidates for identifiers
+// a factory may know. A literal can follow any bytes (other data, or code
+// units that merely look printable), so a run need not start after a NUL.
+std::unordered_set<std::u16string> utf16Strings(const std::vector<char>& bytes);
 
 }  // namespace qvhost

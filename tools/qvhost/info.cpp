@@ -178,7 +178,7 @@ int runInfo(const std::vector<std::string>& paths, bool json) {
         }
     }
     if (json)
-        std::printf("%s\n", all.dump(2).c_str());
+        std::printf("%s\n", all.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
     std::fflush(stdout);
     return failed == 0 ? 0 : kExitFailure;
 }

@@ -86,6 +86,15 @@ int qvhostMain(int argc, char** argv) {
         ->allow_extra_args(false);
     rn->add_flag("-q,--quiet", run.quiet, "Print only where the files are");
     rn->add_flag("--strict", run.strict, "Fail when a recorded signal is not finite (nan or inf)");
+    rn->add_flag("--check", run.checkOnly, "Read, load and wire the patch, then stop: nothing runs or is written");
+    rn->add_option("--max-seconds", run.limits.seconds, "Longest run a patch may ask for, in seconds")
+        ->capture_default_str()->check(CLI::PositiveNumber);
+    rn->add_option("--max-rate", run.limits.rate, "Highest sample rate a patch may ask for, in Hz")
+        ->capture_default_str()->check(CLI::PositiveNumber);
+    rn->add_option("--max-modules", run.limits.modules, "Most modules a patch may hold")
+        ->capture_default_str()->check(CLI::PositiveNumber);
+    rn->add_option("--max-frames", run.limits.frames, "Most PNG frames a patch may ask for, all series together")
+        ->capture_default_str()->check(CLI::PositiveNumber);
 
     qvhost::RunOptions demo;
     auto* dm = app.add_subcommand("demo", "Run the built-in demo patch");

@@ -99,12 +99,18 @@ public:
         rate_ = static_cast<int32_t>(doc_.value("rate", 48000.0));
         block_ = static_cast<int32_t>(doc_.value("block", 64.0));
         seconds_ = doc_.value("seconds", 1.0);
+        checkLimits();
         loadModules();
         wire();
         readTimeline();
         readOutputs();
         if (settings_.checkOnly)
             return {};
+        // The folder is made once the whole patch is found sound.
+        std::error_code ec;
+        fs::create_directories(pathOf(settings_.outputDir), ec);
+        if (ec || !fs::is_directory(pathOf(settings_.outputDir)))
+            throw Failure("cannot make the output folder " + settings_.outputDir);
         process();
         return writeOutputs();
     }
@@ -113,6 +119,41 @@ private:
     [[noreturn]] void bad(const JsonPath& at, const std::string& what) const { src_.fail(at, what); }
 
     int64_t sampleOf(double t) const { return static_cast<int64_t>(std::llround(t * rate_)); }
+
+    // ---- what the patch asks of the machine
+
+    static std::string number(double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.15g", v);
+        return text;
+    }
+
+    [[noreturn]] void beyond(const JsonPath& at, const std::string& what, const std::string& limit,
+                             const char* option) const {
+        bad(at, what + " is more than the limit of " + limit + " (" + option + " raises it)");
+    }
+
+    void checkLimits() const {
+        const PatchLimits& limits = settings_.limits;
+        if (seconds_ > limits.seconds)
+            beyond(JsonPath("/seconds"), number(seconds_) + " s", number(limits.seconds) + " s", "--max-seconds");
+        if (rate_ > limits.rate)
+            beyond(JsonPath("/rate"), number(rate_) + " Hz", number(static_cast<double>(limits.rate)) + " Hz",
+                   "--max-rate");
+        const auto modules = static_cast<int64_t>(doc_["modules"].size());
+        if (modules > limits.modules)
+            beyond(JsonPath("/modules"), std::to_string(modules) + " modules", std::to_string(limits.modules),
+                   "--max-modules");
+    }
+
+    // Frames a series paints, counted up to one past what is still allowed.
+    int64_t framesOf(double every, int64_t allowed) const {
+        const int64_t total = sampleOf(seconds_);
+        int64_t n = 0;
+        while (n <= allowed && sampleOf(static_cast<double>(n) * every) < total)
+            ++n;
+        return n;
+    }
 
     // ---- libraries and modules
 
@@ -387,6 +428,14 @@ private:
                 FrameSeries series;
                 series.module = m;
                 series.every = f.value("every", 0.1);
+                const int64_t allowed = settings_.limits.frames - frameCount_;
+                const int64_t count = framesOf(series.every, allowed);
+                if (count > allowed)
+                    bad(where / (f.contains("every") ? "every" : "module"),
+                        "frames every " + number(series.every) + " s for " + number(seconds_) + " s " +
+                            (frameCount_ > 0 ? "and the series before it " : "") + "are more than the limit of " +
+                            std::to_string(settings_.limits.frames) + " frames (--max-frames raises it)");
+                frameCount_ += count;
                 std::tie(series.width, series.height) = m->gui->preferredSize();
                 if (f.contains("size")) {
                     series.width = static_cast<int32_t>(f["size"][0].get<double>());
@@ -405,7 +454,11 @@ private:
         if (file.empty())
             return;
         try {
-            checkOutputFile(outputPath(file), extension, file);
+            // The output folder is made after the checks: files straight in
+            // it are fine while it does not exist yet.
+            std::error_code ec;
+            const bool later = !fs::is_directory(pathOf(settings_.outputDir), ec) && !pathOf(file).has_parent_path();
+            checkOutputFile(later ? file : outputPath(file), extension, file);
         } catch (const Failure& e) {
             bad(at, e.what());
         }
@@ -647,16 +700,13 @@ private:
     std::vector<TimelineEntry> timeline_;
     std::vector<Recording> recordings_;
     std::vector<FrameSeries> frames_;
+    int64_t frameCount_ = 0;  // of all series so far
     std::map<const host::RecordingGuiHost*, PatchModule*> byHost_;
 };
 
 }  // namespace
 
 PatchResult runPatchJson(const JsonSource& patch, const std::string& baseDir, const PatchRunSettings& settings) {
-    std::error_code ec;
-    fs::create_directories(pathOf(settings.outputDir), ec);
-    if (ec || !fs::is_directory(pathOf(settings.outputDir)))
-        throw Failure("cannot make the output folder " + settings.outputDir);
     Patch p(patch, baseDir, settings);
     return p.run();
 }

@@ -2,6 +2,7 @@
 // with a timeline of values, run block by block like the host runs them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,12 +11,23 @@
 
 namespace qvhost {
 
+// What a patch may ask for, each refused at load beyond its limit; the
+// command line raises them (run --max-seconds, --max-rate, --max-modules,
+// --max-frames).
+struct PatchLimits {
+    double seconds = 600;    // length of the run
+    int64_t rate = 384000;   // sample rate in Hz
+    int64_t modules = 256;   // modules in the patch
+    int64_t frames = 1000;   // PNG frames of all "frames" series together
+};
+
 struct PatchRunSettings {
     std::string outputDir;
     std::vector<std::string> searchDirs;  // where libraries are looked for, in order
     bool quiet = false;
     bool strict = false;  // non-finite recorded samples fail the run
     bool checkOnly = false;  // read, load and wire the patch, then stop: nothing runs or is written
+    PatchLimits limits;
 };
 
 struct FrameFiles {

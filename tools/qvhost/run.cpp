@@ -78,7 +78,13 @@ int runPatch(const RunOptions& o) {
     settings.searchDirs = searchDirs(o, {patchFolder});
     settings.quiet = o.quiet;
     settings.strict = o.strict;
+    settings.checkOnly = o.checkOnly;
+    settings.limits = o.limits;
     const PatchResult result = runPatchJson(patch, patchFolder, settings);
+    if (o.checkOnly) {
+        std::printf("%s: the patch is sound; nothing was run or written\n", o.patch.c_str());
+        return 0;
+    }
     report(o.patch, settings.outputDir, result);
     return 0;
 }

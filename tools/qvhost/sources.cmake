@@ -13,17 +13,18 @@ endif()
 set(qvhost_core_sources)
 foreach(source description.cpp json_source.cpp pin_value.cpp timeline.cpp suggest.cpp patch.cpp
                patch_rules.cpp dsp_runner.cpp gui_runner.cpp painting.cpp info.cpp plot.cpp plot_layout.cpp
-               wav.cpp output_checks.cpp platform/wav_writer_${qvhost_platform}.cpp)
+               wav.cpp output_checks.cpp elf_exports.cpp validate/readable_text.cpp
+               platform/wav_writer_${qvhost_platform}.cpp platform/program_path_${qvhost_platform}.cpp)
   list(APPEND qvhost_core_sources ${qvhost_dir}/${source})
 endforeach()
 
 set(qvhost_program_sources)
-foreach(source main.cpp platform/main_${qvhost_platform}.cpp platform/program_path_${qvhost_platform}.cpp
-               render.cpp paint.cpp run.cpp elf_exports.cpp
+foreach(source main.cpp platform/main_${qvhost_platform}.cpp
+               render.cpp paint.cpp run.cpp
                validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
                validate/checks_dsp.cpp validate/checks_instances.cpp validate/checks_cost.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
                validate/command.cpp validate/describe.cpp validate/junit.cpp validate/dsp_bench.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
-               validate/readable_text.cpp validate/runner.cpp)
+               validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
 endforeach()
 # What validate needs from the platform: child processes, crash reports and

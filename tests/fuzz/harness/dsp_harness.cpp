@@ -216,7 +216,9 @@ void checkBlockCalls(const host::RecordingDspHost& h, size_t from, int32_t n) {
 // of its own; or attaching itself again. It also remembers where each pin's
 // last published bytes lie, so that a later block can start with them
 // (aliasing events). A pin's bytes stay where they are until it publishes
-// again or an event reaches it. Depth and count are bounded.
+// again or an event reaches it; a pin may publish inside a block and then
+// take a later event of it, so the pins a block's events reach are
+// forgotten both before and after the block. Depth and count are bounded.
 class ReentrantDspHost : public host::RecordingDspHost {
 public:
     static constexpr int kMaxDepth = 3;
@@ -279,6 +281,7 @@ private:
             forgetPinsOf(nested);
             blockSize = n;
             plugin->processBlock(n, nested.head());
+            forgetPinsOf(nested);
             break;
         }
         case 3:
@@ -421,6 +424,7 @@ void runDspInput(const uint8_t* data, size_t size) {
                 plugin->processBlock(n, block.head());
             else
                 plugin2->processBlock(n, block.head());
+            h.forgetPinsOf(block);
             checkBlockCalls(h, from, n);
             break;
         }

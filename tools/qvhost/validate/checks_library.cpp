@@ -13,6 +13,7 @@
 #include "elf_exports.h"
 #include "generators.h"
 #include "pin_table.h"
+#include "platform/program_path.h"
 #include "suggest.h"
 
 namespace qvhost {
@@ -73,54 +74,15 @@ std::string nearestRegistered(const std::string& id, int32_t subType,
 
 }  // namespace
 
-namespace {
-
-bool printable(char16_t c) {
-    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0xD800) || (c >= 0xE000 && c < 0xFFFE);
-}
-
-}  // namespace
-
-// Every run of printable UTF-16 code units in the file that ends in a NUL,
-// and its suffixes: the candidates for identifiers the factory may know. A
-// literal can follow any bytes (other data, or code units that merely look
-// printable), so a run is not required to start after a NUL. Read once per
-// file and process.
+// Read once per file and process.
 const std::unordered_set<wstring>& utf16Strings(const std::string& path) {
     static std::map<std::string, std::unordered_set<wstring>> scanned;
     if (const auto it = scanned.find(path); it != scanned.end())
         return it->second;
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // Runs longer than kLongest are taken by their end; identifiers that
-    // lie inside a longer text are looked for up to kLongestInside.
-    constexpr size_t kLongest = 256;
-    constexpr size_t kLongestInside = 64;
-    std::unordered_set<wstring>& found = scanned[path];
-    // Literals are aligned in practice; both alignments cost little.
-    for (size_t start = 0; start < 2; ++start) {
-        wstring current;
-        for (size_t i = start; i + 1 < data.size(); i += 2) {
-            const auto c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-            if (c == 0) {
-                if (!current.empty())
-                    found.insert(current);
-                const size_t from = current.size() > kLongestInside ? current.size() - kLongestInside : 1;
-                for (size_t k = from; k < current.size(); ++k)
-                    found.insert(current.substr(k));
-                current.clear();
-            } else if (!printable(c)) {
-                current.clear();
-            } else {
-                if (current.size() == kLongest)
-                    current.erase(0, 1);
-                current += c;
-            }
-        }
-    }
-    return found;
+    std::ifstream in(pathOf(path), std::ios::binary);
+    return scanned[path] =
+               utf16Strings(std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
 }
-
 
 Outcome checkSingleExport(CheckContext& ctx) {
     std::string error;
