@@ -296,6 +296,9 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_sleep", {}, "Fickle dsp-sleep", "WARNING",
                "never sleeps: with every input held at 1 and static for 4000 blocks"},
         Broken{"broken_denormal", {}, "Tail dsp-cost", "WARNING", "denormal slowdown: ", {"dsp-sleep"}},
+        Broken{"broken_lint", {"--only", "description-lint"}, "description-lint", "FAILED",
+               "Tail (dsp): the default of pin 0 (Signal), 1e+39, lies outside a float's range; Tail (dsp): pins 0 "
+               "and 1 are both named \"Signal\"; Tail: the link names GUI pin 0, and the module has no GUI half"},
         Broken{"broken_values", {}, "Tuner dsp-sample-rates", "FAILED", "a host that writes no sample rate"},
         Broken{"broken_values", {}, "DspLookup dsp-hostile-values", "CRASHED", kInvalidAccessEnd},
         Broken{"broken_values", {}, "Squarer dsp-hostile-audio", "FAILED", "is inf"},

@@ -87,6 +87,10 @@ const std::vector<Check>& catalogue() {
         {"near-identifiers",
          "Near misses of described identifiers (each letter's case, a character more or less) create nothing", Scope::Described, 3,
          checkNearIdentifiers},
+        {"description-lint",
+         "The description says what it means: pin names unique in each half, every default within its type, every "
+         "link between the halves on described pins",
+         Scope::Described, 1, checkDescriptionLint},
         {"wrong-sub-types", "Described identifiers under undescribed sub-types create nothing", Scope::Described, 3,
          checkWrongSubTypes},
         // Either half.

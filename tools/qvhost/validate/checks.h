@@ -11,6 +11,7 @@ Outcome checkGetFactory(CheckContext& ctx);
 Outcome checkFactoryInterfaces(CheckContext& ctx);
 Outcome checkDescribeBuild(CheckContext& ctx);
 Outcome checkUnknownIdentifiers(CheckContext& ctx);
+Outcome checkDescriptionLint(CheckContext& ctx);
 Outcome checkRegisteredModules(CheckContext& ctx);
 Outcome checkNearIdentifiers(CheckContext& ctx);
 Outcome checkWrongSubTypes(CheckContext& ctx);

@@ -1,6 +1,8 @@
 // Checks of the file and its factory, and of the file against its
 // description.
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -284,6 +286,79 @@ Outcome checkWrongSubTypes(CheckContext& ctx) {
         }
     }
     return {Status::Passed, std::to_string(tried) + " undescribed sub-types of described identifiers create nothing"};
+}
+
+}  // namespace qvhost
+
+namespace qvhost {
+
+namespace {
+
+// Why a described default does not fit its pin's type, or "".
+std::string defaultProblem(int32_t type, const Json& value) {
+    if (value.is_null())
+        return {};
+    switch (type) {
+    case DATATYPE_FLOAT:
+    case DATATYPE_AUDIO:
+        if (!value.is_number())
+            return "is no number";
+        if (std::fabs(value.get<double>()) > std::numeric_limits<float>::max())
+            return "lies outside a float's range";
+        return {};
+    case DATATYPE_INT:
+        if (!value.is_number_integer())
+            return "is no integer";
+        if (value.is_number_unsigned() ? value.get<uint64_t>() > static_cast<uint64_t>(INT32_MAX)
+                                       : value.get<int64_t>() < INT32_MIN || value.get<int64_t>() > INT32_MAX)
+            return "lies outside a 32-bit integer's range";
+        return {};
+    case DATATYPE_BOOL: return value.is_boolean() ? "" : "is neither true nor false";
+    case DATATYPE_TEXT: return value.is_string() ? "" : "is no text";
+    default: return {};
+    }
+}
+
+}  // namespace
+
+Outcome checkDescriptionLint(CheckContext& ctx) {
+    std::vector<std::string> problems;
+    for (const auto& m : ctx.description->modules) {
+        for (const auto& h : m.halves) {
+            const std::string where = m.id + " (" + halfName(h.subType) + ")";
+            std::map<std::string, int32_t> named;
+            for (const auto& pin : h.pins) {
+                if (const auto [it, fresh] = named.emplace(pin.name, pin.index); !fresh)
+                    problems.push_back(where + ": pins " + std::to_string(it->second) + " and " +
+                                       std::to_string(pin.index) + " are both named \"" + pin.name + "\"");
+                if (const std::string why = defaultProblem(pin.type, pin.defaultValue); !why.empty())
+                    problems.push_back(where + ": the default of " + pinLabel(pin) + ", " + pin.defaultValue.dump() +
+                                       ", " + why);
+            }
+            if (h.growing)
+                if (const std::string why = defaultProblem(h.growing->type, h.growing->defaultValue); !why.empty())
+                    problems.push_back(where + ": the default of the growing inputs " + h.growing->name + ", " +
+                                       h.growing->defaultValue.dump() + ", " + why);
+        }
+        if (m.link) {
+            const HalfDescription* dsp = m.dspHalf();
+            const HalfDescription* gui = m.guiHalf();
+            if (dsp == nullptr || !dsp->pinAt(m.link->first))
+                problems.push_back(m.id + ": the link names DSP pin " + std::to_string(m.link->first) +
+                                   (dsp == nullptr ? ", and the module has no DSP half" : ", which is not described"));
+            if (gui == nullptr || !gui->pinAt(m.link->second))
+                problems.push_back(m.id + ": the link names GUI pin " + std::to_string(m.link->second) +
+                                   (gui == nullptr ? ", and the module has no GUI half" : ", which is not described"));
+        }
+    }
+    expect(problems.empty(), [&] {
+        std::string all;
+        for (const auto& p : problems)
+            all += (all.empty() ? "" : "; ") + p;
+        return all;
+    }());
+    return {Status::Passed, "pin names unique in each half, every default fits its type, every link names "
+                            "described pins"};
 }
 
 }  // namespace qvhost
