@@ -359,9 +359,9 @@ private:
                     if (pin.isInput() && !pin.defaultValue.is_null() && !(half.dsp && fed(m.get(), pin.index)))
                         timeline_.push_back({0.0, PinRef{m.get(), half.dsp, pin, name + "." + pin.name},
                                              valueFromJson(pin.type, pin.defaultValue, pin.name)});
-            const Json& spec = doc_["modules"][name];
-            if (spec.contains("set"))
-                for (const auto& [pin, value] : spec["set"].items()) {
+            const Json& entry = doc_["modules"][name];
+            if (entry.contains("set"))
+                for (const auto& [pin, value] : entry["set"].items()) {
                     const JsonPath at = JsonPath("/modules") / name / "set" / pin;
                     addSet(resolve(name + "." + pin, at), value, 0.0, at, false);
                 }
