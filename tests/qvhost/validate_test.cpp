@@ -276,18 +276,19 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_lifecycle", {}, "Immortal create", "FAILED", "last Release of a bare instance did not answer 0"},
         Broken{"broken_lifecycle", {}, "Uncounted interfaces", "FAILED", "AddRef answered 3, expected 4"},
         Broken{"broken_dsp", {"--blocks", "17"}, "NaNAt17 dsp-blocks", "FAILED", "is nan at sample 8",
-               {"dsp-event-timing", "dsp-realtime", "instances"}},
+               {"dsp-event-timing", "dsp-realtime", "instances", "dsp-sample-accuracy", "dsp-every-sample", "dsp-defaults", "dsp-values-on-change", "dsp-sleep-step"}},
         Broken{"broken_dsp", {}, "Overrun dsp-blocks", "FAILED", "written 1 sample past the end",
                {"dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime", "instances",
-                "dsp-cost"}},
+                "dsp-cost", "dsp-sample-accuracy", "dsp-every-sample", "dsp-defaults", "dsp-values-on-change", "dsp-sleep-step"}},
         // What it writes past the end is what it read past the end of its input.
         Broken{"broken_dsp", {}, "Follower dsp-blocks", "FAILED", "written 1 sample past the end",
                {"dsp-start", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values",
-                "dsp-hostile-audio", "dsp-realtime", "instances", "dsp-cost"}},
+                "dsp-hostile-audio", "dsp-realtime", "instances", "dsp-cost", "dsp-sample-accuracy", "dsp-every-sample", "dsp-defaults", "dsp-values-on-change", "dsp-sleep-step"}},
         Broken{"broken_dsp", {}, "Shared instances", "FAILED",
                "of 4, run beside the others, differs from the same inputs run alone in block "},
         Broken{"broken_timing", {}, "OffByOne dsp-event-timing", "FAILED", "outside a block",
-               {"dsp-blocks", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime", "instances"}},
+               {"dsp-blocks", "dsp-sample-rates", "dsp-hostile-values", "dsp-realtime", "instances",
+                "dsp-sample-accuracy", "dsp-values-on-change"}},
         Broken{"broken_timing", {"--timeout", "2", "--only", "dsp-hostile-values"}, "Stuck dsp-hostile-values",
                "FAILED", "did not finish within 2 s"},
         Broken{"broken_sleep", {}, "Restless dsp-sleep", "FAILED", "moved from"},
@@ -296,6 +297,19 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_sleep", {}, "Fickle dsp-sleep", "WARNING",
                "never sleeps: with every input held at 1 and static for 4000 blocks"},
         Broken{"broken_denormal", {}, "Tail dsp-cost", "WARNING", "denormal slowdown: ", {"dsp-sleep"}},
+        Broken{"broken_rules", {}, "Early dsp-sample-accuracy", "FAILED",
+               "at sample 1 of a block of 64 acted before its sample: output pin 1 (Out) at sample 0 was"},
+        Broken{"broken_rules", {}, "Blank dsp-every-sample", "FAILED",
+               "output pin 1 (Out) left sample 63 unwritten (the host's canary -12345.6777 was still there) while "
+               "streaming, in block 1"},
+        Broken{"broken_rules", {}, "Stubborn dsp-defaults", "WARNING",
+               "pin 0 (In): the module does not start at the described default 0.5: output pin 1 (Out) holds 0 with "
+               "no value sent, 0.5 with the default sent first"},
+        Broken{"broken_rules", {}, "Repeater dsp-values-on-change", "FAILED", "again, the value it already held, at sample"},
+        Broken{"broken_rules", {}, "Snap dsp-sleep-step", "WARNING", "jumped by 0.05"},
+        Broken{"broken_rules", {}, "Parrot gui-values-on-change", "FAILED",
+               "pin 1 (Out) sent -9.99999997e-07 again, the value it already held, after In = -9.99999997e-07 (the "
+               "value it held)"},
         Broken{"broken_lint", {"--only", "description-lint"}, "description-lint", "FAILED",
                "Tail (dsp): the default of pin 0 (Signal), 1e+39, lies outside a float's range; Tail (dsp): pins 0 "
                "and 1 are both named \"Signal\"; Tail: the link names GUI pin 0, and the module has no GUI half"},
@@ -307,12 +321,12 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_realtime", {}, "Napper dsp-realtime", "FAILED", "first nanosleep"},
         Broken{"broken_realtime", {}, "Keeper dsp-realtime", "PASSED", "storing new text values (allowed)"},
         Broken{"broken_gui", {}, "Picky gui-bad-sizes", "CRASHED", kAbortEnd},
-        Broken{"broken_gui", {}, "Chatty gui-values", "FAILED", "sent 3 bytes for a float"},
+        Broken{"broken_gui", {}, "Chatty gui-values", "FAILED", "sent 3 bytes for a float", {"gui-values-on-change"}},
         Broken{"broken_gui", {"--strictness", "8", "--only", "gui-realtime"}, "Collector gui-realtime", "WARNING",
                " after In = "},
         Broken{"broken_output", {}, "Mumbler dsp-realtime", "WARNING", "while its blocks ran",
                {"dsp-start", "dsp-blocks", "dsp-event-timing", "dsp-sleep", "dsp-sample-rates", "dsp-hostile-values",
-                "instances", "dsp-cost"}},
+                "instances", "dsp-cost", "dsp-sample-accuracy", "dsp-every-sample", "dsp-defaults", "dsp-values-on-change", "dsp-sleep-step"}},
         Broken{"broken_paint", {}, "Smudge paint", "FAILED", "measure answered"},
         Broken{"broken_drawing", {}, "Refuser paint", "FAILED", "onPaint answered RC_FAILED (-1) at 40 x 10 as created"},
         Broken{"broken_drawing", {}, "Spill paint", "FAILED", "painted outside its placement of 40 x 10: first at (40, 0)"},
@@ -333,6 +347,18 @@ INSTANTIATE_TEST_SUITE_P(
                 c = '_';
         return name;
     });
+
+// Below strictness 8 a default the module does not start at is a warning;
+// from 8 on the check fails.
+TEST(Validate, ADefaultTheModuleDoesNotStartAtFailsFromStrictness8) {
+    for (const char* level : {"7", "8"}) {
+        const Json doc = validateJson(
+            {"--seed", "5", "--strictness", level, "--only", "dsp-defaults", "--module", "Stubborn", fixture("broken_rules")});
+        const auto checks = checksOf(doc["libraries"][0]);
+        ASSERT_EQ(checks.count("Stubborn dsp-defaults"), 1u) << doc.dump();
+        EXPECT_EQ(checks.at("Stubborn dsp-defaults")["status"], std::string(level) == "8" ? "FAILED" : "WARNING");
+    }
+}
 
 TEST(Validate, ACrashReportCarriesTheStack) {
     if (kSanitized)

@@ -61,7 +61,8 @@ const std::vector<StrictnessLevel>& strictnessLevels() {
         {3, "Ordinary values, block sizes and event times; sleeping; painting; identifiers near the described ones"},
         {5, "The default. Hostile values and audio, every sample rate, and real-time safety of processBlock; NaN "
             "or infinity on an output fails (below 5 it warns)"},
-        {8, "Real-time safety of the GUI entry points (warnings)"},
+        {8, "Real-time safety of the GUI entry points (warnings); a described default that is not the module's "
+            "initial state fails"},
         {10, "Every loop runs four times as many rounds as at 5"},
     };
     return levels;
@@ -116,6 +117,25 @@ const std::vector<Check>& catalogue() {
          "Inputs silent, then held at 1, -1 and 0.01: streaming stops correctly, an offer of sleep keeps outputs "
          "still, a module that never sleeps is named",
          Scope::Dsp, 3, checkDspSleep},
+        {"dsp-sample-accuracy",
+         "A control value at sample k changes no output sample and no call before k (the same block with the value "
+         "and without it)",
+         Scope::Dsp, 3, checkDspSampleAccuracy},
+        {"dsp-every-sample",
+         "Outputs are filled with a canary before each block: a streaming output leaves none of it once it has "
+         "started writing",
+         Scope::Dsp, 3, checkDspEverySample},
+        {"dsp-defaults",
+         "A half run with no value sent does what one does whose described defaults were sent at EV_START (warns; "
+         "fails from strictness 8)",
+         Scope::Dsp, 3, checkDspDefaults},
+        {"dsp-values-on-change",
+         "Control inputs handed the value they hold again: no output sends a value it already holds (NaN floats "
+         "excepted)",
+         Scope::Dsp, 3, checkDspValuesOnChange},
+        {"dsp-sleep-step",
+         "An output that goes static continues its last streamed sample (warns with the size of the jump)",
+         Scope::Dsp, 3, checkDspSleepStep},
         {"dsp-sample-rates", "Every sample rate, and a host that writes none", Scope::Dsp, 5, checkDspSampleRates},
         {"dsp-hostile-values", "NaNs, infinities, denormals, extreme integers, odd bools, huge and broken texts, odd "
                                "sizes on every control input",
@@ -140,6 +160,10 @@ const std::vector<Check>& catalogue() {
          Scope::Gui, 1, checkGuiPins},
         {"gui-values", "Ordinary values on every input; every value sent is on a described pin with a fitting size",
          Scope::Gui, 3, checkGuiValues},
+        {"gui-values-on-change",
+         "Inputs delivered and announced with the value they hold again: no pin sends a value the host already "
+         "holds for it (NaN floats excepted)",
+         Scope::Gui, 3, checkGuiValuesOnChange},
         {"gui-bad-sizes", "Values of sizes no pin type has, on every pin, without a crash", Scope::Gui, 3,
          checkGuiBadSizes},
         {"gui-hostile-values", "NaNs, infinities, extreme integers, odd bools, huge and broken texts on every input",

@@ -32,6 +32,11 @@ Outcome checkDspHostileAudio(CheckContext& ctx);
 Outcome checkDspRealtime(CheckContext& ctx);
 Outcome checkDspInstances(CheckContext& ctx);
 Outcome checkDspCost(CheckContext& ctx);
+Outcome checkDspSampleAccuracy(CheckContext& ctx);
+Outcome checkDspEverySample(CheckContext& ctx);
+Outcome checkDspDefaults(CheckContext& ctx);
+Outcome checkDspValuesOnChange(CheckContext& ctx);
+Outcome checkDspSleepStep(CheckContext& ctx);
 
 // GUI halves, and those that draw.
 Outcome checkGuiPins(CheckContext& ctx);
@@ -39,6 +44,7 @@ Outcome checkGuiValues(CheckContext& ctx);
 Outcome checkGuiBadSizes(CheckContext& ctx);
 Outcome checkGuiHostileValues(CheckContext& ctx);
 Outcome checkGuiRealtime(CheckContext& ctx);
+Outcome checkGuiValuesOnChange(CheckContext& ctx);
 Outcome checkPaint(CheckContext& ctx);
 Outcome checkPaintHostileValues(CheckContext& ctx);
 
