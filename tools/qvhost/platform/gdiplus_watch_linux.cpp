@@ -152,7 +152,10 @@ std::string endGdiplusWatch() {
     t_live->clear();
     std::string out;
     for (const auto& [kind, n] : byKind) {
-        const std::string plural = kind == "graphics" ? kind : kind == "font family" ? "font families" : kind + "s";
+        const std::string plural = kind == "graphics" ? kind
+                                   : kind == "font family" ? "font families"
+                                   : kind == "brush"       ? "brushes"
+                                                           : kind + "s";
         out += (out.empty() ? "" : ", ") + std::to_string(n) + " " + (n == 1 ? kind : plural);
     }
     return out;

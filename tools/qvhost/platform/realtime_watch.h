@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace qvhost {
@@ -28,6 +29,19 @@ bool realtimeWatchAvailable(std::string& why);
 // inside a watch (a recording host's bookkeeping) go inside a RealtimePause.
 void beginRealtimeWatch();
 RealtimeRecord endRealtimeWatch();
+
+// This thread's heap balance from begin to end: the allocations not released
+// by the end, and their bytes (as the allocator sized them). Everything the
+// thread does counts, qvhost's own work included, so what qvhost makes in
+// between must be gone by the end. Where the platform cannot count,
+// heapBalanceAvailable says why and the balance stays 0.
+struct HeapBalance {
+    int64_t allocations = 0;
+    int64_t bytes = 0;
+};
+bool heapBalanceAvailable(std::string& why);
+void beginHeapBalance();
+HeapBalance endHeapBalance();
 
 class RealtimePause {
 public:

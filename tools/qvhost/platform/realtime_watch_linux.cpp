@@ -21,6 +21,9 @@
 // The sanitizer runtime's own interface (its header is not always installed).
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onAllocate)(const volatile void*, size_t),
                                                          void (*onRelease)(const volatile void*));
+extern "C" size_t __sanitizer_get_allocated_size(const volatile void* p);
+#else
+#include <malloc.h>
 #endif
 
 namespace {
@@ -28,6 +31,16 @@ namespace {
 // Plain thread-local data only: these are read inside malloc.
 thread_local bool t_watching = false;
 thread_local qvhost::RealtimeRecord t_record;
+thread_local bool t_balancing = false;
+thread_local qvhost::HeapBalance t_balance;
+
+// A block the allocator handed out (count 1) or took back (count -1).
+inline void balance(int64_t count, size_t bytes) {
+    if (!t_balancing)
+        return;
+    t_balance.allocations += count;
+    t_balance.bytes += count * static_cast<int64_t>(bytes);
+}
 
 inline void note(const char* function, size_t bytes, bool allocation) {
     if (!t_watching)
@@ -90,8 +103,14 @@ void resolve() {
 }
 
 #if QVHOST_SANITIZER_HEAP
-void onAllocate(const volatile void*, size_t bytes) { note("heap allocation", bytes, true); }
-void onRelease(const volatile void*) { note("heap release", 0, true); }
+void onAllocate(const volatile void*, size_t bytes) {
+    note("heap allocation", bytes, true);
+    balance(1, bytes);
+}
+void onRelease(const volatile void* p) {
+    note("heap release", 0, true);
+    balance(-1, __sanitizer_get_allocated_size(p));
+}
 #endif
 
 __attribute__((constructor)) void startWatching() {
@@ -129,6 +148,18 @@ RealtimeRecord endRealtimeWatch() {
     return t_record;
 }
 
+bool heapBalanceAvailable(std::string&) { return true; }
+
+void beginHeapBalance() {
+    t_balance = HeapBalance{};
+    t_balancing = true;
+}
+
+HeapBalance endHeapBalance() {
+    t_balancing = false;
+    return t_balance;
+}
+
 RealtimePause::RealtimePause() : was_(t_watching) { t_watching = false; }
 RealtimePause::~RealtimePause() { t_watching = was_; }
 
@@ -146,36 +177,60 @@ void* __libc_valloc(size_t);
 void* __libc_pvalloc(size_t);
 void __libc_free(void*);
 
+}
+
+namespace {
+// What the C library handed out, counted in the balance.
+void* handedOut(void* p) {
+    if (p != nullptr)
+        balance(1, malloc_usable_size(p));
+    return p;
+}
+void takenBack(void* p) {
+    if (p != nullptr)
+        balance(-1, malloc_usable_size(p));
+}
+}  // namespace
+
+extern "C" {
 void* malloc(size_t n) {
     note("malloc", n, true);
-    return __libc_malloc(n);
+    return handedOut(__libc_malloc(n));
 }
 void* calloc(size_t count, size_t n) {
     note("calloc", count * n, true);
-    return __libc_calloc(count, n);
+    return handedOut(__libc_calloc(count, n));
 }
 void* realloc(void* p, size_t n) {
     note("realloc", n, true);
-    return __libc_realloc(p, n);
+    const size_t before = p != nullptr ? malloc_usable_size(p) : 0;
+    void* q = __libc_realloc(p, n);
+    if (q != nullptr || n == 0) {  // a failed realloc keeps the old block
+        if (p != nullptr)
+            balance(-1, before);
+        handedOut(q);
+    }
+    return q;
 }
 void free(void* p) {
     if (p != nullptr)
         note("free", 0, true);
+    takenBack(p);
     __libc_free(p);
 }
 void* memalign(size_t alignment, size_t n) {
     note("memalign", n, true);
-    return __libc_memalign(alignment, n);
+    return handedOut(__libc_memalign(alignment, n));
 }
 void* aligned_alloc(size_t alignment, size_t n) {
     note("aligned_alloc", n, true);
-    return __libc_memalign(alignment, n);
+    return handedOut(__libc_memalign(alignment, n));
 }
 int posix_memalign(void** out, size_t alignment, size_t n) {
     note("posix_memalign", n, true);
     if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0)
         return 22;  // EINVAL
-    void* p = __libc_memalign(alignment, n);
+    void* p = handedOut(__libc_memalign(alignment, n));
     if (p == nullptr)
         return 12;  // ENOMEM
     *out = p;
@@ -183,11 +238,11 @@ int posix_memalign(void** out, size_t alignment, size_t n) {
 }
 void* valloc(size_t n) {
     note("valloc", n, true);
-    return __libc_valloc(n);
+    return handedOut(__libc_valloc(n));
 }
 void* pvalloc(size_t n) {
     note("pvalloc", n, true);
-    return __libc_pvalloc(n);
+    return handedOut(__libc_pvalloc(n));
 }
 }
 
@@ -195,7 +250,7 @@ namespace {
 void* allocate(const char* function, size_t n) {
     note(function, n, true);
     for (;;) {
-        if (void* p = __libc_malloc(n == 0 ? 1 : n))
+        if (void* p = handedOut(__libc_malloc(n == 0 ? 1 : n)))
             return p;
         std::new_handler handler = std::get_new_handler();
         if (handler == nullptr)
@@ -205,13 +260,14 @@ void* allocate(const char* function, size_t n) {
 }
 void* allocateAligned(const char* function, size_t n, std::align_val_t alignment) {
     note(function, n, true);
-    if (void* p = __libc_memalign(static_cast<size_t>(alignment), n == 0 ? 1 : n))
+    if (void* p = handedOut(__libc_memalign(static_cast<size_t>(alignment), n == 0 ? 1 : n)))
         return p;
     throw std::bad_alloc();
 }
 void release(const char* function, void* p) {
     if (p != nullptr)
         note(function, 0, true);
+    takenBack(p);
     __libc_free(p);
 }
 }  // namespace

@@ -9,6 +9,12 @@ bool realtimeWatchAvailable(std::string& why) {
 }
 void beginRealtimeWatch() {}
 RealtimeRecord endRealtimeWatch() { return {}; }
+bool heapBalanceAvailable(std::string& why) {
+    why = "this platform has no way to count a thread's heap";
+    return false;
+}
+void beginHeapBalance() {}
+HeapBalance endHeapBalance() { return {}; }
 RealtimePause::RealtimePause() : was_(false) {}
 RealtimePause::~RealtimePause() {}
 

@@ -99,6 +99,10 @@ const std::vector<Check>& catalogue() {
          Scope::Module, 1, checkCreate},
         {"interfaces", "Answers its interfaces with one identity and one reference count, and nothing near them",
          Scope::Module, 1, checkInterfaces},
+        {"leaks",
+         "Created, attached, run (or given values and painted) and released 50 times after a warm-up (200 at strictness 10): "
+         "every allocation is released",
+         Scope::Module, 3, checkLeaks},
         // DSP halves.
         {"dsp-pins",
          "Each pin's kind, type and direction as the code declares them match the description; assignPinBuffer "

@@ -19,6 +19,7 @@ Outcome checkWrongSubTypes(CheckContext& ctx);
 // Either half.
 Outcome checkCreate(CheckContext& ctx);
 Outcome checkInterfaces(CheckContext& ctx);
+Outcome checkLeaks(CheckContext& ctx);
 
 // DSP halves.
 Outcome checkDspPins(CheckContext& ctx);
