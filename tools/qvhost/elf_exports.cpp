@@ -52,10 +52,16 @@ std::vector<std::string> sorted(std::set<std::string> names) {
     return std::vector<std::string>(names.begin(), names.end());
 }
 
-// ELF64: section headers at e_shoff; the SHT_DYNSYM section's symbols with
-// their names in the section it links to.
-std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& error) {
-    constexpr uint32_t kDynSym = 11;
+struct ElfSymbol {
+    std::string name;
+    uint64_t value = 0, size = 0;
+    uint64_t bind = 0, type = 0, visibility = 0, section = 0;
+};
+
+// ELF64: section headers at e_shoff; the symbols of the first section of
+// the given type (SHT_DYNSYM 11, SHT_SYMTAB 2) with their names in the
+// section it links to. An empty list when the file has no such section.
+std::optional<std::vector<ElfSymbol>> elfSymbols(const Bytes& f, uint32_t sectionType, std::string& error) {
     if (f.u(4, 1) != 2) {
         error = "not a 64-bit ELF file";
         return std::nullopt;
@@ -70,32 +76,45 @@ std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& 
     auto section = [&](uint64_t i) { return shoff + i * 64; };
     for (uint64_t i = 0; i < shnum; ++i) {
         const uint64_t s = section(i);
-        if (f.u(s + 4, 4) != kDynSym)
+        if (f.u(s + 4, 4) != sectionType)
             continue;
         const uint64_t offset = f.u(s + 0x18, 8), size = f.u(s + 0x20, 8), link = f.u(s + 0x28, 4);
         if (link >= shnum || !f.fits(offset, size)) {
-            error = "damaged dynamic symbol table";
+            error = "damaged symbol table";
             return std::nullopt;
         }
         const uint64_t strOffset = f.u(section(link) + 0x18, 8), strSize = f.u(section(link) + 0x20, 8);
         if (!f.fits(strOffset, strSize)) {
-            error = "damaged dynamic string table";
+            error = "damaged string table";
             return std::nullopt;
         }
-        std::set<std::string> names;
+        std::vector<ElfSymbol> symbols;
         for (uint64_t sym = offset; sym + 24 <= offset + size; sym += 24) {
             const uint64_t name = f.u(sym, 4);
-            const uint64_t info = f.u(sym + 4, 1), other = f.u(sym + 5, 1), shndx = f.u(sym + 6, 2);
-            const uint64_t bind = info >> 4, type = info & 0xF;
-            const bool global = bind == 1 || bind == 2;                  // STB_GLOBAL, STB_WEAK
-            const bool code = type == 1 || type == 2 || type == 10;      // object, function, ifunc
-            if (shndx == 0 || !global || (other & 3) != 0 || !code || name >= strSize)
+            if (name >= strSize)
                 continue;
-            names.insert(f.text(strOffset + name, std::min(strSize - name, kLongestName)));
+            const uint64_t info = f.u(sym + 4, 1);
+            symbols.push_back({f.text(strOffset + name, std::min(strSize - name, kLongestName)), f.u(sym + 8, 8),
+                               f.u(sym + 16, 8), info >> 4, info & 0xF, f.u(sym + 5, 1) & 3, f.u(sym + 6, 2)});
         }
-        return sorted(std::move(names));
+        return symbols;
     }
-    return std::vector<std::string>{};
+    return std::vector<ElfSymbol>{};
+}
+
+std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& error) {
+    constexpr uint32_t kDynSym = 11;
+    const auto symbols = elfSymbols(f, kDynSym, error);
+    if (!symbols)
+        return std::nullopt;
+    std::set<std::string> names;
+    for (const ElfSymbol& s : *symbols) {
+        const bool global = s.bind == 1 || s.bind == 2;                  // STB_GLOBAL, STB_WEAK
+        const bool code = s.type == 1 || s.type == 2 || s.type == 10;    // object, function, ifunc
+        if (s.section != 0 && global && s.visibility == 0 && code)
+            names.insert(s.name);
+    }
+    return sorted(std::move(names));
 }
 
 // PE32+: the export directory (data directory 0) lists the exported names
@@ -162,6 +181,27 @@ std::optional<std::vector<std::string>> exportedNames(const std::string& path, s
     }
     return exportedNamesIn(std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
                            error);
+}
+
+std::vector<FunctionSymbol> functionSymbols(const std::string& path) {
+    std::ifstream in(pathOf(path), std::ios::binary);
+    const Bytes file(std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    std::vector<FunctionSymbol> out;
+    try {
+        if (!file.fits(0, 4) || std::memcmp(file.data(), "\x7f" "ELF", 4) != 0)
+            return out;
+        std::string error;
+        for (const uint32_t table : {2u, 11u})  // SHT_SYMTAB, else SHT_DYNSYM
+            if (auto symbols = elfSymbols(file, table, error); symbols && !symbols->empty()) {
+                for (const ElfSymbol& s : *symbols)
+                    if (s.type == 2 && s.section != 0 && s.size > 0)  // STT_FUNC, defined
+                        out.push_back({s.name, s.value, s.size});
+                break;
+            }
+    } catch (const std::out_of_range&) {
+    }
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.address < b.address; });
+    return out;
 }
 
 std::optional<std::vector<std::string>> exportedNamesIn(std::vector<char> bytes, std::string& error) {

@@ -3,6 +3,7 @@
 // bytes, so either kind can be read on either platform.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -16,6 +17,16 @@ namespace qvhost {
 std::optional<std::vector<std::string>> exportedNames(const std::string& path, std::string& error);
 // The same, from the file's bytes.
 std::optional<std::vector<std::string>> exportedNamesIn(std::vector<char> bytes, std::string& error);
+
+// The functions an ELF file's symbol table names (its full table where it
+// was not stripped, else its dynamic one), by address; empty for any other
+// file.
+struct FunctionSymbol {
+    std::string name;  // as the compiler wrote it (mangled)
+    uint64_t address = 0;
+    uint64_t size = 0;
+};
+std::vector<FunctionSymbol> functionSymbols(const std::string& path);
 
 // Every run of printable UTF-16 code units in a file's bytes that ends in a
 // NUL, at either alignment, and its suffixes: the candidates for identifiers

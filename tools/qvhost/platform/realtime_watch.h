@@ -15,13 +15,27 @@ struct RealtimeCall {
     bool allocation = false;    // heap traffic, as opposed to a blocking call
 };
 
-// What one watch saw: the first calls in order, and how many there were.
+// What one watch saw: the first calls in order, how many there were, and
+// the return addresses that led to the first one, innermost first (none
+// where the platform gives no stack).
 struct RealtimeRecord {
     static constexpr size_t kKept = 8;
+    static constexpr int kDepth = 32;
     RealtimeCall first[kKept];
     size_t kept = 0;
     size_t total = 0;
+    void* stack[kDepth] = {};
+    int depth = 0;
 };
+
+// A code address as a place in a loaded file: the file's path and the
+// address as the file numbers it (relative to where it was loaded); an empty
+// path where the platform cannot say.
+struct CodePlace {
+    std::string file;
+    uintptr_t address = 0;
+};
+CodePlace placeOf(const void* pc);
 
 bool realtimeWatchAvailable(std::string& why);
 

@@ -6,6 +6,7 @@
 #include "realtime_watch.h"
 
 #include <dlfcn.h>
+#include <execinfo.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <stdarg.h>
@@ -47,6 +48,8 @@ inline void note(const char* function, size_t bytes, bool allocation) {
         return;
     t_watching = false;  // what follows must not count itself
     qvhost::RealtimeRecord& r = t_record;
+    if (r.kept == 0)
+        r.depth = backtrace(r.stack, qvhost::RealtimeRecord::kDepth);
     if (r.kept < qvhost::RealtimeRecord::kKept)
         r.first[r.kept++] = {function, bytes, allocation};
     ++r.total;
@@ -115,6 +118,9 @@ void onRelease(const volatile void* p) {
 
 __attribute__((constructor)) void startWatching() {
     resolve();
+    // backtrace() loads its unwinder on first use: not inside a watched call.
+    void* warmUp[1];
+    backtrace(warmUp, 1);
 #if QVHOST_SANITIZER_HEAP
     __sanitizer_install_malloc_and_free_hooks(onAllocate, onRelease);
 #endif
@@ -149,6 +155,13 @@ RealtimeRecord endRealtimeWatch() {
 }
 
 bool heapBalanceAvailable(std::string&) { return true; }
+
+CodePlace placeOf(const void* pc) {
+    Dl_info info{};
+    if (dladdr(pc, &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    return {info.dli_fname, reinterpret_cast<uintptr_t>(pc) - reinterpret_cast<uintptr_t>(info.dli_fbase)};
+}
 
 void beginHeapBalance() {
     t_balance = HeapBalance{};

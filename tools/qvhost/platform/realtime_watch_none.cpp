@@ -14,6 +14,7 @@ bool heapBalanceAvailable(std::string& why) {
     return false;
 }
 void beginHeapBalance() {}
+CodePlace placeOf(const void*) { return {}; }
 HeapBalance endHeapBalance() { return {}; }
 RealtimePause::RealtimePause() : was_(false) {}
 RealtimePause::~RealtimePause() {}

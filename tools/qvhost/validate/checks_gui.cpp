@@ -4,6 +4,7 @@
 
 #include "generators.h"
 #include "gui_bench.h"
+#include "module_stack.h"
 #include "pin_value.h"
 #include "platform/realtime_watch.h"
 
@@ -174,9 +175,11 @@ Outcome checkGuiRealtime(CheckContext& ctx) {
                 host::deliverAndSignal(g.instance.object, pin.index, v);
                 const RealtimeRecord r = endRealtimeWatch();
                 ++calls;
-                if (r.total > 0 && seen.size() < 3)
-                    seen.push_back(std::string(r.first[0].function) + " after " + pin.name + " = " +
-                                   formatValue(pin.type, v).substr(0, 30));
+                if (r.total > 0 && seen.size() < 3) {
+                    const std::string stack = moduleStack(r, ctx.path);
+                    seen.push_back(std::string(r.first[0].function) + (stack.empty() ? "" : " from " + stack) +
+                                   " after " + pin.name + " = " + formatValue(pin.type, v).substr(0, 30));
+                }
             }
     for (const auto& s : seen)
         ctx.warn(s);

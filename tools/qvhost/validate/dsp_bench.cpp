@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "checks.h"
+#include "module_stack.h"
 #include "pin_value.h"
 #include "suggest.h"
 #include "platform/realtime_watch.h"
@@ -163,8 +164,10 @@ void DspBench::process(int32_t n, const std::vector<BenchEvent>& events, const s
             std::string calls = std::string(c.function) + (c.bytes > 0 ? " (" + std::to_string(c.bytes) + " bytes)" : "");
             for (size_t i = 1; i < record.kept; ++i)
                 calls += std::string(", ") + record.first[i].function;
+            const std::string stack = moduleStack(record, ctx_.path);
             fail(std::to_string(record.total) + " call" + (record.total == 1 ? "" : "s") +
-                 " with no place on the audio thread inside processBlock, first " + calls + ", in " + where);
+                 " with no place on the audio thread inside processBlock, first " + calls +
+                 (stack.empty() ? "" : ", the first called from " + stack) + ", in " + where);
         }
     }
     checkBlock(n, where);
