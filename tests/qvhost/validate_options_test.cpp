@@ -35,6 +35,7 @@ TEST(ValidateArguments, EveryOptionReadsBackAsGiven) {
     o.modules = {"EX-Slew", "Two words"};
     o.rates = {0, 44100};
     o.blocks = {1, 4096};
+    o.randomBlocks = true;
     o.description = "elsewhere/x.qvm.json";
     o.warningsAsErrors = o.onlyFailed = true;
     o.junit = "out/report.xml";
@@ -42,6 +43,18 @@ TEST(ValidateArguments, EveryOptionReadsBackAsGiven) {
     o.reportFile = "r";
     o.captureFile = "c";
     EXPECT_EQ(parsed(qvhost::validateArguments(o)), o);
+}
+
+// Block sizes are numbers or the word random, nothing else.
+TEST(ValidateArguments, BlocksAreSizesOrRandom) {
+    EXPECT_TRUE(parsed({"validate", "--blocks", "random", "x.qvm"}).randomBlocks);
+    EXPECT_EQ(parsed({"validate", "--blocks", "7,65536", "x.qvm"}).blocks, (std::vector<int32_t>{7, 65536}));
+    for (const char* bad : {"0", "65537", "-1", "7x", "Random", ""}) {
+        CLI::App app;
+        qvhost::ValidateCommand command(app);
+        std::vector<std::string> args{"x.qvm", bad, "--blocks", "validate"};  // CLI11 reads them back to front
+        EXPECT_THROW(app.parse(args), CLI::ParseError) << bad;
+    }
 }
 
 TEST(ValidateArguments, DefaultsAreLeftOut) {

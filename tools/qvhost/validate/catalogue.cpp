@@ -62,7 +62,8 @@ const std::vector<StrictnessLevel>& strictnessLevels() {
         {5, "The default. Hostile values and audio, every sample rate, and real-time safety of processBlock; NaN "
             "or infinity on an output fails (below 5 it warns)"},
         {8, "Real-time safety of the GUI entry points (warnings); a described default that is not the module's "
-            "initial state fails"},
+            "initial state fails; block sizes (1 to 4096) and event positions drawn from the seed unless --blocks "
+            "gives sizes"},
         {10, "Every loop runs four times as many rounds as at 5"},
     };
     return levels;

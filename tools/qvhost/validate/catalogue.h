@@ -34,6 +34,9 @@ enum class Scope {
 };
 const char* scopeName(Scope s);
 
+// Random block sizes run from 1 to this.
+inline constexpr int32_t kLargestRandomBlock = 4096;
+
 struct CheckContext {
     const ovra::host::Library& library;
     const std::string& path;
@@ -48,6 +51,11 @@ struct CheckContext {
     // How many rounds of a loop: grows with the strictness.
     int rounds(int atDefault) const;
     bool strict(int level) const { return options.strictness >= level; }
+    // Whether DSP checks draw their block sizes and event positions from the
+    // seed: asked for, or from strictness 8 on unless sizes were given.
+    bool randomBlocks() const {
+        return options.randomBlocks || (options.blocks.empty() && options.strictness >= 8);
+    }
 };
 
 using CheckFunction = Outcome (*)(CheckContext&);

@@ -20,8 +20,21 @@ using host::DspCall;
 
 namespace {
 
-const std::vector<int32_t>& blocksOf(const CheckContext& ctx) {
-    return ctx.options.blocks.empty() ? defaultBlocks() : ctx.options.blocks;
+// The sizes given, the default set, or with random blocks eight sizes drawn
+// from the check's seed.
+std::vector<int32_t> blocksOf(CheckContext& ctx) {
+    if (!ctx.randomBlocks())
+        return ctx.options.blocks.empty() ? defaultBlocks() : ctx.options.blocks;
+    std::vector<int32_t> sizes(8);
+    for (auto& n : sizes)
+        n = static_cast<int32_t>(uniformInt(ctx.rng, 1, kLargestRandomBlock));
+    return sizes;
+}
+
+// Where in a block of n an event goes: at `usual`, or with random blocks
+// anywhere in the block.
+int32_t eventAt(CheckContext& ctx, int32_t n, int32_t usual) {
+    return ctx.randomBlocks() ? static_cast<int32_t>(uniformInt(ctx.rng, 0, n - 1)) : usual;
 }
 const std::vector<int32_t>& ratesOf(const CheckContext& ctx) {
     return ctx.options.rates.empty() ? defaultRates() : ctx.options.rates;
@@ -58,12 +71,14 @@ std::vector<BenchEvent> ordinaryBlock(CheckContext& ctx, DspBench& bench, int32_
             else if (round % 3 == 2)
                 events.push_back({0, EV_STREAM_OFF, pin.index});
         } else if (round % 2 == 0) {
-            events.push_back(valueEvent(0, pin.index, randomOrdinaryValue(pin.type, ctx.rng)));
+            events.push_back(valueEvent(eventAt(ctx, n, 0), pin.index, randomOrdinaryValue(pin.type, ctx.rng)));
         }
     }
     for (const auto& pin : half.pins)
         if (pin.isInput() && !pin.isAudio() && round % 4 != 3)
-            events.push_back(valueEvent(n - 1, pin.index, randomOrdinaryValue(pin.type, ctx.rng)));
+            events.push_back(valueEvent(eventAt(ctx, n, n - 1), pin.index, randomOrdinaryValue(pin.type, ctx.rng)));
+    std::stable_sort(events.begin(), events.end(),
+                     [](const BenchEvent& a, const BenchEvent& b) { return a.offset < b.offset; });
     return events;
 }
 
@@ -159,7 +174,7 @@ Outcome checkDspStart(CheckContext& ctx) {
 }
 
 Outcome checkDspBlocks(CheckContext& ctx) {
-    const auto& sizes = blocksOf(ctx);
+    const auto sizes = blocksOf(ctx);
     DspBench bench(ctx, 48000, largest(sizes));
     bool first = true;
     for (int32_t n : sizes)
@@ -173,13 +188,13 @@ Outcome checkDspBlocks(CheckContext& ctx) {
 
 Outcome checkDspEventTiming(CheckContext& ctx) {
     const auto& half = *ctx.half;
-    const auto& sizes = blocksOf(ctx);
+    const auto sizes = blocksOf(ctx);
     DspBench bench(ctx, 48000, largest(sizes));
     bench.process(std::min(64, largest(sizes)), {{0, EV_START, 0}});
     for (int32_t n : sizes) {
         // At the first, a middle and the last sample, and at the end (which
         // belongs to the next block and must not disturb this one).
-        for (int32_t at : {0, n / 2, n - 1, n}) {
+        for (int32_t at : {0, n / 2, n - 1, n, eventAt(ctx, n, n / 3)}) {
             std::vector<BenchEvent> events;
             for (const auto& pin : half.pins) {
                 if (!pin.isInput())
@@ -192,7 +207,7 @@ Outcome checkDspEventTiming(CheckContext& ctx) {
             bench.process(n, events);
         }
         // Several at one offset: values, a stream change and its reversal.
-        const int32_t at = n / 2;
+        const int32_t at = eventAt(ctx, n, n / 2);
         std::vector<BenchEvent> events;
         for (int k = 0; k < 3; ++k)
             for (const auto& pin : half.pins) {
@@ -414,7 +429,7 @@ Outcome checkDspHostileAudio(CheckContext& ctx) {
                                         [](const PinDescription& p) { return p.isInput() && p.isAudio(); });
     if (!hasAudioIn)
         return {Status::Skipped, "no audio inputs"};
-    const auto& sizes = blocksOf(ctx);
+    const auto sizes = blocksOf(ctx);
     DspBench bench(ctx, 48000, largest(sizes));
     std::vector<BenchEvent> start{{0, EV_START, 0}};
     for (const auto& pin : half.pins)
@@ -443,7 +458,7 @@ Outcome checkDspRealtime(CheckContext& ctx) {
     std::string why;
     if (!realtimeWatchAvailable(why))
         return {Status::Skipped, why};
-    const auto& sizes = blocksOf(ctx);
+    const auto sizes = blocksOf(ctx);
     DspBench bench(ctx, 48000, largest(sizes));
     bench.watch = true;
     bool first = true;

@@ -84,7 +84,7 @@ Outcome checkDspSampleAccuracy(CheckContext& ctx) {
             // Two instances with one history; then the same block, with the
             // value at k in one and not at all in the other. Nothing before
             // k may tell them apart.
-            const auto history = planFor(half, ctx.rng, 3);
+            const auto history = planBlocks(ctx, ctx.rng, 3);
             Bytes last;
             for (const auto& block : history)
                 for (const auto& e : block.events)
@@ -97,7 +97,7 @@ Outcome checkDspSampleAccuracy(CheckContext& ctx) {
             };
             for (int redraw = 0; redraw < 8 && same(v); ++redraw)
                 v = randomOrdinaryValue(pin.type, ctx.rng);
-            DspBench with(ctx, 48000, 256), without(ctx, 48000, 256);
+            DspBench with(ctx, 48000, largestPlannedBlock(ctx)), without(ctx, 48000, largestPlannedBlock(ctx));
             for (const auto& block : history) {
                 runBlock(with, half, block);
                 runBlock(without, half, block);
@@ -136,8 +136,8 @@ Outcome checkDspEverySample(CheckContext& ctx) {
             outputs.push_back(pin);
     if (outputs.empty())
         return {Status::Skipped, "no audio outputs"};
-    DspBench bench(ctx, 48000, 256);
-    const auto plan = planFor(half, ctx.rng, static_cast<size_t>(ctx.rounds(48)));
+    DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
+    const auto plan = planBlocks(ctx, ctx.rng, static_cast<size_t>(ctx.rounds(48)));
     // An output is held to writing once it has written its first sample, for
     // as long as it says it streams; a static output may leave the host its
     // last value.
@@ -255,8 +255,8 @@ Outcome checkDspDefaults(CheckContext& ctx) {
 Outcome checkDspValuesOnChange(CheckContext& ctx) {
     const auto& half = *ctx.half;
     const auto inputs = controlInputs(half);
-    DspBench bench(ctx, 48000, 256);
-    auto plan = planFor(half, ctx.rng, static_cast<size_t>(ctx.rounds(48)));
+    DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
+    auto plan = planBlocks(ctx, ctx.rng, static_cast<size_t>(ctx.rounds(48)));
     // Every other block hands each control input the value it holds again.
     SentValues given, published;
     size_t again = 0, b = 0;
@@ -333,9 +333,9 @@ Outcome checkDspSleepStep(CheckContext& ctx) {
             outputs.push_back(pin);
     if (outputs.empty())
         return {Status::Skipped, "no audio outputs"};
-    DspBench bench(ctx, 48000, 256);
+    DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
     // Ordinary blocks, then the inputs go still for long enough to sleep.
-    auto plan = planFor(half, ctx.rng, static_cast<size_t>(ctx.rounds(16)));
+    auto plan = planBlocks(ctx, ctx.rng, static_cast<size_t>(ctx.rounds(16)));
     // Only a step taken while the inputs are still is the module's own: with
     // inputs that move, a parameter may move the output anywhere.
     const size_t stillFrom = plan.size() + 1;

@@ -20,12 +20,12 @@ Outcome checkDspInstances(CheckContext& ctx) {
     const size_t blocks = static_cast<size_t>(ctx.rounds(24));
     std::vector<std::vector<PlannedBlock>> plans;
     for (size_t k = 0; k < instances; ++k)
-        plans.push_back(planFor(half, ctx.rng, blocks));
+        plans.push_back(planBlocks(ctx, ctx.rng, blocks));
 
     // Alone: one instance at a time, each created, run and released.
     std::vector<std::vector<BlockTrace>> alone(instances);
     for (size_t k = 0; k < instances; ++k) {
-        DspBench bench(ctx, 48000, 256);
+        DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
         for (const auto& block : plans[k])
             alone[k].push_back(runBlock(bench, half, block));
     }
@@ -33,7 +33,7 @@ Outcome checkDspInstances(CheckContext& ctx) {
     // turns with every block.
     std::vector<std::unique_ptr<DspBench>> benches;
     for (size_t k = 0; k < instances; ++k)
-        benches.push_back(std::make_unique<DspBench>(ctx, 48000, 256));
+        benches.push_back(std::make_unique<DspBench>(ctx, 48000, largestPlannedBlock(ctx)));
     for (size_t b = 0; b < blocks; ++b)
         for (size_t turn = 0; turn < instances; ++turn) {
             const size_t k = (turn + b) % instances;

@@ -25,8 +25,8 @@ void oneLife(CheckContext& ctx, uint64_t seed) {
     const auto& half = *ctx.half;
     std::mt19937_64 rng(seed);
     if (half.dsp) {
-        DspBench bench(ctx, 48000, 256);
-        for (const auto& block : planFor(half, rng, 8))
+        DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
+        for (const auto& block : planBlocks(ctx, rng, 8))
             runBlock(bench, half, block);
         return;
     }

@@ -50,9 +50,18 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     listOption("--rates", o.rates, "Sample rates to drive DSP halves at (HZ,HZ...; 0: the host writes none)")
         ->check(CLI::Range(0, 10000000))
         ->default_str(joined(defaultRates()));
-    listOption("--blocks", o.blocks, "Block sizes to drive DSP halves with (N,N...)")
-        ->check(CLI::Range(1, 65536))
-        ->default_str(joined(defaultBlocks()));
+    listOption("--blocks", blocks_,
+               "Block sizes to drive DSP halves with (N,N...), or 'random': sizes from 1 to 4096 and event "
+               "positions drawn from the seed")
+        ->check([](const std::string& text) -> std::string {
+            int value = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (text == "random" || (ec == std::errc() && end == text.data() + text.size() && value >= 1 &&
+                                     value <= 65536))
+                return {};
+            return "not a block size from 1 to 65536, nor 'random': " + text;
+        })
+        ->default_str(joined(defaultBlocks()) + "; random from strictness 8");
     v->add_option("--description", o.description, "The module description to check against (one LIB only)")
         ->default_str("LIB.json beside the library");
     v->add_flag("--warnings-as-errors", o.warningsAsErrors, "Exit 1 when a check warned");
@@ -74,6 +83,12 @@ ValidateOptions ValidateCommand::options() const {
         o.seed = seed_;
     if (command_->count("--child-from") > 0)
         o.childFrom = from_;
+    for (const auto& text : blocks_) {
+        if (text == "random")
+            o.randomBlocks = true;
+        else
+            o.blocks.push_back(std::stoi(text));
+    }
     return o;
 }
 
@@ -86,6 +101,10 @@ std::vector<std::string> validateArguments(const ValidateOptions& o) {
     auto flag = [&](const char* name, bool on) {
         if (on)
             args.push_back(name);
+    };
+    auto flagged = [&](const char* name, const char* text, bool on) {
+        if (on)
+            args.insert(args.end(), {name, text});
     };
     auto value = [&](const char* name, const auto& v, const auto& byDefault) {
         if (v == byDefault)
@@ -115,6 +134,7 @@ std::vector<std::string> validateArguments(const ValidateOptions& o) {
     value("--strictness", o.strictness, d.strictness);
     list("--rates", o.rates);
     list("--blocks", o.blocks);
+    flagged("--blocks", "random", o.randomBlocks);
     value("--repeat", o.repeat, d.repeat);
     value("--timeout", o.timeout, d.timeout);
     value("--description", o.description, d.description);

@@ -13,12 +13,16 @@ namespace qvhost {
 using namespace ovra;
 using host::DspCall;
 
-std::vector<PlannedBlock> planFor(const HalfDescription& half, std::mt19937_64& rng, size_t blocks) {
+int32_t largestPlannedBlock(const CheckContext& ctx) { return ctx.randomBlocks() ? kLargestRandomBlock : 256; }
+
+std::vector<PlannedBlock> planBlocks(const CheckContext& ctx, std::mt19937_64& rng, size_t blocks) {
     static const int32_t kSizes[] = {1, 17, 64, 256};
+    const auto& half = *ctx.half;
+    const bool random = ctx.randomBlocks();
     std::vector<PlannedBlock> plan(blocks);
     for (size_t b = 0; b < blocks; ++b) {
         PlannedBlock& block = plan[b];
-        block.size = kSizes[rng() % 4];
+        block.size = random ? static_cast<int32_t>(uniformInt(rng, 1, kLargestRandomBlock)) : kSizes[rng() % 4];
         block.audio.resize(half.pins.size());
         if (b == 0)
             block.events.push_back({0, EV_START, 0});

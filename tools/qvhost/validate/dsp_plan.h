@@ -28,10 +28,13 @@ struct BlockTrace {
     std::vector<ovra::host::DspCall> calls;
 };
 
-// Blocks of 1, 17, 64 or 256 samples; the first carries EV_START and a value
-// for every control input; audio inputs stream, hold a level or are silent,
-// and a held level is announced with EV_STREAM_OFF in its block.
-std::vector<PlannedBlock> planFor(const HalfDescription& half, std::mt19937_64& rng, size_t blocks);
+// Blocks of 1, 17, 64 or 256 samples (with random blocks, any size from 1
+// to 4096); the first carries EV_START and a value for every control input;
+// audio inputs stream, hold a level or are silent, and a held level is
+// announced with EV_STREAM_OFF in its block.
+std::vector<PlannedBlock> planBlocks(const CheckContext& ctx, std::mt19937_64& rng, size_t blocks);
+// The largest block planBlocks may plan: what a bench must hold.
+int32_t largestPlannedBlock(const CheckContext& ctx);
 
 // A block of n samples with no events, every audio input at `level`.
 PlannedBlock quietBlock(const HalfDescription& half, int32_t n, float level);

@@ -326,13 +326,19 @@ public:
         results_.clear();
         dependencies_ = Dependencies();
         std::string error;
+        const auto opening = std::chrono::steady_clock::now();
         auto lib = host::Library::open(path, error);
+        const double loadSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - opening).count();
         if (!lib) {
             add(libraryStep("load", {Status::Failed, error}));
             finishLibrary();
             return;
         }
-        add(libraryStep("load", {Status::Passed, lib->describeBuild()}));
+        char loaded[48];
+        std::snprintf(loaded, sizeof loaded, "; loaded in %.2f ms", loadSeconds * 1000.0);
+        Result load = libraryStep("load", {Status::Passed, lib->describeBuild() + loaded});
+        load.seconds = loadSeconds;
+        add(std::move(load));
         std::optional<LibraryDescription> description;
         try {
             description = loadDescription(descriptionPath(path));

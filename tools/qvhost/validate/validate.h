@@ -31,6 +31,7 @@ struct ValidateOptions {
     std::vector<std::string> modules;  // empty: every described module
     std::vector<int32_t> rates;   // empty: the default set
     std::vector<int32_t> blocks;  // empty: the default set
+    bool randomBlocks = false;    // sizes and event positions drawn from the seed
     std::string description;      // empty: <library>.json beside the library
     bool warningsAsErrors = false;  // a warning fails the run
     bool onlyFailed = false;        // the reports list only what failed or crashed (and warned, with the above)
@@ -63,6 +64,7 @@ private:
     CLI::App* command_;
     ValidateOptions options_;
     uint64_t seed_ = 0;
+    std::vector<std::string> blocks_;  // sizes, or "random"
     size_t from_ = 0;
 };
 
