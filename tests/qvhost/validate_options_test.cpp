@@ -39,6 +39,7 @@ TEST(ValidateArguments, EveryOptionReadsBackAsGiven) {
     o.description = "elsewhere/x.qvm.json";
     o.warningsAsErrors = o.onlyFailed = true;
     o.junit = "out/report.xml";
+    o.fuzz = 2.5;
     o.childFrom = 12;
     o.reportFile = "r";
     o.captureFile = "c";

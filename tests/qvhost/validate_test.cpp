@@ -90,8 +90,9 @@ TEST(Validate, TheReportCoversEveryCheckAndEveryDescribedHalf) {
     for (const auto& [key, c] : checks)
         names.insert(c["name"].get<std::string>());
     for (const auto& listed : listedChecks()) {
-        if (listed == "gui-realtime" || listed == "paint" || listed == "paint-hostile-values")
-            continue;  // from strictness 8, and uplink draws nothing
+        if (listed == "gui-realtime" || listed == "random-session" || listed == "paint" ||
+            listed == "paint-hostile-values")
+            continue;  // from strictness 8 and 10, and uplink draws nothing
         EXPECT_EQ(names.count(listed), 1u) << listed;
     }
     for (const char* key : {"load", "description", "ZVR_Volt2GUIBool dsp-start", "ZVR_Text2GUIText gui-pins",
@@ -363,6 +364,29 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// A long run stops at the first failing seed and prints the command that
+// repeats it; that command fails the same way.
+TEST(Validate, FuzzingStopsAtTheFirstFailureAndSaysHowToRepeatIt) {
+    const Ran r = runQvhost({"validate", "--fuzz", "60", "--seed", "3", fixture("broken_values")});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("FAILED at seed "), std::string::npos) << r.out;
+    const size_t at = r.out.find("repeat it: qvhost ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    std::vector<std::string> again;
+    std::string line = r.out.substr(at + std::string("repeat it: qvhost ").size());
+    line = line.substr(0, line.find('\n'));
+    for (size_t from = 0; from < line.size();) {
+        const size_t space = line.find(' ', from);
+        again.push_back(line.substr(from, space - from));
+        from = space == std::string::npos ? line.size() : space + 1;
+    }
+    EXPECT_EQ(again.front(), "validate");
+    EXPECT_EQ(runQvhost(again).exitCode, 1) << line;
+    const Ran clean = runQvhost({"validate", "--fuzz", "1", "--seed", "3", plugin("adsr")});
+    EXPECT_EQ(clean.exitCode, 0) << clean.out;
+    EXPECT_NE(clean.out.find(" runs per second"), std::string::npos) << clean.out;
+}
+
 // Random blocks come from the seed: the same seed draws the same sizes, and
 // from strictness 8 on they are the default.
 TEST(Validate, RandomBlockSizesComeFromTheSeed) {
@@ -422,7 +446,7 @@ TEST(Validate, NothingAModulePrintsChangesAResult) {
     size_t forgerChecks = 0;
     for (const auto& [key, c] : checks)
         if (c.value("module", "") == "Forger") {
-            EXPECT_EQ(c["status"], "PASSED") << c.dump();
+            EXPECT_EQ(c["status"], c["name"] == "leaks" && !kRealtimeWatched ? "SKIPPED" : "PASSED") << c.dump();
             EXPECT_NE(c["detail"], "forged");
             ++forgerChecks;
         }
@@ -456,7 +480,7 @@ TEST(Validate, WhatAModulePrintsIsNoPartOfTheReport) {
     size_t talkerChecks = 0;
     for (const auto& c : doc["libraries"][0]["checks"])
         if (c.value("module", "") == "Talker") {
-            EXPECT_EQ(c["status"], "PASSED") << c.dump();
+            EXPECT_EQ(c["status"], c["name"] == "leaks" && !kRealtimeWatched ? "SKIPPED" : "PASSED") << c.dump();
             ++talkerChecks;
         }
     EXPECT_GE(talkerChecks, 5u);

@@ -22,7 +22,7 @@ set(qvhost_program_sources)
 foreach(source main.cpp platform/main_${qvhost_platform}.cpp
                render.cpp paint.cpp run.cpp
                validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
-               validate/checks_dsp.cpp validate/checks_instances.cpp validate/checks_host_rules.cpp validate/checks_leaks.cpp validate/module_stack.cpp validate/checks_cost.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
+               validate/checks_dsp.cpp validate/checks_instances.cpp validate/checks_host_rules.cpp validate/checks_leaks.cpp validate/checks_random.cpp validate/fuzz_run.cpp validate/module_stack.cpp validate/checks_cost.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
                validate/command.cpp validate/describe.cpp validate/junit.cpp validate/dsp_bench.cpp validate/dsp_plan.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
                validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})

@@ -104,6 +104,10 @@ const std::vector<Check>& catalogue() {
          "Created, attached, run (or given values and painted) and released 50 times after a warm-up (200 at strictness 10): "
          "every allocation is released",
          Scope::Module, 3, checkLeaks},
+        {"random-session",
+         "A session drawn from the seed: random sample rate, block sizes and event offsets, ordinary and hostile "
+         "values and audio (DSP); values on random inputs (GUI); what validate --fuzz repeats",
+         Scope::Module, 10, checkRandomSession},
         // DSP halves.
         {"dsp-pins",
          "Each pin's kind, type and direction as the code declares them match the description; assignPinBuffer "

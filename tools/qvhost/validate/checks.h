@@ -20,6 +20,7 @@ Outcome checkWrongSubTypes(CheckContext& ctx);
 Outcome checkCreate(CheckContext& ctx);
 Outcome checkInterfaces(CheckContext& ctx);
 Outcome checkLeaks(CheckContext& ctx);
+Outcome checkRandomSession(CheckContext& ctx);
 
 // DSP halves.
 Outcome checkDspPins(CheckContext& ctx);

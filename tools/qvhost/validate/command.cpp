@@ -67,6 +67,10 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     v->add_flag("--warnings-as-errors", o.warningsAsErrors, "Exit 1 when a check warned");
     v->add_flag("--only-failed", o.onlyFailed, "Report only the checks that failed or crashed (and warned, with --warnings-as-errors)");
     v->add_option("--junit", o.junit, "Write a JUnit XML report to this file as well");
+    v->add_option("--fuzz", o.fuzz,
+                  "Run random sessions (the random-session check) seed after seed for this many seconds, on every "
+                  "core; print the seed and command of the first failure")
+        ->check(CLI::Range(1.0, 604800.0));
     v->add_flag("--in-process", o.inProcess, "No child processes (for a debugger); a crash ends the run");
     v->add_option("--seed", seed_, "Seed of the random checks (repeat a run)")->default_str("random");
     v->add_option("--repeat", o.repeat, "Creations per module")->check(CLI::Range(1, 100000))->capture_default_str();
@@ -142,6 +146,7 @@ std::vector<std::string> validateArguments(const ValidateOptions& o) {
     flag("--only-failed", o.onlyFailed);
     flag("--json", o.json);
     value("--junit", o.junit, d.junit);
+    value("--fuzz", o.fuzz, d.fuzz);
     flag("--list", o.list);
     flag("--markdown", o.markdown);
     flag("--version", o.version);

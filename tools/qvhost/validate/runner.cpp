@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "catalogue.h"
+#include "fuzz_run.h"
 #include "commands.h"
 #include "failure.h"
 #include "platform/child_process.h"
@@ -765,6 +766,8 @@ int runValidate(const ValidateOptions& options) {
     checkNames(options.skip, "--skip");
     if (!options.description.empty() && options.libraries.size() != 1)
         throw Failure("--description names the description of one library; give one LIB with it");
+    if (options.fuzz > 0)
+        return fuzzFor(options);
     Validation validation(options);
     if (options.childFrom) {
         if (options.libraries.size() != 1)

@@ -36,6 +36,7 @@ struct ValidateOptions {
     bool warningsAsErrors = false;  // a warning fails the run
     bool onlyFailed = false;        // the reports list only what failed or crashed (and warned, with the above)
     std::string junit;              // where to write a JUnit XML report as well
+    double fuzz = 0;                // seconds of random sessions, seed after seed (0: none)
     // A child process runs the plan of one library from this step on and
     // streams one line per step.
     std::optional<size_t> childFrom;
