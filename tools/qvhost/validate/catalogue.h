@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ const char* statusName(Status s);
 struct Outcome {
     Status status = Status::Passed;
     std::string detail;
+    // Figures a check measured, by name ("ordinary": microseconds...), for
+    // the reports' tables and JSON.
+    std::map<std::string, double> measures{};
 };
 
 // What a check works on. Library checks see no module; module checks see

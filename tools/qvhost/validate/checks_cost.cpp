@@ -122,7 +122,10 @@ Outcome checkDspCost(CheckContext& ctx) {
                  (worst == usAfterStop && stopSlow ? "after the input stops" : "with denormal input") +
                  "; flush denormals (or add a tiny offset) in the module's feedback paths; " + table);
     }
-    return {Status::Passed, table};
+    return {Status::Passed,
+            table,
+            {{"ordinary", usOrdinary}, {"silence", usSilence}, {"afterLoudInput", usAfterStop},
+             {"denormalInput", usDenormal}}};
 }
 
 }  // namespace qvhost

@@ -434,7 +434,8 @@ public:
             noteOutput(r, plan[i]);
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             write(Json{{"step", i}, {"status", static_cast<int>(r.outcome.status)}, {"detail", readable(r.outcome.detail)},
-                       {"seconds", seconds}, {"output", readable(r.output)}, {"written", r.written}});
+                       {"seconds", seconds}, {"output", readable(r.output)}, {"written", r.written},
+                       {"measures", r.outcome.measures}});
         }
         return 0;
     }
@@ -522,6 +523,10 @@ private:
                 r.seconds = j["seconds"].get<double>();
                 r.output = j["output"].get<std::string>();
                 r.written = j["written"].get<uint64_t>();
+                if (j.contains("measures") && j["measures"].is_object())
+                    for (const auto& [name, value] : j["measures"].items())
+                        if (value.is_number())
+                            r.outcome.measures[name] = value.get<double>();
                 report.got[*step] = std::move(r);
             }
         }
@@ -672,7 +677,28 @@ private:
         return text;
     }
 
+    // The text report's table of what dsp-cost measured, after the library.
+    void printCosts() const {
+        std::vector<const Result*> costs;
+        for (const auto& r : results_)
+            if (r.name == "dsp-cost" && !r.outcome.measures.empty() && shown(r))
+                costs.push_back(&r);
+        if (options_.json || costs.empty())
+            return;
+        std::printf("\n  dsp-cost, microseconds of processBlock per second of audio (48000 Hz, blocks of 64):\n");
+        std::printf("    %-32s %9s %9s %11s %9s\n", "module", "ordinary", "silence", "after loud", "denormal");
+        for (const Result* r : costs) {
+            auto us = [&](const char* name) {
+                const auto it = r->outcome.measures.find(name);
+                return it == r->outcome.measures.end() ? 0.0 : it->second;
+            };
+            std::printf("    %-32s %9.1f %9.1f %11.1f %9.1f\n", r->module.c_str(), us("ordinary"), us("silence"),
+                        us("afterLoudInput"), us("denormalInput"));
+        }
+    }
+
     void finishLibrary() {
+        printCosts();
         JunitSuite suite{path_, {}};
         for (const auto& r : results_) {
             std::string more = r.stack;
@@ -698,6 +724,8 @@ private:
             }
             if (!r.stack.empty())
                 c["stack"] = r.stack;
+            if (!r.outcome.measures.empty())
+                c["measures"] = r.outcome.measures;
             if (!r.rerun.empty())
                 c["rerun"] = r.rerun;
             if (r.written > 0) {
