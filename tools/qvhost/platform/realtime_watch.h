@@ -52,6 +52,11 @@ RealtimeRecord endRealtimeWatch();
 struct HeapBalance {
     int64_t allocations = 0;
     int64_t bytes = 0;
+    // The return addresses that made the first allocation still unreleased
+    // at the end, innermost first (none where the platform gives no stack).
+    static constexpr int kDepth = 16;
+    void* firstLeftStack[kDepth] = {};
+    int firstLeftDepth = 0;
 };
 bool heapBalanceAvailable(std::string& why);
 void beginHeapBalance();

@@ -14,7 +14,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -35,12 +37,70 @@ thread_local qvhost::RealtimeRecord t_record;
 thread_local bool t_balancing = false;
 thread_local qvhost::HeapBalance t_balance;
 
+// The blocks a balance saw made and not yet released, each with the stack
+// that made it, in a table of fixed size taken before the balance starts
+// (keeping it allocates nothing). Open addressing by the block's address;
+// a full table keeps counting but stops remembering.
+struct LiveBlock {
+    const volatile void* p;  // null: free slot
+    uint64_t order;          // which allocation of the balance it was
+    void* stack[qvhost::HeapBalance::kDepth];
+    int depth;
+};
+constexpr size_t kLiveSlots = size_t{1} << 14;
+thread_local LiveBlock* t_live = nullptr;
+thread_local uint64_t t_made = 0;
+
+size_t slotOf(const volatile void* p) {
+    return (reinterpret_cast<uintptr_t>(p) >> 4) * 0x9E3779B97F4A7C15ull >> 50;  // 14 bits
+}
+
+void remember(const volatile void* p) {
+    if (t_live == nullptr || p == nullptr)
+        return;
+    for (size_t i = 0, s = slotOf(p); i < kLiveSlots; ++i, s = (s + 1) % kLiveSlots)
+        if (t_live[s].p == nullptr) {
+            t_live[s].p = p;
+            t_live[s].order = t_made;
+            t_live[s].depth = backtrace(t_live[s].stack, qvhost::HeapBalance::kDepth);
+            return;
+        }
+}
+
+void forget(const volatile void* p) {
+    if (t_live == nullptr || p == nullptr)
+        return;
+    for (size_t i = 0, s = slotOf(p); i < kLiveSlots && t_live[s].p != nullptr; ++i, s = (s + 1) % kLiveSlots)
+        if (t_live[s].p == p) {
+            // Close the gap so that later probes still find their blocks.
+            size_t hole = s;
+            for (size_t next = (s + 1) % kLiveSlots; t_live[next].p != nullptr; next = (next + 1) % kLiveSlots) {
+                const size_t home = slotOf(t_live[next].p);
+                const bool between = hole <= next ? (home > hole && home <= next) : (home > hole || home <= next);
+                if (!between) {
+                    t_live[hole] = t_live[next];
+                    hole = next;
+                }
+            }
+            t_live[hole].p = nullptr;
+            return;
+        }
+}
+
 // A block the allocator handed out (count 1) or took back (count -1).
-inline void balance(int64_t count, size_t bytes) {
+inline void balance(int64_t count, size_t bytes, const volatile void* p) {
     if (!t_balancing)
         return;
+    t_balancing = false;  // backtrace must not count itself
     t_balance.allocations += count;
     t_balance.bytes += count * static_cast<int64_t>(bytes);
+    if (count > 0) {
+        ++t_made;
+        remember(p);
+    } else {
+        forget(p);
+    }
+    t_balancing = true;
 }
 
 inline void note(const char* function, size_t bytes, bool allocation) {
@@ -106,13 +166,13 @@ void resolve() {
 }
 
 #if QVHOST_SANITIZER_HEAP
-void onAllocate(const volatile void*, size_t bytes) {
+void onAllocate(const volatile void* p, size_t bytes) {
     note("heap allocation", bytes, true);
-    balance(1, bytes);
+    balance(1, bytes, p);
 }
 void onRelease(const volatile void* p) {
     note("heap release", 0, true);
-    balance(-1, __sanitizer_get_allocated_size(p));
+    balance(-1, __sanitizer_get_allocated_size(p), p);
 }
 #endif
 
@@ -165,11 +225,26 @@ CodePlace placeOf(const void* pc) {
 
 void beginHeapBalance() {
     t_balance = HeapBalance{};
+    t_made = 0;
+    if (t_live == nullptr)
+        t_live = static_cast<LiveBlock*>(std::calloc(kLiveSlots, sizeof(LiveBlock)));
+    else
+        std::memset(t_live, 0, kLiveSlots * sizeof(LiveBlock));
     t_balancing = true;
 }
 
 HeapBalance endHeapBalance() {
     t_balancing = false;
+    if (t_live != nullptr) {
+        const LiveBlock* first = nullptr;
+        for (size_t s = 0; s < kLiveSlots; ++s)
+            if (t_live[s].p != nullptr && (first == nullptr || t_live[s].order < first->order))
+                first = &t_live[s];
+        if (first != nullptr) {
+            std::copy(first->stack, first->stack + first->depth, t_balance.firstLeftStack);
+            t_balance.firstLeftDepth = first->depth;
+        }
+    }
     return t_balance;
 }
 
@@ -196,12 +271,12 @@ namespace {
 // What the C library handed out, counted in the balance.
 void* handedOut(void* p) {
     if (p != nullptr)
-        balance(1, malloc_usable_size(p));
+        balance(1, malloc_usable_size(p), p);
     return p;
 }
 void takenBack(void* p) {
     if (p != nullptr)
-        balance(-1, malloc_usable_size(p));
+        balance(-1, malloc_usable_size(p), p);
 }
 }  // namespace
 
@@ -220,7 +295,7 @@ void* realloc(void* p, size_t n) {
     void* q = __libc_realloc(p, n);
     if (q != nullptr || n == 0) {  // a failed realloc keeps the old block
         if (p != nullptr)
-            balance(-1, before);
+            balance(-1, before, p);
         handedOut(q);
     }
     return q;

@@ -6,6 +6,7 @@
 #include "dsp_plan.h"
 #include "generators.h"
 #include "gui_bench.h"
+#include "module_stack.h"
 #include "paint_surface.h"
 #include "suggest.h"
 #include "platform/gdiplus_watch.h"
@@ -63,12 +64,14 @@ Outcome checkLeaks(CheckContext& ctx) {
     const std::string gdiplusAlive = endGdiplusWatch();
     expect(gdiplusAlive.empty(), counted(static_cast<size_t>(lives), "life", "lives") +
                                      " left GDI+ objects never deleted: " + gdiplusAlive);
+    const std::string where = moduleStack(left.firstLeftStack, left.firstLeftDepth, ctx.path);
     expect(left.allocations <= 0 && left.bytes <= 0,
            counted(static_cast<size_t>(lives), "life", "lives") + " (created, attached, " +
                (ctx.half->dsp ? "run" : ctx.half->draws ? "given a value on every input, painted" : "given a value on every input") + ", released) left " +
                counted(static_cast<size_t>(std::max<int64_t>(left.allocations, 0)), "allocation") + " of " +
                counted(static_cast<size_t>(std::max<int64_t>(left.bytes, 0)), "byte") + " unreleased, about " +
-               std::to_string(left.bytes / lives) + " bytes per instance");
+               std::to_string(left.bytes / lives) + " bytes per instance" +
+               (where.empty() ? "" : "; the first made in " + where));
     return {Status::Passed, counted(static_cast<size_t>(lives), "life", "lives") + " after a warm-up: the heap balances"};
 }
 

@@ -67,12 +67,16 @@ std::string nameAt(const std::string& path, uintptr_t address) {
 }  // namespace
 
 std::string moduleStack(const RealtimeRecord& record, const std::string& libraryPath) {
+    return moduleStack(record.stack, record.depth, libraryPath);
+}
+
+std::string moduleStack(void* const* stack, int depth, const std::string& libraryPath) {
     std::string out;
     int shown = 0;
     std::error_code ec;
-    for (int i = 0; i < record.depth && shown < 6; ++i) {
+    for (int i = 0; i < depth && shown < 6; ++i) {
         // A return address points past its call: look one byte back.
-        const char* pc = static_cast<const char*>(record.stack[i]) - (i == 0 ? 0 : 1);
+        const char* pc = static_cast<const char*>(stack[i]) - (i == 0 ? 0 : 1);
         const CodePlace place = placeOf(pc);
         if (place.file.empty() || !std::filesystem::equivalent(place.file, libraryPath, ec))
             continue;

@@ -11,6 +11,7 @@ namespace qvhost {
 // "keepAnother <- Hoarder::write <- MpBase2::processBlock", innermost first,
 // at most six frames; a frame without a name shows as its address in the
 // file. Empty when the platform gave no stack or no frame is the module's.
+std::string moduleStack(void* const* stack, int depth, const std::string& libraryPath);
 std::string moduleStack(const RealtimeRecord& record, const std::string& libraryPath);
 
 }  // namespace qvhost
