@@ -323,7 +323,7 @@ const std::vector<Broken>& brokenLibraries() {
         Broken{"broken_rules", {}, "Repeater dsp-values-on-change", "FAILED", "again, the value it already held, at sample"},
         // Where the first unreleased block was made: the module's creation.
         Broken{"broken_rules", {}, "Leaky leaks", "FAILED",
-               "bytes per instance; the first made in makeLeaky <- ovra::MpFactory::instantiateBare"},
+               "makeLeaky <- ovra::MpFactory::instantiateBare"},
         Broken{"broken_rules", {}, "Snap dsp-sleep-step", "WARNING", "jumped by 0.05"},
         Broken{"broken_rules", {}, "Parrot gui-values-on-change", "FAILED",
                "pin 1 (Out) sent -9.99999997e-07 again, the value it already held, after In = -9.99999997e-07 (the "
