@@ -283,8 +283,9 @@ public:
     virtual int32_t reserved9() = 0;
 };
 
-// Second family (sub-type 2, the GUI halves of uplink and downlink); the host
-// calls attachHost itself, instantiate does not.
+// Second family (sub-type 2: GUI halves that draw nothing and keep no host
+// of their own from creation); the host calls attachHost itself,
+// instantiate does not.
 class IMpUserInterface2 : public IMpUnknown {
 public:
     // Slot 4. Asks host for IMpGuiHost2 and keeps it without a reference:
@@ -310,8 +311,8 @@ class IMpUserInterface2B : public IMpUserInterface2 {};
 using WindowHandle = void*;
 using DeviceContext = void*;
 
-// Drawn modules that open a child window of their own (uplink and downlink
-// carry the base; no shipped module uses it). The module owns its window from
+// Drawn modules that open a child window of their own (the framework has a
+// base for them; no registered module uses it yet). The module owns its window from
 // openWindow to closeWindow; the window class "DefaultMpWClass" exists while
 // any window of the library is open.
 class IMpGraphicsWinGdi : public IMpUnknown {
@@ -334,8 +335,8 @@ public:
     // Slot 4. Paints the module into dc, a device context the host owns and
     // keeps valid for the call only (a null dc paints nothing). RC_OK.
     virtual int32_t onPaint(DeviceContext dc) = 0;
-    // Slots 5 and 6. As IMpGraphicsWinGdi's measure and arrange; meters
-    // answer their own size from measure.
+    // Slots 5 and 6. As IMpGraphicsWinGdi's measure and arrange; a module
+    // with a size of its own answers it from measure.
     virtual int32_t measure(GuiSize available, GuiSize* result) = 0;
     virtual int32_t arrange(const GuiRect* placement) = 0;
     // Slots 7 to 11. Unused; hold their places and answer RC_OK.

@@ -103,8 +103,9 @@ private:
 };
 
 // How this library's copy of the framework decides that two floats are the
-// same value: uplink and downlink count an unordered comparison as equal (a
-// NaN is never passed on); guikit follows IEEE (a NaN is always sent again).
+// same value: built with FLOAT_COMPARE UNORDERED, an unordered comparison
+// counts as equal (a NaN is never passed on); built with IEEE, a NaN is
+// always sent again.
 // Either way -0.0 and 0.0 are the same. Fixed when the library is compiled.
 inline constexpr bool kFloatUnorderedIsEqual = OVRA_FLOAT_UNORDERED_EQUAL != 0;
 
