@@ -101,7 +101,7 @@ const std::vector<Check>& catalogue() {
         {"interfaces", "Answers its interfaces with one identity and one reference count, and nothing near them",
          Scope::Module, 1, checkInterfaces},
         {"leaks",
-         "Created, attached, run (or given values and painted) and released 50 times after a warm-up (200 at strictness 10): "
+         "Created, attached, run (or given values and painted) and released 20 times after a warm-up (80 at strictness 10): "
          "every allocation is released",
          Scope::Module, 3, checkLeaks},
         {"random-session",

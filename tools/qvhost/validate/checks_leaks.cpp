@@ -55,7 +55,7 @@ Outcome checkLeaks(CheckContext& ctx) {
         return {Status::Skipped, why};
     const uint64_t seed = ctx.rng();
     oneLife(ctx, seed);
-    const int lives = ctx.rounds(50);
+    const int lives = ctx.rounds(20);
     beginGdiplusWatch();
     beginHeapBalance();
     for (int i = 0; i < lives; ++i)
