@@ -32,6 +32,14 @@ std::vector<PinDescription> controlInputs(const HalfDescription& half) {
     return pins;
 }
 
+std::vector<PinDescription> audioOutputs(const HalfDescription& half) {
+    std::vector<PinDescription> pins;
+    for (const auto& pin : half.pins)
+        if (pin.isAudio() && !pin.isInput())
+            pins.push_back(pin);
+    return pins;
+}
+
 // A float NaN is sent again by a framework that compares floats by IEEE
 // rules; it is no repetition.
 bool nanFloat(int32_t type, const Bytes& bytes) {
@@ -130,10 +138,7 @@ Outcome checkDspSampleAccuracy(CheckContext& ctx) {
 
 Outcome checkDspEverySample(CheckContext& ctx) {
     const auto& half = *ctx.half;
-    std::vector<PinDescription> outputs;
-    for (const auto& pin : half.pins)
-        if (pin.isAudio() && !pin.isInput())
-            outputs.push_back(pin);
+    const auto outputs = audioOutputs(half);
     if (outputs.empty())
         return {Status::Skipped, "no audio outputs"};
     DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
@@ -327,10 +332,7 @@ Outcome checkGuiValuesOnChange(CheckContext& ctx) {
 
 Outcome checkDspSleepStep(CheckContext& ctx) {
     const auto& half = *ctx.half;
-    std::vector<PinDescription> outputs;
-    for (const auto& pin : half.pins)
-        if (pin.isAudio() && !pin.isInput())
-            outputs.push_back(pin);
+    const auto outputs = audioOutputs(half);
     if (outputs.empty())
         return {Status::Skipped, "no audio outputs"};
     DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
