@@ -185,11 +185,15 @@ std::vector<HostCall> callsNamed(const FakeHost& host, const std::string& operat
 // ------------------------------------------------------------ identifiers
 
 TEST(Identifiers, TextBecomesTheWindowsGuidLayout) {
-    const uint8_t unknown[16] = {0, 0, 0, 0, 0, 0, 0x00, 0xC0, 0, 0, 0, 0, 0, 0, 0, 0x46};
-    EXPECT_EQ(0, std::memcmp(parseGuid("{00000000-0000-C000-0000-000000000046}").bytes, unknown, 16));
-    const uint8_t factory[16] = {0xB7, 0x04, 0x79, 0x9A, 0x7F, 0x7F, 0x61, 0x4D,
-                                 0xB5, 0x58, 0xC1, 0xA6, 0x69, 0x5B, 0xB6, 0x38};
-    EXPECT_EQ(0, std::memcmp(parseGuid("9a7904b7-7f7f-4d61-b558-c1a6695bb638").bytes, factory, 16));
+    const struct {
+        const char* text;
+        uint8_t bytes[16];
+    } cases[] = {
+        {"{00000000-0000-C000-0000-000000000046}", {0, 0, 0, 0, 0, 0, 0x00, 0xC0, 0, 0, 0, 0, 0, 0, 0, 0x46}},
+        {"9a7904b7-7f7f-4d61-b558-c1a6695bb638",  // lower case, no braces
+         {0xB7, 0x04, 0x79, 0x9A, 0x7F, 0x7F, 0x61, 0x4D, 0xB5, 0x58, 0xC1, 0xA6, 0x69, 0x5B, 0xB6, 0x38}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(0, std::memcmp(parseGuid(c.text).bytes, c.bytes, 16)) << c.text;
     for (const char* bad : {"", "{9A7904B7-7F7F-4D61-B558-C1A6695BB63}", "9A7904B7-7F7F-4D61-B558+C1A6695BB638",
                             "9A7904B7-7F7F-4D61-B558-C1A6695BB63G"})
         EXPECT_THROW(parseGuid(bad), std::invalid_argument) << bad;
@@ -369,24 +373,26 @@ TEST_P(DspHalf, AttachHostAsksForTheDspHostAndHoldsOneReference) {
 }
 
 TEST_P(DspHalf, AttachHostAnswersTheDspHostQuery) {
-    FakeHost without;  // answers only IMpUnknown
-    void* plugin2 = create();
-    ASSERT_NE(plugin2, nullptr);
-    EXPECT_EQ(callSlot<int32_t>(plugin2, 4, without.unknown()), kNotFound);
-    EXPECT_EQ(release(plugin2), 0u);
-
-    FakeHost host;
-    dspHost(host);
-    plugin2 = create();
-    ASSERT_NE(plugin2, nullptr);
-    EXPECT_EQ(callSlot<int32_t>(plugin2, 4, host.unknown()), kOk);
-    EXPECT_EQ(host.references(iid::kDspHost), 1);
-    EXPECT_EQ(release(plugin2), 0u);
+    const struct {
+        bool offered;  // false: the host answers only IMpUnknown
+        int32_t answer;
+    } cases[] = {{false, kNotFound}, {true, kOk}};
+    for (const auto& c : cases) {
+        FakeHost host;
+        if (c.offered) dspHost(host);
+        void* plugin2 = create();
+        ASSERT_NE(plugin2, nullptr);
+        EXPECT_EQ(callSlot<int32_t>(plugin2, 4, host.unknown()), c.answer) << "offered " << c.offered;
+        if (c.offered) {
+            EXPECT_EQ(host.references(iid::kDspHost), 1);
+        }
+        EXPECT_EQ(release(plugin2), 0u);
+    }
 
     if (legacy()) {
         FakeHost other;
         dspHost(other);
-        plugin2 = create();
+        void* plugin2 = create();
         ASSERT_NE(plugin2, nullptr);
         void* fourth = expectInterface(plugin2, iid::kLegacyInitialization, "IMpLegacyInitialization");
         ASSERT_NE(fourth, nullptr);
@@ -723,8 +729,30 @@ void expectSendsFitDescription(const FakeHost& host, const HalfDescription& half
     }
 }
 
+// Where a GUI family takes pin values, and what its unused positions answer.
+struct PinPositions {
+    int deliver, signal;          // deliverPinValue, signalPinChange
+    int firstUnused, lastUnused;  // called without arguments
+    int32_t unusedAnswer;
+};
+
+// Calls the unused positions, delivers and announces a value to every pin of
+// the half, then to each of `missing`, which must fail; every value sent
+// fits the description.
+void expectPinPositions(void* gui, const FakeHost& host, const HalfDescription& half, const PinPositions& at,
+                        const std::vector<int32_t>& missing) {
+    for (int position = at.firstUnused; position <= at.lastUnused; ++position)
+        EXPECT_EQ(callSlot<int32_t>(gui, position), at.unusedAnswer) << position;
+    for (const PinDescription& pin : half.pins) deliverAndSignal(gui, at.deliver, at.signal, pin.index, sampleValue(pin.type));
+    for (int32_t pin : missing) deliverAndSignal(gui, at.deliver, at.signal, pin, {1, 2, 3, 4}, kFailed);
+    expectSendsFitDescription(host, half);
+    EXPECT_TRUE(host.unexpectedSlots.empty());
+}
+
 // Second family: IMpUserInterface2B positions 4 attachHost, 5 unused (0),
 // 6 deliverPinValue, 7 to 10 unused (-1), 11 signalPinChange.
+constexpr PinPositions kSecondFamily{6, 11, 7, 10, kFailed};
+
 class GuiSecondFamily : public testing::TestWithParam<Half> {
 protected:
     void* create(FakeHost& host) {
@@ -751,20 +779,22 @@ TEST_P(GuiSecondFamily, BothInterfacesAndIMpUnknownAreTheCreatedPointer) {
 }
 
 TEST_P(GuiSecondFamily, AttachHostAnswersWhetherIMpGuiHost2Came) {
-    FakeHost without;
-    without.offer(iid::kGuiHost).offer(iid::kCompositedGfxHost);
-    void* gui = create(without);
-    ASSERT_NE(gui, nullptr);
-    EXPECT_EQ(callSlot<int32_t>(gui, 4, without.unknown()), kNotFound);
-    EXPECT_EQ(release(gui), 0u);
-
-    FakeHost host;
-    guiHost(host);
-    gui = create(host);
-    ASSERT_NE(gui, nullptr);
-    EXPECT_EQ(callSlot<int32_t>(gui, 4, host.unknown()), kOk);
-    EXPECT_EQ(host.queries, std::vector<Guid>{iid::kGuiHost2});
-    EXPECT_EQ(release(gui), 0u);
+    const struct {
+        std::vector<const Guid*> offered;
+        int32_t answer;
+    } cases[] = {
+        {{&iid::kGuiHost, &iid::kCompositedGfxHost}, kNotFound},
+        {{&iid::kGuiHost, &iid::kGuiHost2, &iid::kCompositedGfxHost}, kOk},
+    };
+    for (const auto& c : cases) {
+        FakeHost host;
+        for (const Guid* id : c.offered) host.offer(*id);
+        void* gui = create(host);
+        ASSERT_NE(gui, nullptr);
+        EXPECT_EQ(callSlot<int32_t>(gui, 4, host.unknown()), c.answer) << c.offered.size() << " interfaces offered";
+        EXPECT_EQ(host.queries, std::vector<Guid>{iid::kGuiHost2});
+        EXPECT_EQ(release(gui), 0u);
+    }
 }
 
 TEST_P(GuiSecondFamily, PinPositionsAndUnusedPositions) {
@@ -774,12 +804,7 @@ TEST_P(GuiSecondFamily, PinPositionsAndUnusedPositions) {
     ASSERT_NE(gui, nullptr);
     ASSERT_EQ(callSlot<int32_t>(gui, 4, host.unknown()), kOk);
     EXPECT_EQ(callSlot<int32_t>(gui, 5), kOk);
-    for (int position = 7; position <= 10; ++position) EXPECT_EQ(callSlot<int32_t>(gui, position), kFailed) << position;
-    for (const PinDescription& pin : GetParam().half.pins) deliverAndSignal(gui, 6, 11, pin.index, sampleValue(pin.type));
-    const int32_t past = pinCount(GetParam().half);
-    for (int32_t pin : {past, int32_t{-1}}) deliverAndSignal(gui, 6, 11, pin, {1, 2, 3, 4}, kFailed);
-    expectSendsFitDescription(host, GetParam().half);
-    EXPECT_TRUE(host.unexpectedSlots.empty());
+    expectPinPositions(gui, host, GetParam().half, kSecondFamily, {pinCount(GetParam().half), -1});
     EXPECT_EQ(release(gui), 0u);
 }
 
@@ -794,7 +819,7 @@ TEST_P(GuiSecondFamily, ValueTravelsThroughSendPinValue) {
     const bool up = GetParam().library == "uplink";
     const int32_t source = up ? 0 : 1;
     const std::vector<uint8_t> value = sampleValue(pinAt(GetParam().half, source)->type);
-    deliverAndSignal(gui, 6, 11, source, value);
+    deliverAndSignal(gui, kSecondFamily.deliver, kSecondFamily.signal, source, value);
     const auto sent = callsNamed(host, "sendPinValue");
     const std::vector<int32_t> targets = up ? std::vector<int32_t>{1, 2} : std::vector<int32_t>{0};
     ASSERT_EQ(sent.size(), targets.size());
@@ -805,7 +830,7 @@ TEST_P(GuiSecondFamily, ValueTravelsThroughSendPinValue) {
     }
     // The same value again sends nothing.
     host.calls.clear();
-    deliverAndSignal(gui, 6, 11, source, value);
+    deliverAndSignal(gui, kSecondFamily.deliver, kSecondFamily.signal, source, value);
     EXPECT_TRUE(callsNamed(host, "sendPinValue").empty());
     EXPECT_EQ(release(gui), 0u);
 }
@@ -816,6 +841,8 @@ INSTANTIATE_TEST_SUITE_P(Each, GuiSecondFamily, testing::ValuesIn(halvesOf({"upl
 // First family: IMpUserInterface positions 4 initialiseGui, 5 deliverPinValue,
 // 6 signalPinChange, 7 to 9 unused (0). IQvGraphicsComposited: 4 onPaint,
 // 5 measure, 6 arrange, 7 to 11 unused (0).
+constexpr PinPositions kFirstFamily{5, 6, 7, 9, kOk};
+
 struct GuiSize {
     int32_t width, height;
 };
@@ -853,12 +880,12 @@ TEST_P(GuiFirstFamily, CreationAttachesTheHostInterfacesItNeeds) {
 }
 
 TEST_P(GuiFirstFamily, CreationFailsWithoutTheHostInterfaces) {
-    FakeHost none;
-    create(none, kFailed);
-    if (draws()) {
-        FakeHost partial;
-        partial.offer(iid::kGuiHost);
-        create(partial, kFailed);
+    std::vector<std::vector<const Guid*>> lacking = {{}};
+    if (draws()) lacking.push_back({&iid::kGuiHost});  // without IQvCompositedGfxHost
+    for (const auto& offered : lacking) {
+        FakeHost host;
+        for (const Guid* id : offered) host.offer(*id);
+        create(host, kFailed);
     }
 }
 
@@ -900,13 +927,9 @@ TEST_P(GuiFirstFamily, PinPositionsAndUnusedPositions) {
     void* gui = create(host);
     ASSERT_NE(gui, nullptr);
     EXPECT_EQ(callSlot<int32_t>(gui, 4), kOk) << "initialiseGui";
-    for (int position = 7; position <= 9; ++position) EXPECT_EQ(callSlot<int32_t>(gui, position), kOk) << position;
-    for (const PinDescription& pin : GetParam().half.pins) deliverAndSignal(gui, 5, 6, pin.index, sampleValue(pin.type));
     std::vector<int32_t> missing = {-1};
     if (!GetParam().half.growing) missing.push_back(pinCount(GetParam().half));
-    for (int32_t pin : missing) deliverAndSignal(gui, 5, 6, pin, {1, 2, 3, 4}, kFailed);
-    expectSendsFitDescription(host, GetParam().half);
-    EXPECT_TRUE(host.unexpectedSlots.empty());
+    expectPinPositions(gui, host, GetParam().half, kFirstFamily, missing);
     EXPECT_EQ(release(gui), 0u);
 }
 
@@ -950,7 +973,7 @@ TEST_P(GuiDrawn, DrawingPositions) {
 
     // A changed pin asks the host to repaint the whole module.
     const PinDescription& first = GetParam().half.pins.front();
-    deliverAndSignal(gui, 5, 6, first.index, sampleValue(first.type));
+    deliverAndSignal(gui, kFirstFamily.deliver, kFirstFamily.signal, first.index, sampleValue(first.type));
     const auto invalidated = callsNamed(host, "invalidateRect");
     ASSERT_EQ(invalidated.size(), 1u);
     EXPECT_TRUE(invalidated[0].rectIsNull);
