@@ -212,6 +212,14 @@ constexpr int32_t kSolidTextPixels = 20;
 constexpr int32_t kSolidTextPixels = 0;
 #endif
 
+// Whether underlined text looks other than plain text: Wine's GDI+ draws no
+// underline (and its text looks the same with either text hint).
+#if defined(_WIN32)
+constexpr bool kUnderlinesShow = false;
+#else
+constexpr bool kUnderlinesShow = true;
+#endif
+
 // Whether a cross hatch brush draws its line through (x, y), counted from
 // the placement's origin: Windows' GDI+ on every eighth row and column from
 // the first, libgdiplus on every ninth from the fifth.
@@ -220,6 +228,18 @@ inline bool onHatchLine(int32_t x, int32_t y) {
     return x % 8 == 0 || y % 8 == 0;
 #else
     return x % 9 == 4 || y % 9 == 4;
+#endif
+}
+
+// What shows where a hatch line of alpha 0 lies: Windows' GDI+ blends the
+// lines over the target, libgdiplus over the hatch's own background.
+inline uint32_t underTransparentHatchLine(uint32_t target, uint32_t background) {
+#if defined(_WIN32)
+    (void)background;
+    return target;
+#else
+    (void)target;
+    return background;
 #endif
 }
 
