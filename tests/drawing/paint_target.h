@@ -203,45 +203,28 @@ inline int32_t countPixels(const Picture& pixels, uint32_t argb) {
     return static_cast<int32_t>(std::count(pixels.begin(), pixels.end(), argb));
 }
 
-// Text pixels in exactly the text colour that a 12-pixel word leaves, more
-// than this: Wine's GDI+ draws text solid by default, libgdiplus smooths its
-// edges even so.
+// Where GDI+ on Windows (under Wine) and libgdiplus draw alike no longer:
+// - kSolidTextPixels: a 12-pixel word leaves more pixels than this in
+//   exactly the text colour; Wine draws text solid, libgdiplus smooths its
+//   edges even without the anti-alias hint.
+// - kUnderlinesShow: whether underlined text looks other than plain text;
+//   Wine draws no underline (and its text looks the same with either hint).
+// - kHatchPeriod, kHatchPhase: a cross hatch brush draws its lines on every
+//   kHatchPeriod-th row and column from kHatchPhase, counted from the
+//   placement's origin.
+// - kTargetShowsThroughHatchLines: what a hatch line of alpha 0 shows; Wine
+//   blends the lines over the target, libgdiplus over the hatch background.
 #if defined(_WIN32)
 constexpr int32_t kSolidTextPixels = 20;
+constexpr bool kUnderlinesShow = false;
+constexpr int32_t kHatchPeriod = 8, kHatchPhase = 0;
+constexpr bool kTargetShowsThroughHatchLines = true;
 #else
 constexpr int32_t kSolidTextPixels = 0;
-#endif
-
-// Whether underlined text looks other than plain text: Wine's GDI+ draws no
-// underline (and its text looks the same with either text hint).
-#if defined(_WIN32)
-constexpr bool kUnderlinesShow = false;
-#else
 constexpr bool kUnderlinesShow = true;
+constexpr int32_t kHatchPeriod = 9, kHatchPhase = 4;
+constexpr bool kTargetShowsThroughHatchLines = false;
 #endif
-
-// Whether a cross hatch brush draws its line through (x, y), counted from
-// the placement's origin: Windows' GDI+ on every eighth row and column from
-// the first, libgdiplus on every ninth from the fifth.
-inline bool onHatchLine(int32_t x, int32_t y) {
-#if defined(_WIN32)
-    return x % 8 == 0 || y % 8 == 0;
-#else
-    return x % 9 == 4 || y % 9 == 4;
-#endif
-}
-
-// What shows where a hatch line of alpha 0 lies: Windows' GDI+ blends the
-// lines over the target, libgdiplus over the hatch's own background.
-inline uint32_t underTransparentHatchLine(uint32_t target, uint32_t background) {
-#if defined(_WIN32)
-    (void)background;
-    return target;
-#else
-    (void)target;
-    return background;
-#endif
-}
 
 // Text as a meter draws it, with the same calls: a solid background over the
 // placement, then the text in Arial of the given pixel size and style at
