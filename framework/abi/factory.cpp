@@ -1,4 +1,5 @@
 #include "abi/factory.h"
+#include "abi/guarded.h"
 #include "abi/object_identity.h"
 
 #include <cstdlib>
@@ -50,41 +51,49 @@ int32_t MpFactory::QueryInterface(const Guid* iid, void** out) {
     return answerQuery(iid, out, {{&IID_IMpFactory2, self}, {&IID_IMpFactory, self}, {&IID_IMpUnknown, self}});
 }
 
+namespace {
+// Hands a new module its host: DSP modules and first-family GUI modules
+// through the attachment the factory alone reaches. A first-family module
+// without the host interfaces it needs throws.
+void attachCreated(IMpUnknown* module, IMpUnknown* host) {
+#if OVRA_LEGACY_INIT
+    if (auto* init = dynamic_cast<IMpLegacyInitialization*>(module))
+        init->attachHost(host);
+#else
+    if (auto* init = dynamic_cast<IoldSchoolInitialisation*>(module))
+        init->attachHost(host);
+#endif
+}
+}  // namespace
+
 int32_t MpFactory::instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) {
     const int32_t made = instantiateBare(id, subType, out);
     if (made != RC_OK || *out == nullptr)
         return made;
-    try {
-#if OVRA_LEGACY_INIT
-        if (auto* init = dynamic_cast<IMpLegacyInitialization*>(*out))
-            init->attachHost(host);
-#else
-        if (auto* init = dynamic_cast<IoldSchoolInitialisation*>(*out))
-            init->attachHost(host);
-#endif
+    IMpUnknown* module = *out;
+    const bool attached = guarded(false, [&] {
+        attachCreated(module, host);
+        return true;
+    });
+    if (attached)
         return RC_OK;
-    } catch (...) {
-        // A module that was made but could not be attached is given back.
-        (*out)->Release();
-        *out = nullptr;
-        return RC_FAILED;
-    }
+    // A module that was made but could not be attached is given back.
+    *out = nullptr;
+    module->Release();
+    return RC_FAILED;
 }
 
 int32_t MpFactory::instantiateBare(const wchar* id, int32_t subType, IMpUnknown** out) {
     if (out == nullptr)
         return RC_FAILED;
     *out = nullptr;
-    try {
+    return guarded(RC_FAILED, [&] {
         ModuleMaker create = find(id, subType);
         if (create == nullptr)
             return RC_NOT_FOUND;
         *out = create();
         return RC_OK;
-    } catch (...) {
-        *out = nullptr;
-        return RC_FAILED;
-    }
+    });
 }
 
 void writeBuildText(int32_t compilerNumber, int32_t maxChars, wchar* text) {
@@ -105,8 +114,12 @@ void writeBuildText(int32_t compilerNumber, int32_t maxChars, wchar* text) {
 int32_t MpFactory::describeBuild(int32_t* version, int32_t maxChars, wchar* text) {
     if (version != nullptr)
         *version = kFrameworkVersion;
-    writeBuildText(OVRA_COMPILER_NUMBER, maxChars, text);
-    return RC_OK;
+    // The text is built on the heap: an allocator that is out of memory
+    // leaves it unwritten.
+    return guarded(RC_FAILED, [&] {
+        writeBuildText(OVRA_COMPILER_NUMBER, maxChars, text);
+        return RC_OK;
+    });
 }
 
 namespace {

@@ -29,9 +29,11 @@ public:
     int32_t QueryInterface(const Guid* iid, void** out) override;
     uint32_t AddRef() override { return 1; }   // the factory lives as long as the library
     uint32_t Release() override { return 1; }
-    int32_t instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) override;
-    int32_t describeBuild(int32_t* version, int32_t maxChars, wchar* text) override;
-    int32_t instantiateBare(const wchar* id, int32_t subType, IMpUnknown** out) override;
+    // Nothing a creation routine or an attachment throws leaves these: the
+    // host gets RC_FAILED and nothing is left behind.
+    int32_t instantiate(const wchar* id, int32_t subType, IMpUnknown* host, IMpUnknown** out) final;
+    int32_t describeBuild(int32_t* version, int32_t maxChars, wchar* text) final;
+    int32_t instantiateBare(const wchar* id, int32_t subType, IMpUnknown** out) final;
     virtual ~MpFactory() = default;
 
     // First registration of a key wins.
@@ -64,26 +66,16 @@ inline constexpr int32_t kSubTypeOf = std::is_base_of_v<IMpPlugin2, Module>     
                                       : std::is_base_of_v<IMpUserInterface2B, Module> ? SUBTYPE_GUI_V2
                                                                                      : -1;
 
-// Wraps a first-family module so that nothing its code throws reaches the host
-// (gui/gui_base.h).
-template <class Module>
-class GuardedGuiModule;
-
-// The creation routine of a module class. A first-family class must not be
-// final, so that it can be guarded.
+// The creation routine of a module class.
 template <class Module>
 IMpUnknown* makeModule() {
     static_assert(kSubTypeOf<Module> != -1, "a module derives from a DSP or a GUI base");
-    if constexpr (kSubTypeOf<Module> == SUBTYPE_DSP) {
+    if constexpr (kSubTypeOf<Module> == SUBTYPE_DSP)
         return static_cast<IMpPlugin2*>(new Module());
-    } else if constexpr (kSubTypeOf<Module> == SUBTYPE_GUI_V1) {
-        static_assert(!std::is_final_v<Module>,
-                      "remove `final` from this first-family GUI module class: the framework derives "
-                      "from it to stop whatever its code throws before it reaches the host");
-        return static_cast<IMpUserInterface*>(new GuardedGuiModule<Module>());
-    } else {
+    else if constexpr (kSubTypeOf<Module> == SUBTYPE_GUI_V1)
+        return static_cast<IMpUserInterface*>(new Module());
+    else
         return static_cast<IMpUserInterface2B*>(new Module());
-    }
 }
 
 template <class Module>

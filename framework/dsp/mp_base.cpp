@@ -48,6 +48,10 @@ uint32_t MpPluginBase::AddRef() { return referenceCount_.add(); }
 uint32_t MpPluginBase::Release() { return referenceCount_.release(this); }
 
 int32_t MpPluginBase::attachHost(IMpUnknown* host) {
+    return guarded(RC_FAILED, [&] { return onAttachHost(host); });
+}
+
+int32_t MpPluginBase::onAttachHost(IMpUnknown* host) {
     // A second attachment replaces the first. The new host is asked before
     // the old references are given back: when both are the same object, the
     // module's reference may be the one that keeps it alive.
@@ -75,38 +79,16 @@ int32_t MpPluginBase::assignPinBuffer(int32_t pinIndex, float* buffer) {
     MpPinBase* pin = findPin(pinIndex);
     if (pin == nullptr)
         return RC_FAILED;
-    pin->bindBuffer(buffer);
-    return RC_OK;
+    return guarded(RC_FAILED, [&] {
+        pin->bindBuffer(buffer);
+        return RC_OK;
+    });
 }
 
-// The two entries forward to each other once; a module overriding either
-// receives calls made through both. The mark is taken down even when the
-// module's override throws, so the next message is forwarded again.
-namespace {
-class ForwardingMark {
-public:
-    explicit ForwardingMark(bool& mark) : mark_(mark) { mark_ = true; }
-    ~ForwardingMark() { mark_ = false; }
-    ForwardingMark(const ForwardingMark&) = delete;
-    ForwardingMark& operator=(const ForwardingMark&) = delete;
-
-private:
-    bool& mark_;
-};
-}  // namespace
-
-int32_t MpPluginBase::deliverMessageFirst(int32_t a, int32_t b, void* c) {
-    if (messageGuard_)
-        return 0;
-    ForwardingMark mark(messageGuard_);
-    return deliverMessageSecond(a, b, c);
-}
-
-int32_t MpPluginBase::deliverMessageSecond(int32_t a, int32_t b, void* c) {
-    if (messageGuard_)
-        return 0;
-    ForwardingMark mark(messageGuard_);
-    return deliverMessageFirst(a, b, c);
+// One hook behind both interfaces' entries: a module overriding it receives
+// the calls made through either.
+int32_t MpPluginBase::deliverMessage(int32_t a, int32_t b, void* c) {
+    return guarded(RC_FAILED, [&] { return onDeliverMessage(a, b, c); });
 }
 
 void MpPluginBase::onEngineStart() {
@@ -145,9 +127,8 @@ MpPinBase* MpPluginBase::findPin(int32_t pinIndex) const {
 
 MpBase2::MpBase2() : currentRoutine_(&MpBase2::sleepDispatch), moduleRoutine_(&MpBase2::doNothing) {}
 
-// No exception reaches the host: a module or pin that runs out of memory
-// (a text value too large to store, say) ends the block where it stands; the
-// next block starts afresh.
+// A module or pin that runs out of memory (a text value too large to store,
+// say) ends the block where it stands.
 //
 // A host may hand in a block from inside a call the module makes during
 // another block (publishPinValue, announceStreaming): the outer block then
@@ -155,10 +136,7 @@ MpBase2::MpBase2() : currentRoutine_(&MpBase2::sleepDispatch), moduleRoutine_(&M
 void MpBase2::processBlock(int32_t sampleCount, const HostEvent* events) {
     const int32_t outerPosition = blockPosition_;
     const bool outerMayRequestSleep = mayRequestSleep_;
-    try {
-        walkBlock(sampleCount, events);
-    } catch (...) {
-    }
+    guarded([&] { walkBlock(sampleCount, events); });
     blockPosition_ = outerPosition;
     mayRequestSleep_ = outerMayRequestSleep;
 }

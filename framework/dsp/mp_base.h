@@ -9,6 +9,7 @@
 
 #include "abi/factory.h"
 #include "abi/framework_types.h"
+#include "abi/guarded.h"
 #include "abi/object_identity.h"
 
 #ifndef OVRA_LEGACY_INIT
@@ -25,36 +26,12 @@ using PinCallback = void (MpBase2::*)(const HostEvent*);
 // A module routine processing a run of samples from the block position on.
 using ProcessRoutine = void (MpBase2::*)(int32_t sampleCount);
 
-namespace detail {
-// Give the two deliverMessage entries names of their own so that each can
-// forward to the other. What a module's override throws ends at the entry:
-// the host gets RC_FAILED.
-class PluginEntry : public IMpPlugin {
-public:
-    int32_t deliverMessage(int32_t a, int32_t b, void* c) final {
-        try {
-            return deliverMessageFirst(a, b, c);
-        } catch (...) {
-            return RC_FAILED;
-        }
-    }
-    virtual int32_t deliverMessageFirst(int32_t a, int32_t b, void* c) = 0;
-};
-class Plugin2Entry : public IMpPlugin2 {
-public:
-    int32_t deliverMessage(int32_t a, int32_t b, void* c) final {
-        try {
-            return deliverMessageSecond(a, b, c);
-        } catch (...) {
-            return RC_FAILED;
-        }
-    }
-    virtual int32_t deliverMessageSecond(int32_t a, int32_t b, void* c) = 0;
-};
-}  // namespace detail
-
-class MpPluginBase : public detail::PluginEntry,
-                     public detail::Plugin2Entry,
+// The entries a host calls are the framework's own and final: each catches
+// whatever module code throws, answers the host the entry's failure answer,
+// and reaches the module through a hook below. A module never overrides an
+// entry; it overrides the hook of the same name with "on" in front.
+class MpPluginBase : public IMpPlugin,
+                     public IMpPlugin2,
                      public IoldSchoolInitialisation
 #if OVRA_LEGACY_INIT
     ,
@@ -71,11 +48,16 @@ public:
     uint32_t AddRef() override;
     uint32_t Release() override;
 
-    int32_t attachHost(IMpUnknown* host) override;
-    int32_t activate() override { return RC_OK; }
-    int32_t assignPinBuffer(int32_t pinIndex, float* buffer) override;
-    int32_t deliverMessageFirst(int32_t a, int32_t b, void* c) override;
-    int32_t deliverMessageSecond(int32_t a, int32_t b, void* c) override;
+    // [set-up] IMpPlugin2, IMpLegacyInitialization and the factory's
+    // attachment: onAttachHost's answer; RC_FAILED when it throws.
+    int32_t attachHost(IMpUnknown* host) final;
+    // [set-up] RC_OK; the framework does nothing here.
+    int32_t activate() final { return RC_OK; }
+    // [set-up] RC_FAILED for an index no pin has, with no side effect.
+    int32_t assignPinBuffer(int32_t pinIndex, float* buffer) final;
+    // [set-up] Through either interface: onDeliverMessage's answer; RC_FAILED
+    // when it throws.
+    int32_t deliverMessage(int32_t a, int32_t b, void* c) final;
 
     virtual ~MpPluginBase();
 
@@ -115,6 +97,14 @@ public:
     }
 
 protected:
+    // Asks host for IMpDspHost (a module set up the legacy way first for
+    // IMpDspHostAux) and keeps one reference; answers that query's result.
+    // A module that overrides it calls this one.
+    virtual int32_t onAttachHost(IMpUnknown* host);
+    // The three arguments as the host passed them; no module of the system
+    // acts on them, and the framework answers 0.
+    virtual int32_t onDeliverMessage(int32_t, int32_t, void*) { return 0; }
+
     // Registers a pin under an index; a taken index keeps its first pin.
     void addPin(int32_t pinIndex, MpPinBase& pin, PinCallback callback = nullptr);
     // Registers a pin under the next free index (0 for the first).
@@ -140,14 +130,15 @@ private:
     int32_t streamingPinCount_ = 0;
     int32_t sleepMode_ = -1;  // -1 decide by streaming pins, 1 may sleep, 0 never
     bool mayRequestSleep_ = true;
-    bool messageGuard_ = false;
 };
 
 class MpBase2 : public MpPluginBase {
 public:
     MpBase2();
 
-    void processBlock(int32_t sampleCount, const HostEvent* events) override;
+    // [audio] Both interfaces' processBlock. Whatever a hook, pin or routine
+    // throws ends the block where it stands; the next block starts afresh.
+    void processBlock(int32_t sampleCount, const HostEvent* events) final;
     void onPinStreamChange(bool streaming) override;
 
     // The module's own sample loop. The current routine follows it only when

@@ -15,11 +15,7 @@ int32_t QvGuiCompositedGfxBase::attachHost(IMpUnknown* host) {
 }
 
 int32_t QvGuiCompositedGfxBase::onPaint(DeviceContext dc) {
-    try {
-        return onPaint(static_cast<win::HDC>(dc));
-    } catch (...) {
-        return RC_FAILED;
-    }
+    return guarded(RC_FAILED, [&] { return onPaint(static_cast<win::HDC>(dc)); });
 }
 
 int32_t QvGuiCompositedGfxBase::measure(GuiSize available, GuiSize* result) {

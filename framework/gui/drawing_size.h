@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "abi/abi.h"
+#include "abi/guarded.h"
 
 namespace ovra {
 
@@ -27,12 +28,10 @@ template <class Wanted>
 int32_t answerMeasure(GuiSize* result, Wanted&& wanted) {
     if (result == nullptr)
         return RC_FAILED;
-    try {
+    return guarded(RC_FAILED, [&] {
         *result = wanted();
-    } catch (...) {
-        return RC_FAILED;
-    }
-    return RC_OK;
+        return RC_OK;
+    });
 }
 
 // arrange as the host calls it: the placement is kept; RC_FAILED for a null

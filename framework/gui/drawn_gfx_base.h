@@ -10,10 +10,11 @@
 namespace ovra {
 
 class QvGuiDrawnGfxBase : public QvGuiCompositedGfxBase {
-public:
+protected:
     // GDI+'s status is not acted upon: a module whose start-up failed paints
-    // nothing, as its GDI+ calls fail.
-    int32_t initialiseGui() override {
+    // nothing, as its GDI+ calls fail. A module that overrides it calls this
+    // one first.
+    int32_t onInitialiseGui() override {
         gdiplus_.start();
         return RC_OK;
     }

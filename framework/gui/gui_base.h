@@ -13,6 +13,7 @@
 
 #include "abi/factory.h"
 #include "abi/framework_types.h"
+#include "abi/guarded.h"
 #include "abi/object_identity.h"
 #include "gui/gui_pins.h"
 
@@ -55,16 +56,32 @@ protected:
     }
 };
 
+// The entries a host calls are final: each catches whatever module code
+// throws and answers RC_FAILED, and reaches the module through the hook of
+// the same name with "on" in front. The hooks come after the interface's
+// operations in the table, which a host indexes by position.
 class MpGuiBase_base : public IMpUserInterface,
                        public IoldSchoolInitialisation,
                        public GuiPinRegistry<IMpUserInterface> {
 public:
     int32_t QueryInterface(const Guid* iid, void** out) override;
-    int32_t initialiseGui() override { return RC_OK; }
-    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
-        return storePinValue(pinIndex, voice, size, data);
+    // Called once after creation: onInitialiseGui's answer.
+    int32_t initialiseGui() final {
+        return guarded(RC_FAILED, [&] { return onInitialiseGui(); });
     }
-    int32_t signalPinChange(int32_t pinIndex, int32_t voice) override { return announcePinChange(pinIndex, voice); }
+    // onDeliverPinValue's answer: RC_FAILED for an unknown index, unreadable
+    // bytes, or a value that cannot be stored (the pin keeps its value).
+    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) final {
+        return guarded(RC_FAILED, [&] { return onDeliverPinValue(pinIndex, voice, size, data); });
+    }
+    // Runs the pin's handler; RC_FAILED for an unknown index or a handler
+    // that throws.
+    int32_t signalPinChange(int32_t pinIndex, int32_t voice) final {
+        return guarded(RC_FAILED, [&] { return announcePinChange(pinIndex, voice); });
+    }
+    // Unused. Not final: the composited base's own interface has operations
+    // of the same names, which answer RC_OK as these do, and one definition
+    // there stands for both.
     int32_t reserved7() override { return RC_OK; }
     int32_t reserved8() override { return RC_OK; }
     int32_t reserved9() override { return RC_OK; }
@@ -76,6 +93,15 @@ public:
     virtual ~MpGuiBase_base() = default;
 
 protected:
+    // The module's initial outputs (sending them); drawn modules start their
+    // graphics here. By default nothing: RC_OK.
+    virtual int32_t onInitialiseGui() { return RC_OK; }
+    // Stores the value in the pin of that index, runs no handler and sends
+    // nothing. A module that overrides it calls this one to store.
+    virtual int32_t onDeliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) {
+        return storePinValue(pinIndex, voice, size, data);
+    }
+
     // Asks the host for one interface; throws when it answers none.
     template <class I>
     int32_t requireHostInterface(IMpUnknown* host, const Guid& iid, I*& out) {
@@ -103,8 +129,8 @@ protected:
 // Every operation is defined in the class, so that the class has no key
 // function: a library compiles it only when one of its modules derives from
 // it, and a library of first-family modules carries none of it. The entries
-// are final: module code runs only in pin handlers, and the pin owner
-// catches whatever they throw.
+// are final and have no hooks: module code runs only in pin handlers, and
+// the entries catch whatever they throw.
 class MpGuiBase2 : public IMpUserInterface2B, public GuiPinRegistry<IMpUserInterface2> {
 public:
     int32_t QueryInterface(const Guid* iid, void** out) override {
@@ -120,13 +146,15 @@ public:
     }
     int32_t reserved5() final { return RC_OK; }
     int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) final {
-        return storePinValue(pinIndex, voice, size, data);
+        return guarded(RC_FAILED, [&] { return storePinValue(pinIndex, voice, size, data); });
     }
     int32_t reserved7() final { return RC_FAILED; }
     int32_t reserved8() final { return RC_FAILED; }
     int32_t reserved9() final { return RC_FAILED; }
     int32_t reserved10() final { return RC_FAILED; }
-    int32_t signalPinChange(int32_t pinIndex, int32_t voice) final { return announcePinChange(pinIndex, voice); }
+    int32_t signalPinChange(int32_t pinIndex, int32_t voice) final {
+        return guarded(RC_FAILED, [&] { return announcePinChange(pinIndex, voice); });
+    }
 
     int32_t sendPinValue(int32_t pinIndex, int32_t size, const void* data, int32_t voice) final {
         if (host_ == nullptr)
@@ -152,29 +180,6 @@ public:
 
 private:
     ReferenceCount referenceCount_;
-};
-
-// A first-family module as the host receives it: the entries a module may
-// replace itself (initialiseGui, deliverPinValue) stop whatever the module
-// throws and answer RC_FAILED. Pin handlers, the drawing hooks and the window
-// procedure are guarded in the bases.
-template <class Module>
-class GuardedGuiModule final : public Module {
-public:
-    int32_t initialiseGui() override {
-        try {
-            return Module::initialiseGui();
-        } catch (...) {
-            return RC_FAILED;
-        }
-    }
-    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
-        try {
-            return Module::deliverPinValue(pinIndex, voice, size, data);
-        } catch (...) {
-            return RC_FAILED;
-        }
-    }
 };
 
 }  // namespace ovra

@@ -186,8 +186,9 @@ protected:
     }
 
     // The shared behaviour of both families' deliverPinValue and
-    // signalPinChange. Neither lets an exception out: a value that cannot be
-    // stored, or a callback that throws, answers RC_FAILED.
+    // signalPinChange. A value that cannot be stored (out of memory for a
+    // text or blob) throws and leaves the old value; so does whatever a
+    // callback throws. The families' entries answer RC_FAILED for both.
     int32_t storePinValue(int32_t index, int32_t voice, int32_t size, const void* data);
     int32_t announcePinChange(int32_t index, int32_t voice);
 
@@ -262,11 +263,7 @@ inline int32_t GuiPinOwner::storePinValue(int32_t index, int32_t voice, int32_t 
         return RC_FAILED;
     if (size < 0 || (size > 0 && data == nullptr))
         return RC_FAILED;  // bytes that cannot be read change nothing
-    try {
-        pin->storeBytes(voice, size, data);  // whether it changed is not looked at
-    } catch (...) {
-        return RC_FAILED;  // out of memory for a text or blob: the old value stays
-    }
+    pin->storeBytes(voice, size, data);  // whether it changed is not looked at
     return RC_OK;
 }
 
@@ -274,11 +271,7 @@ inline int32_t GuiPinOwner::announcePinChange(int32_t index, int32_t voice) {
     MpGuiPinBase* pin = findPin(index);
     if (pin == nullptr)
         return RC_FAILED;
-    try {
-        pin->invokeCallback(voice);  // every time, changed or not
-    } catch (...) {
-        return RC_FAILED;
-    }
+    pin->invokeCallback(voice);  // every time, changed or not
     return RC_OK;
 }
 

@@ -28,17 +28,6 @@ GuiPoint pointOf(LPARAM lParam) {
 
 uint32_t keyFlagsOf(WPARAM wParam) { return static_cast<uint32_t>(wParam & 0xFFFFFFFFu); }
 
-// Runs one of the module's hooks; false when it threw, which goes no further.
-template <class Hook>
-bool ranWhole(Hook&& hook) {
-    try {
-        hook();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 }  // namespace
 
 int32_t MpGuiWindowsGfxBase::openWindowCount() { return openWindows; }
@@ -53,11 +42,7 @@ LRESULT MpGuiWindowsGfxBase::windowProcedure(HWND window, UINT message, WPARAM w
         return DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY && window == module->window_)
         module->windowAlive_ = false;  // the last message the window receives
-    try {
-        return module->handleWindowMessage(window, message, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
+    return guarded(LRESULT{0}, [&] { return module->handleWindowMessage(window, message, wParam, lParam); });
 }
 
 MpGuiWindowsGfxBase::~MpGuiWindowsGfxBase() {
@@ -99,13 +84,17 @@ int32_t MpGuiWindowsGfxBase::openWindow(WindowHandle parent, WindowHandle* windo
 
     // A class the module failed to register shows as a refused window below.
     if (openWindows++ == 0)
-        ranWhole([&] { registerWindowClass(); });
+        guarded(RC_FAILED, [&] { return registerWindowClass(); });
     if (window != nullptr)
         *window = nullptr;
 
     DWORD style = 0;
     DWORD extendedStyle = 0;
-    if (ranWhole([&] { getWindowStyle(style, extendedStyle); }))
+    const bool styled = guarded(false, [&] {
+        getWindowStyle(style, extendedStyle);
+        return true;
+    });
+    if (styled)
         window_ = CreateWindowExW(extendedStyle, kWindowClassName, nullptr, style, placement_.left, placement_.top,
                                   spanOf(placement_.left, placement_.right), spanOf(placement_.top, placement_.bottom),
                                   static_cast<HWND>(parent), nullptr, libraryInstance(), nullptr);
@@ -114,7 +103,7 @@ int32_t MpGuiWindowsGfxBase::openWindow(WindowHandle parent, WindowHandle* windo
     if (window_ == nullptr) {
         // Nothing was opened: the count and the class go back to how they were.
         if (--openWindows == 0)
-            ranWhole([&] { unregisterWindowClass(); });
+            guarded(RC_FAILED, [&] { return unregisterWindowClass(); });
         return RC_FAILED;
     }
     windowAlive_ = true;
@@ -132,7 +121,7 @@ int32_t MpGuiWindowsGfxBase::closeWindow() {
     windowAlive_ = false;
     window_ = nullptr;
     if (openWindows-- == 1)
-        ranWhole([&] { unregisterWindowClass(); });
+        guarded(RC_FAILED, [&] { return unregisterWindowClass(); });
     return RC_OK;
 }
 
@@ -169,7 +158,7 @@ LRESULT MpGuiWindowsGfxBase::handleWindowMessage(HWND window, UINT message, WPAR
         PAINTSTRUCT paint{};
         HDC dc = BeginPaint(window, &paint);
         // The paint always ends, or the window would be repainted for ever.
-        ranWhole([&] { onPaint(dc); });
+        guarded(RC_FAILED, [&] { return onPaint(dc); });
         EndPaint(window, &paint);
         return 1;
     }

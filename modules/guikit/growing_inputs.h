@@ -33,13 +33,14 @@
 // - a negative index, or one beyond kMaxFurtherInputs further inputs, answers
 //   RC_FAILED, creates nothing and evaluates nothing;
 // - an evaluation that runs out of memory makes initialiseGui or
-//   deliverPinValue answer RC_FAILED; no exception reaches the host.
+//   deliverPinValue answer RC_FAILED (the framework's entries stop it); a
+//   further input's value that cannot be stored still leaves the inputs
+//   grown and evaluated.
 // [GUI thread]
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -64,18 +65,21 @@ public:
     // The module's computation over pin 1 and every further input.
     virtual void evaluate() = 0;
 
-    int32_t initialiseGui() override { return evaluateQuietly() ? RC_OK : RC_FAILED; }
+    int32_t onInitialiseGui() override {
+        evaluate();
+        return RC_OK;
+    }
 
-    int32_t deliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
+    int32_t onDeliverPinValue(int32_t pinIndex, int32_t voice, int32_t size, const void* data) override {
         if (pinIndex < 0 || pinIndex > kLastFurtherInput)
             return RC_FAILED;
         if (pinIndex < kFirstFurtherInput)
-            return MpGuiBase::deliverPinValue(pinIndex, voice, size, data);
-        if (!growTo(pinIndex))
-            return RC_FAILED;
-        const int32_t result = MpGuiBase::deliverPinValue(pinIndex, voice, size, data);
-        if (!evaluateQuietly())
-            return RC_FAILED;
+            return MpGuiBase::onDeliverPinValue(pinIndex, voice, size, data);
+        growTo(pinIndex);
+        // A value that cannot be stored still leaves the grown inputs evaluated.
+        const int32_t result =
+            guarded(RC_FAILED, [&] { return MpGuiBase::onDeliverPinValue(pinIndex, voice, size, data); });
+        evaluate();
         return result;
     }
 
@@ -90,33 +94,16 @@ protected:
     }
 
 private:
-    // Runs evaluate; false when it ran out of memory (the outputs keep what
-    // they held), which the host learns as RC_FAILED rather than as an
-    // exception through the ABI.
-    bool evaluateQuietly() {
-        try {
-            evaluate();
-            return true;
-        } catch (...) {
-            return false;
+    // Creates the further inputs up to lastIndex; when memory runs out it
+    // throws, and the inputs created so far stay.
+    void growTo(int32_t lastIndex) {
+        while (furtherInputCount() < lastIndex - 1) {
+            auto pin = std::make_unique<Pin>();
+            const int32_t index = furtherInputCount() + kFirstFurtherInput;
+            further_.reserve(further_.size() + 1);
+            registerPin(index, *pin, nullptr);
+            further_.push_back(std::move(pin));
         }
-    }
-
-    // Creates the further inputs up to lastIndex; false when memory ran out
-    // (the inputs created so far stay).
-    bool growTo(int32_t lastIndex) {
-        try {
-            while (furtherInputCount() < lastIndex - 1) {
-                auto pin = std::make_unique<Pin>();
-                const int32_t index = furtherInputCount() + kFirstFurtherInput;
-                further_.reserve(further_.size() + 1);
-                registerPin(index, *pin, nullptr);
-                further_.push_back(std::move(pin));
-            }
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        return true;
     }
 
     std::vector<std::unique_ptr<Pin>> further_;

@@ -21,7 +21,7 @@ public:
         addPin(kResult, result_);
     }
 
-    int32_t initialiseGui() override {
+    int32_t onInitialiseGui() override {
         functionList_ = u"Sin, Cos, aTan, Tan, Tanh, Exp, Log, Log10";
         return RC_OK;
     }
@@ -70,7 +70,7 @@ public:
 
     // Only the evaluation: copying the result back here would replace the
     // host's x by the result at every initialisation.
-    int32_t initialiseGui() override {
+    int32_t onInitialiseGui() override {
         evaluate();
         return RC_OK;
     }
@@ -120,7 +120,7 @@ public:
         addPin(kAngle, angle_, &Wbcart2polarsdk3Gui::toCartesian);
     }
 
-    int32_t initialiseGui() override {
+    int32_t onInitialiseGui() override {
         modeList_ = u"180,360";
         return RC_OK;
     }

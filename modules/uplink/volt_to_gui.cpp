@@ -70,8 +70,8 @@ public:
     }
 
     // The converter holds the host across its calls to it.
-    int32_t attachHost(IMpUnknown* host) override {
-        const int32_t result = MpBase2::attachHost(host);
+    int32_t onAttachHost(IMpUnknown* host) override {
+        const int32_t result = MpBase2::onAttachHost(host);
         ++disturbances_;
         return result;
     }

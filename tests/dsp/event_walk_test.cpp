@@ -358,4 +358,23 @@ TEST_F(PluginBase, AMessageHandlerThatThrowsFailsTheCallOnly) {
     EXPECT_EQ(std::count(probe->journal.begin(), probe->journal.end(), "message"), 3);
 }
 
+// Through either interface that carries it, and through the factory's
+// attachment: the host learns RC_FAILED, and the module runs on the host it
+// was given.
+TEST_F(PluginBase, AnAttachmentHookThatThrowsFailsTheCallOnly) {
+    probe->throwingHook = test::Probe::Hook::Attach;
+    host::RecordingDspHost second;
+    EXPECT_EQ(plugin->attachHost(second.unknown()), RC_FAILED);
+    EXPECT_EQ(static_cast<IoldSchoolInitialisation*>(probe)->attachHost(second.unknown()), RC_FAILED);
+    probe->throwingHook = test::Probe::Hook::None;
+    EXPECT_EQ(host.references, 1);  // given back
+    EXPECT_EQ(second.references, 2);
+    probe->transmitOnChange = true;
+    process(4, EventList().value(0, test::Probe::kFloatIn, 1.5f));
+    EXPECT_TRUE(host.callsOf(DspCall::Publish).empty());
+    EXPECT_EQ(second.callsOf(DspCall::Publish).size(), 1u);
+    EXPECT_EQ(plugin->attachHost(host.unknown()), RC_OK);  // second goes before the probe
+    EXPECT_EQ(second.references, 1);
+}
+
 }  // namespace

@@ -65,9 +65,15 @@ public:
         throwIfAsked(Hook::EngineStart);
         MpBase2::onEngineStart();
     }
-    int32_t deliverMessageSecond(int32_t a, int32_t b, void* c) override {
+    // Throws after the framework has attached the host.
+    int32_t onAttachHost(IMpUnknown* host) override {
+        const int32_t result = MpBase2::onAttachHost(host);
+        throwIfAsked(Hook::Attach);
+        return result;
+    }
+    int32_t onDeliverMessage(int32_t a, int32_t b, void* c) override {
         if (!answerMessages)
-            return MpBase2::deliverMessageSecond(a, b, c);
+            return MpBase2::onDeliverMessage(a, b, c);
         journal.push_back("message");
         throwIfAsked(Hook::Message);
         return a + b;
@@ -87,7 +93,7 @@ public:
 
     // The module hook that throws something that is not even an exception
     // type, from the next call on.
-    enum class Hook { None, PinsChanged, StreamChange, EngineStart, PinCallback, Routine, Message };
+    enum class Hook { None, PinsChanged, StreamChange, EngineStart, PinCallback, Routine, Message, Attach };
     Hook throwingHook = Hook::None;
 
     Journal journal;

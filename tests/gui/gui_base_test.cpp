@@ -214,6 +214,8 @@ TEST(GuardedModule, EntriesAModuleReplacesAnswerFailedWhenTheyThrow) {
     const float value = 1.0f;
     EXPECT_EQ(ui->initialiseGui(), RC_FAILED);
     EXPECT_EQ(ui->deliverPinValue(0, 0, sizeof value, &value), RC_FAILED);
+    EXPECT_EQ(ui->signalPinChange(0, 0), RC_OK);  // the module goes on working
+    EXPECT_EQ(ui->initialiseGui(), RC_FAILED);
     ui->Release();
     EXPECT_EQ(object->Release(), 0u);
 }

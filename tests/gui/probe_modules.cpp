@@ -116,12 +116,18 @@ private:
     int32_t voices_[kSlots] = {};
 };
 
-// A first-family module whose own entries throw, created as the libraries
-// create theirs.
+// A first-family module whose hooks throw, created as the libraries create
+// theirs; its pin 0 has no handler.
 class Thrower : public MpGuiBase {
 public:
-    int32_t initialiseGui() override { throw std::bad_alloc(); }
-    int32_t deliverPinValue(int32_t, int32_t, int32_t, const void*) override { throw 3; }
+    Thrower() { addPin(0, value_); }
+
+protected:
+    int32_t onInitialiseGui() override { throw std::bad_alloc(); }
+    int32_t onDeliverPinValue(int32_t, int32_t, int32_t, const void*) override { throw 3; }
+
+private:
+    MpGuiPin<float> value_;
 };
 
 IMpUnknown* makeFirst() { return static_cast<IMpUserInterface*>(new Probe<MpGuiBase>()); }
