@@ -182,8 +182,8 @@ public:
     // pin storing a longer value. May end early by calling offerSleep.
     virtual void processBlock(int32_t sampleCount, const HostEvent* events) = 0;
     // Slot 7. Passed on unchanged to the module; no module of the system acts
-    // on it, so it answers 0. It and IMpPlugin2's entry forward to each other
-    // once, so a module overriding either receives calls made through both.
+    // on it, so it answers 0. It and IMpPlugin2's entry reach the same
+    // handler, so a module receives calls made through both.
     virtual int32_t deliverMessage(int32_t a, int32_t b, void* c) = 0;
 };
 

@@ -83,16 +83,26 @@ int32_t enrolModule(const wchar* id) {
     return enrolModule(kSubTypeOf<Module>, id, &makeModule<Module>);
 }
 
+// Registers each half of a module under its identifier, in the order given;
+// answers the last registration's answer.
+template <class... Halves>
+int32_t enrolHalves(const wchar* id) {
+    int32_t answer = 0;
+    ((answer = enrolModule<Halves>(id)), ...);
+    return answer;
+}
+
 }  // namespace ovra
 
 #define OVRA_CONCAT_INNER(a, b) a##b
 #define OVRA_CONCAT(a, b) OVRA_CONCAT_INNER(a, b)
 
-// Registers a module class under its identifier while the library loads,
-// one line at the bottom of the module's file:
-//   OVRA_MODULE(u"ZVR_Float2GUIFloat", DSPtoGUI<float>);
+// Registers a module's classes (its DSP half, its GUI half or both) under its
+// identifier while the library loads, one line at the bottom of the module's
+// file:
+//   OVRA_MODULE(u"ZVR_Float2GUIFloat", DSPtoGUI<float>, DSPtoGUIGui<float>);
 #define OVRA_MODULE(id, ...) \
-    [[maybe_unused]] static const int32_t OVRA_CONCAT(ovraModule_, __LINE__) = ::ovra::enrolModule<__VA_ARGS__>(id)
+    [[maybe_unused]] static const int32_t OVRA_CONCAT(ovraModule_, __LINE__) = ::ovra::enrolHalves<__VA_ARGS__>(id)
 
 // Registers a creation routine of one's own under a sub-type (test modules
 // that break the rules on purpose):

@@ -46,11 +46,8 @@ private:
 
 }  // namespace
 
-OVRA_MODULE(u"ZVR_GUIFloat2Volt", GUItoVolt<float>);
-OVRA_MODULE(u"ZVR_GUIFloat2Volt", GUItoDSPGui<float>);
-OVRA_MODULE(u"ZVR_GUIInt2Volt", GUItoVolt<int32_t>);
-OVRA_MODULE(u"ZVR_GUIInt2Volt", GUItoDSPGui<int32_t>);
-OVRA_MODULE(u"ZVR_GUIBool2Volt", GUItoVolt<bool>);
-OVRA_MODULE(u"ZVR_GUIBool2Volt", GUItoDSPGui<bool>);
+OVRA_MODULE(u"ZVR_GUIFloat2Volt", GUItoVolt<float>, GUItoDSPGui<float>);
+OVRA_MODULE(u"ZVR_GUIInt2Volt", GUItoVolt<int32_t>, GUItoDSPGui<int32_t>);
+OVRA_MODULE(u"ZVR_GUIBool2Volt", GUItoVolt<bool>, GUItoDSPGui<bool>);
 
 }  // namespace ovra::downlink

@@ -186,11 +186,8 @@ private:
 
 }  // namespace
 
-OVRA_MODULE(u"ZVR_Volt2GUIFloat", VoltToGUI<float>);
-OVRA_MODULE(u"ZVR_Volt2GUIFloat", DSPtoGUIGui<float>);
-OVRA_MODULE(u"ZVR_Volt2GUIInt", VoltToGUI<int32_t>);
-OVRA_MODULE(u"ZVR_Volt2GUIInt", DSPtoGUIGui<int32_t>);
-OVRA_MODULE(u"ZVR_Volt2GUIBool", VoltToGUI<bool>);
-OVRA_MODULE(u"ZVR_Volt2GUIBool", DSPtoGUIGui<bool>);
+OVRA_MODULE(u"ZVR_Volt2GUIFloat", VoltToGUI<float>, DSPtoGUIGui<float>);
+OVRA_MODULE(u"ZVR_Volt2GUIInt", VoltToGUI<int32_t>, DSPtoGUIGui<int32_t>);
+OVRA_MODULE(u"ZVR_Volt2GUIBool", VoltToGUI<bool>, DSPtoGUIGui<bool>);
 
 }  // namespace ovra::uplink
