@@ -12,7 +12,7 @@
 
 #include "abi/abi.h"
 #include "audio_file.h"
-#include "commands.h"
+#include "loaded_library.h"
 #include "dsp_runner.h"
 #include "failure.h"
 #include "gui_runner.h"

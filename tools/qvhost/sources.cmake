@@ -12,7 +12,7 @@ endif()
 
 set(qvhost_core_sources)
 foreach(source description.cpp json_source.cpp pin_value.cpp timeline.cpp suggest.cpp patch.cpp
-               patch_rules.cpp dsp_runner.cpp gui_runner.cpp painting.cpp info.cpp plot.cpp plot_layout.cpp
+               patch_rules.cpp dsp_runner.cpp gui_runner.cpp painting.cpp loaded_library.cpp plot.cpp plot_layout.cpp
                wav.cpp output_checks.cpp elf_exports.cpp validate/readable_text.cpp
                platform/wav_writer_${qvhost_platform}.cpp platform/program_path_${qvhost_platform}.cpp)
   list(APPEND qvhost_core_sources ${qvhost_dir}/${source})
@@ -20,10 +20,12 @@ endforeach()
 
 set(qvhost_program_sources)
 foreach(source main.cpp platform/main_${qvhost_platform}.cpp
-               render.cpp paint.cpp run.cpp
+               commands/commands.cpp commands/info.cpp commands/validate.cpp commands/describe.cpp
+               commands/check_description.cpp commands/render.cpp commands/paint.cpp commands/run.cpp
+               commands/demo.cpp commands/patch_command.cpp
                validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
                validate/checks_dsp.cpp validate/checks_instances.cpp validate/checks_host_rules.cpp validate/checks_leaks.cpp validate/checks_random.cpp validate/fuzz_run.cpp validate/module_stack.cpp validate/checks_cost.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
-               validate/command.cpp validate/describe.cpp validate/junit.cpp validate/dsp_bench.cpp validate/dsp_plan.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
+               validate/options.cpp validate/junit.cpp validate/dsp_bench.cpp validate/dsp_plan.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
                validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
 endforeach()

@@ -18,7 +18,7 @@
 
 #include "catalogue.h"
 #include "fuzz_run.h"
-#include "commands.h"
+#include "description.h"
 #include "failure.h"
 #include "platform/child_process.h"
 #include "pin_value.h"
@@ -806,7 +806,5 @@ int runValidate(const ValidateOptions& options) {
         validation.library(path);
     return validation.finish();
 }
-
-int ValidateCommand::run() { return runValidate(options()); }
 
 }  // namespace qvhost

@@ -4,11 +4,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include <CLI/CLI.hpp>
+
 #include "abi/abi.h"
 #include "audio_file.h"
-#include "commands.h"
+#include "command.h"
 #include "dsp_runner.h"
 #include "failure.h"
+#include "loaded_library.h"
 #include "pin_value.h"
 #include "progress.h"
 #include "timeline.h"
@@ -17,7 +20,22 @@ namespace qvhost {
 
 using namespace ovra;
 
-int runRender(const RenderOptions& o) {
+namespace {
+
+struct RenderOptions {
+    std::string library;
+    std::string id;
+    std::vector<std::string> sets;  // PIN=VALUE[@TIME]
+    int32_t rate = 48000;
+    int32_t block = 64;
+    double seconds = 1.0;
+    std::string output;
+    std::string plot;
+    bool values = false;  // print the control values the module sends
+    bool strict = false;  // non-finite output fails the render
+};
+
+int render(const RenderOptions& o) {
     if (o.rate < 1 || o.rate > 1536000)
         throw Failure("--rate " + std::to_string(o.rate) + " is not a usable sample rate");
     if (o.block < 1 || o.block > 65536)
@@ -31,8 +49,8 @@ int runRender(const RenderOptions& o) {
     if (!o.plot.empty())
         checkOutputFile(o.plot, ".png", "--plot " + o.plot);
 
-    LoadedLibrary lib = openLibrary(o.library, true);
-    const ModuleDescription& module = findModule(lib, o.id);
+    const LibraryModule found = openModule(o.library, o.id);
+    const ModuleDescription& module = *found.module;
     const HalfDescription* half = module.dspHalf();
     if (half == nullptr)
         throw Failure(o.id + " has no DSP half to render; try qvhost paint");
@@ -59,7 +77,7 @@ int runRender(const RenderOptions& o) {
     if (outputs.empty() && (!o.output.empty() || !o.plot.empty()))
         throw Failure(o.id + " has no audio outputs to write; use --values to see the values it sends");
 
-    DspRunner runner(*lib.library, module, static_cast<float>(o.rate), o.block);
+    DspRunner runner(*found.lib.library, module, static_cast<float>(o.rate), o.block);
     std::vector<float> levels(half->pins.size(), 0.0f);
     std::vector<Publication> published;
     Progress progress("rendering " + o.id, total, o.seconds);
@@ -126,5 +144,33 @@ int runRender(const RenderOptions& o) {
     }
     return 0;
 }
+
+class RenderCommand : public Command {
+public:
+    std::string name() const override { return "render"; }
+    std::string summary() const override { return "Drive a DSP module and write its audio outputs"; }
+    void addOptions(CLI::App& command) override {
+        RenderOptions& o = options_;
+        command.add_option("LIB", o.library, "The .qvm library")->required();
+        command.add_option("ID", o.id, "Module identifier")->required();
+        command.add_option("--set", o.sets, "PIN=VALUE[@TIME]: a pin (name or index) takes a value at a time")
+            ->allow_extra_args(false);
+        command.add_option("--rate", o.rate, "Sample rate in Hz")->capture_default_str();
+        command.add_option("--block", o.block, "Block size in samples")->capture_default_str();
+        command.add_option("--seconds", o.seconds, "Length of the render")->capture_default_str();
+        command.add_option("-o,--output", o.output, "WAV file to write");
+        command.add_option("--plot", o.plot, "PNG plot of the outputs over time");
+        command.add_flag("--values", o.values, "Print the control values the module sends");
+        command.add_flag("--strict", o.strict, "Fail when an output is not finite (nan or inf)");
+    }
+    int run() override { return render(options_); }
+
+private:
+    RenderOptions options_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> makeRenderCommand() { return std::make_unique<RenderCommand>(); }
 
 }  // namespace qvhost
