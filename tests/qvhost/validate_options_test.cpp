@@ -4,8 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "junit.h"
-#include "validate.h"
+#include "validate/junit.h"
+#include "validate/validate.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <CLI/CLI.hpp>
 
 #include "command.h"
-#include "description.h"
+#include "io/description.h"
 #include "failure.h"
-#include "json_source.h"
-#include "suggest.h"
+#include "io/json_source.h"
+#include "io/suggest.h"
 #include "validate/pin_table.h"
 
 namespace qvhost {

@@ -8,10 +8,10 @@
 
 #include "abi/abi.h"
 #include "command.h"
-#include "description.h"
+#include "io/description.h"
 #include "failure.h"
 #include "library.h"
-#include "suggest.h"
+#include "io/suggest.h"
 #include "validate/pin_table.h"
 
 namespace qvhost {

@@ -6,10 +6,10 @@
 
 #include "command.h"
 #include "failure.h"
-#include "loaded_library.h"
-#include "pin_value.h"
+#include "io/loaded_library.h"
+#include "patch/pin_value.h"
 #include "platform/program_path.h"
-#include "suggest.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 

@@ -4,13 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include "audio_file.h"
+#include "io/audio_file.h"
 #include "command.h"
 #include "failure.h"
-#include "loaded_library.h"
-#include "gui_runner.h"
-#include "painting.h"
-#include "timeline.h"
+#include "io/loaded_library.h"
+#include "patch/gui_runner.h"
+#include "io/painting.h"
+#include "patch/timeline.h"
 
 namespace qvhost {
 

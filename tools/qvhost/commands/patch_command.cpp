@@ -7,7 +7,7 @@
 
 #include "failure.h"
 #include "platform/program_path.h"
-#include "suggest.h"
+#include "io/suggest.h"
 
 #ifndef QVHOST_PLUGINS_FROM_BIN
 #define QVHOST_PLUGINS_FROM_BIN "../lib/ovra"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "patch.h"
+#include "patch/patch.h"
 
 namespace CLI {
 class App;

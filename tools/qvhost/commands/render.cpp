@@ -7,14 +7,14 @@
 #include <CLI/CLI.hpp>
 
 #include "abi/abi.h"
-#include "audio_file.h"
+#include "io/audio_file.h"
 #include "command.h"
-#include "dsp_runner.h"
+#include "patch/dsp_runner.h"
 #include "failure.h"
-#include "loaded_library.h"
-#include "pin_value.h"
+#include "io/loaded_library.h"
+#include "patch/pin_value.h"
 #include "progress.h"
-#include "timeline.h"
+#include "patch/timeline.h"
 
 namespace qvhost {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "description.h"
+#include "io/description.h"
 #include "gui_host.h"
 #include "library.h"
 

@@ -11,16 +11,16 @@
 #include <set>
 
 #include "abi/abi.h"
-#include "audio_file.h"
-#include "loaded_library.h"
+#include "io/audio_file.h"
+#include "io/loaded_library.h"
 #include "dsp_runner.h"
 #include "failure.h"
 #include "gui_runner.h"
-#include "painting.h"
+#include "io/painting.h"
 #include "pin_value.h"
 #include "patch_rules.h"
 #include "progress.h"
-#include "suggest.h"
+#include "io/suggest.h"
 #include "timeline.h"
 #include "platform/program_path.h"
 
