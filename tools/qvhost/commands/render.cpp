@@ -35,7 +35,8 @@ struct RenderOptions {
     bool strict = false;  // non-finite output fails the render
 };
 
-int render(const RenderOptions& o) {
+// Refuses what cannot be rendered before anything loads.
+void checkOptions(const RenderOptions& o) {
     if (o.rate < 1 || o.rate > 1536000)
         throw Failure("--rate " + std::to_string(o.rate) + " is not a usable sample rate");
     if (o.block < 1 || o.block > 65536)
@@ -48,38 +49,48 @@ int render(const RenderOptions& o) {
         checkOutputFile(o.output, ".wav", "-o " + o.output);
     if (!o.plot.empty())
         checkOutputFile(o.plot, ".png", "--plot " + o.plot);
+}
 
-    const LibraryModule found = openModule(o.library, o.id);
-    const ModuleDescription& module = *found.module;
-    const HalfDescription* half = module.dspHalf();
-    if (half == nullptr)
-        throw Failure(o.id + " has no DSP half to render; try qvhost paint");
+int64_t sampleOf(double t, int32_t rate) { return static_cast<int64_t>(std::llround(t * rate)); }
 
-    std::vector<TimedSet> timeline = defaultsOf(*half);
+// The described defaults, then the --set values, in the order of their
+// samples; a note for each that falls after the end.
+std::vector<TimedSet> timelineOf(const HalfDescription& half, const RenderOptions& o, int64_t total) {
+    std::vector<TimedSet> timeline = defaultsOf(half);
     for (const auto& text : o.sets)
-        timeline.push_back(parseSet(*half, o.id, text, true));
-    const int64_t total = static_cast<int64_t>(std::llround(o.seconds * o.rate));
-    auto sampleOf = [&](double t) { return static_cast<int64_t>(std::llround(t * o.rate)); };
-    std::stable_sort(timeline.begin(), timeline.end(),
-                     [&](const TimedSet& a, const TimedSet& b) { return sampleOf(a.time) < sampleOf(b.time); });
+        timeline.push_back(parseSet(half, o.id, text, true));
+    std::stable_sort(timeline.begin(), timeline.end(), [&](const TimedSet& a, const TimedSet& b) {
+        return sampleOf(a.time, o.rate) < sampleOf(b.time, o.rate);
+    });
     for (const auto& s : timeline)
-        if (sampleOf(s.time) >= total)
+        if (sampleOf(s.time, o.rate) >= total)
             noteAfterEnd(s.pin.name, formatValue(s.pin.type, s.bytes), s.time, o.seconds);
+    return timeline;
+}
 
-    std::vector<Signal> outputs;
-    std::vector<int32_t> outputPins;
-    for (const auto& pin : half->pins)
+// The half's audio outputs, one signal each, with their pin indices.
+struct AudioOutputs {
+    std::vector<Signal> signals;
+    std::vector<int32_t> pins;
+};
+
+AudioOutputs audioOutputsOf(const HalfDescription& half, int64_t total) {
+    AudioOutputs outputs;
+    for (const auto& pin : half.pins)
         if (pin.isAudio() && !pin.isInput()) {
-            outputs.push_back({pin.name, {}});
-            outputs.back().samples.reserve(static_cast<size_t>(total));
-            outputPins.push_back(pin.index);
+            outputs.signals.push_back({pin.name, {}});
+            outputs.signals.back().samples.reserve(static_cast<size_t>(total));
+            outputs.pins.push_back(pin.index);
         }
-    if (outputs.empty() && (!o.output.empty() || !o.plot.empty()))
-        throw Failure(o.id + " has no audio outputs to write; use --values to see the values it sends");
+    return outputs;
+}
 
-    DspRunner runner(*found.lib.library, module, static_cast<float>(o.rate), o.block);
-    std::vector<float> levels(half->pins.size(), 0.0f);
-    std::vector<Publication> published;
+// The module driven block by block through the timeline: its audio outputs
+// gathered, and with --values what it sent.
+void drive(DspRunner& runner, const std::vector<TimedSet>& timeline, const RenderOptions& o, int64_t total,
+           AudioOutputs& outputs, std::vector<Publication>& published) {
+    const HalfDescription& half = runner.half();
+    std::vector<float> levels(half.pins.size(), 0.0f);
     Progress progress("rendering " + o.id, total, o.seconds);
     size_t next = 0;
     for (int64_t start = 0; start < total; start += o.block) {
@@ -87,12 +98,12 @@ int render(const RenderOptions& o) {
         std::vector<PendingEvent> events;
         if (start == 0)
             events.push_back({0, EV_START, 0});
-        for (const auto& pin : half->pins)
+        for (const auto& pin : half.pins)
             if (pin.isAudio() && pin.isInput())
                 std::fill_n(runner.input(pin.index), n, levels[static_cast<size_t>(pin.index)]);
-        for (; next < timeline.size() && sampleOf(timeline[next].time) < start + n; ++next) {
+        for (; next < timeline.size() && sampleOf(timeline[next].time, o.rate) < start + n; ++next) {
             const TimedSet& s = timeline[next];
-            const int32_t offset = static_cast<int32_t>(std::max<int64_t>(sampleOf(s.time) - start, 0));
+            const int32_t offset = static_cast<int32_t>(std::max<int64_t>(sampleOf(s.time, o.rate) - start, 0));
             if (s.pin.isAudio()) {
                 // A new constant level: written from its sample on, announced as
                 // a static input there.
@@ -105,31 +116,36 @@ int render(const RenderOptions& o) {
             }
         }
         runner.process(start, n, std::move(events));
-        for (size_t k = 0; k < outputPins.size(); ++k) {
-            const float* out = runner.output(outputPins[k]);
-            outputs[k].samples.insert(outputs[k].samples.end(), out, out + n);
+        for (size_t k = 0; k < outputs.pins.size(); ++k) {
+            const float* out = runner.output(outputs.pins[k]);
+            outputs.signals[k].samples.insert(outputs.signals[k].samples.end(), out, out + n);
         }
         if (o.values)
             published.insert(published.end(), runner.publications().begin(), runner.publications().end());
         progress.update(start + n);
     }
     progress.finish();
-    reportNonFinite(outputs, o.rate, o.strict);
+}
 
-    if (o.values && published.empty()) {
+// --values: each value the module sent, or why there is none.
+void printValues(const HalfDescription& half, const RenderOptions& o, const std::vector<Publication>& published) {
+    if (published.empty()) {
         // Say why the list is empty, rather than print nothing.
-        const bool sends = std::any_of(half->pins.begin(), half->pins.end(),
+        const bool sends = std::any_of(half.pins.begin(), half.pins.end(),
                                        [](const PinDescription& pin) { return !pin.isAudio() && !pin.isInput(); });
         std::printf("%s\n", sends ? (o.id + " sent no control values").c_str()
                                   : (o.id + " has no control outputs: no values to print").c_str());
     }
-    if (o.values)
-        for (const auto& p : published) {
-            const auto pin = half->pinAt(p.pin);
-            std::printf("%.6f s  %s = %s\n", static_cast<double>(p.sample) / o.rate,
-                        pin ? pin->name.c_str() : ("pin " + std::to_string(p.pin)).c_str(),
-                        formatValue(pin ? pin->type : 0, p.bytes).c_str());
-        }
+    for (const auto& p : published) {
+        const auto pin = half.pinAt(p.pin);
+        std::printf("%.6f s  %s = %s\n", static_cast<double>(p.sample) / o.rate,
+                    pin ? pin->name.c_str() : ("pin " + std::to_string(p.pin)).c_str(),
+                    formatValue(pin ? pin->type : 0, p.bytes).c_str());
+    }
+}
+
+// -o and --plot, as asked.
+void writeFiles(const RenderOptions& o, const std::vector<Signal>& outputs, int64_t total) {
     if (!o.output.empty() && isNullDevice(o.output)) {
         std::printf("rendered %zu channel%s, %lld samples at %d Hz, written nowhere (%s)\n", outputs.size(),
                     outputs.size() == 1 ? "" : "s", static_cast<long long>(total), o.rate, o.output.c_str());
@@ -142,6 +158,27 @@ int render(const RenderOptions& o) {
         writePlot(o.plot, outputs, o.rate, o.id);
         std::printf("wrote %s\n", o.plot.c_str());
     }
+}
+
+int render(const RenderOptions& o) {
+    checkOptions(o);
+    const LibraryModule found = openModule(o.library, o.id);
+    const HalfDescription* half = found.module->dspHalf();
+    if (half == nullptr)
+        throw Failure(o.id + " has no DSP half to render; try qvhost paint");
+    const int64_t total = sampleOf(o.seconds, o.rate);
+    const std::vector<TimedSet> timeline = timelineOf(*half, o, total);
+    AudioOutputs outputs = audioOutputsOf(*half, total);
+    if (outputs.signals.empty() && (!o.output.empty() || !o.plot.empty()))
+        throw Failure(o.id + " has no audio outputs to write; use --values to see the values it sends");
+
+    DspRunner runner(*found.lib.library, *found.module, static_cast<float>(o.rate), o.block);
+    std::vector<Publication> published;
+    drive(runner, timeline, o, total, outputs, published);
+    reportNonFinite(outputs.signals, o.rate, o.strict);
+    if (o.values)
+        printValues(*half, o, published);
+    writeFiles(o, outputs.signals, total);
     return 0;
 }
 
