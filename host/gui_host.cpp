@@ -2,19 +2,9 @@
 
 namespace ovra::host {
 
-namespace {
-// The deliveries under way on this thread, outermost first, and the first
-// chain that was cut.
-thread_local std::vector<GuiDelivery> tDeliveries;
-thread_local std::vector<GuiDelivery> tCut;
-// Set from a cut until the outermost send returns: the rest of that chain is
-// not delivered either, or a ring that fans out would still take for ever.
-thread_local bool tUnwinding = false;
-}  // namespace
-
-std::vector<GuiDelivery> takeCutGuiChain() {
+std::vector<GuiDelivery> GuiDeliveries::takeCut() {
     std::vector<GuiDelivery> out;
-    out.swap(tCut);
+    out.swap(cut_);
     return out;
 }
 
@@ -59,20 +49,21 @@ int32_t RecordingGuiHost::sendPinValue(int32_t pinIndex, int32_t size, const voi
     calls.push_back(call);
     int32_t result = RC_OK;
     auto range = wires_.equal_range(pinIndex);
+    GuiDeliveries& d = *deliveries_;
     for (auto it = range.first; it != range.second; ++it) {
-        tDeliveries.push_back({this, pinIndex, it->second.first, it->second.second});
-        if (tUnwinding || tDeliveries.size() > static_cast<size_t>(kMaxGuiDeliveryDepth)) {
-            if (!tUnwinding && tCut.empty())
-                tCut = tDeliveries;
-            tUnwinding = true;
+        d.underWay_.push_back({this, pinIndex, it->second.first, it->second.second});
+        if (d.unwinding_ || d.underWay_.size() > static_cast<size_t>(kMaxGuiDeliveryDepth)) {
+            if (!d.unwinding_ && d.cut_.empty())
+                d.cut_ = d.underWay_;
+            d.unwinding_ = true;
             result = RC_FAILED;
         } else {
             deliverAndSignal(it->second.first, it->second.second, call.bytes, voice);
         }
-        tDeliveries.pop_back();
+        d.underWay_.pop_back();
     }
-    if (tDeliveries.empty())
-        tUnwinding = false;
+    if (d.underWay_.empty())
+        d.unwinding_ = false;
     if (onSend)
         onSend(pinIndex, call.bytes);
     return result;

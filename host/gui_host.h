@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,11 +30,27 @@ struct GuiDelivery {
 // (each module sends only what changed) ends by itself; one whose value keeps
 // changing would nest deliveries without end. A delivery nested deeper than
 // kMaxGuiDeliveryDepth is therefore not made, and the chain that led to it is
-// kept until the host takes it (one chain per thread: the first cut wins).
+// kept in the hosts' GuiDeliveries until the host takes it.
 inline constexpr int kMaxGuiDeliveryDepth = 64;
-// The chain of the last cut delivery, outermost first, and forgets it; empty
-// when no delivery was cut since the last call.
-std::vector<GuiDelivery> takeCutGuiChain();
+
+// The deliveries under way along the wires of GUI hosts, and the first chain
+// that was cut. The hosts of modules wired to each other share one
+// (RecordingGuiHost::shareDeliveries), so that a ring through several modules
+// counts as one chain.
+class GuiDeliveries {
+public:
+    // The chain of the first delivery cut since the last call, outermost
+    // first, and forgets it; empty when no delivery was cut.
+    std::vector<GuiDelivery> takeCut();
+
+private:
+    friend class RecordingGuiHost;
+    std::vector<GuiDelivery> underWay_;  // outermost first
+    std::vector<GuiDelivery> cut_;
+    // Set from a cut until the outermost send returns: the rest of that chain
+    // is not delivered either, or a ring that fans out would still take for ever.
+    bool unwinding_ = false;
+};
 // The repeating part of a cut chain: the deliveries of one turn round the ring.
 std::vector<GuiDelivery> ringOf(const std::vector<GuiDelivery>& chain);
 
@@ -63,6 +80,10 @@ public:
     int32_t captured = 0;  // what getCapture writes
 
     std::vector<GuiCall> calls;
+    // The deliveries this host's wires count in: its own, unless shared with
+    // the hosts of the modules it is wired to.
+    GuiDeliveries& deliveries() { return *deliveries_; }
+    void shareDeliveries(std::shared_ptr<GuiDeliveries> shared) { deliveries_ = std::move(shared); }
     // Called on every sendPinValue after it is recorded and carried along the
     // wires, e.g. to turn GUI values into events for a DSP half.
     std::function<void(int32_t pin, const Bytes&)> onSend;
@@ -90,6 +111,7 @@ public:
 
 private:
     std::multimap<int32_t, std::pair<IMpUnknown*, int32_t>> wires_;
+    std::shared_ptr<GuiDeliveries> deliveries_ = std::make_shared<GuiDeliveries>();
 };
 
 // Hands a value to a GUI module of either family: deliverPinValue, then

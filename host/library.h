@@ -5,6 +5,7 @@
 #include <string>
 
 #include "abi/framework_types.h"
+#include "utf8.h"  // identifiers and paths cross as UTF-16
 
 namespace ovra::host {
 
@@ -54,9 +55,5 @@ I* queryInterface(IMpUnknown* object, const Guid& iid) {
         return nullptr;
     return static_cast<I*>(out);
 }
-
-// UTF-8 text from UTF-16 code units and back (used for identifiers).
-std::string toUtf8(const wstring& text);
-wstring fromUtf8(const std::string& text);
 
 }  // namespace ovra::host

@@ -2,9 +2,9 @@
 // qvhost reads beside a library; a bad one must end as a Failure.
 #include <string>
 
-#include "description.h"
+#include "io/description.h"
 #include "failure.h"
-#include "json_source.h"
+#include "io/json_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {

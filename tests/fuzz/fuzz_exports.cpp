@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "elf_exports.h"
+#include "validate/elf_exports.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "failure.h"
 #include "library.h"
-#include "patch.h"
+#include "patch/patch.h"
 
 #ifndef OVRA_PLUGIN_DIR
 #define OVRA_PLUGIN_DIR "."

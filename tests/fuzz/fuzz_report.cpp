@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "readable_text.h"
+#include "validate/readable_text.h"
 
 namespace {
 

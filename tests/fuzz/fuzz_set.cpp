@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "description.h"
+#include "io/description.h"
 #include "failure.h"
-#include "pin_value.h"
-#include "timeline.h"
+#include "patch/pin_value.h"
+#include "patch/timeline.h"
 
 #ifndef OVRA_PLUGIN_DIR
 #define OVRA_PLUGIN_DIR "."

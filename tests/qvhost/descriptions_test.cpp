@@ -2,7 +2,7 @@
 // itself: what is described creates and answers, nothing else does.
 #include <gtest/gtest.h>
 
-#include "description.h"
+#include "io/description.h"
 #include "dsp_host.h"
 #include "gui_host.h"
 #include "plugins.h"

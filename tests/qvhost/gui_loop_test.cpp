@@ -1,5 +1,6 @@
 // Wired GUI modules in a ring: a ring that settles ends by itself; one whose
-// value keeps changing is cut at the documented depth and its chain kept.
+// value keeps changing is cut at the documented depth and its chain kept in
+// the hosts' deliveries, for the host that set the value off.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,7 +21,6 @@ protected:
     void SetUp() override {
         lib = test::loadPlugin("guikit");
         ASSERT_TRUE(lib);
-        host::takeCutGuiChain();  // nothing left from before
     }
     IMpUnknown* make(const char16_t* id, host::RecordingGuiHost& h) {
         IMpUnknown* out = nullptr;
@@ -42,7 +42,7 @@ TEST_F(GuiRing, AModuleFedItsOwnChangingOutputIsCut) {
     ASSERT_NE(math, nullptr);
     h.wire(kMathResult, math, kMathX);
     host::deliverAndSignal(math, kMathX, host::bytesOf(1.0f));  // sin(sin(sin(...))) keeps changing
-    const auto chain = host::takeCutGuiChain();
+    const auto chain = h.deliveries().takeCut();
     ASSERT_EQ(chain.size(), static_cast<size_t>(host::kMaxGuiDeliveryDepth) + 1);
     const auto ring = host::ringOf(chain);
     ASSERT_EQ(ring.size(), 1u);
@@ -50,7 +50,18 @@ TEST_F(GuiRing, AModuleFedItsOwnChangingOutputIsCut) {
     EXPECT_EQ(ring[0].fromPin, kMathResult);
     EXPECT_EQ(ring[0].to, math);
     EXPECT_EQ(ring[0].toPin, kMathX);
-    EXPECT_TRUE(host::takeCutGuiChain().empty()) << "taken once";
+    EXPECT_TRUE(h.deliveries().takeCut().empty()) << "taken once";
+}
+
+// The cut is the business of the hosts that made it: another host (another
+// patch) takes nothing, before or after.
+TEST_F(GuiRing, ACutStaysWithTheHostsThatMadeIt) {
+    IMpUnknown* math = make(u"WB-MathSDK3", h);
+    ASSERT_NE(math, nullptr);
+    h.wire(kMathResult, math, kMathX);
+    host::deliverAndSignal(math, kMathX, host::bytesOf(1.0f));
+    EXPECT_TRUE(ha.deliveries().takeCut().empty());
+    EXPECT_FALSE(h.deliveries().takeCut().empty());
 }
 
 TEST_F(GuiRing, ARingOfTwoIsCutAndNamesBothHops) {
@@ -58,10 +69,13 @@ TEST_F(GuiRing, ARingOfTwoIsCutAndNamesBothHops) {
     IMpUnknown* b = make(u"WB-MathSDK3", hb);
     ASSERT_TRUE(a && b);
     host::deliverAndSignal(b, kMathFunction, host::bytesOf(int32_t{1}));  // cos
+    const auto shared = std::make_shared<host::GuiDeliveries>();
+    ha.shareDeliveries(shared);
+    hb.shareDeliveries(shared);
     ha.wire(kMathResult, b, kMathX);
     hb.wire(kMathResult, a, kMathX);
     host::deliverAndSignal(a, kMathX, host::bytesOf(0.5f));
-    const auto ring = host::ringOf(host::takeCutGuiChain());
+    const auto ring = host::ringOf(shared->takeCut());
     ASSERT_EQ(ring.size(), 2u);
     EXPECT_NE(ring[0].to, ring[1].to);
 }
@@ -73,7 +87,7 @@ TEST_F(GuiRing, AFanningRingStopsWithoutRunningAway) {
     h.wire(kMathResult, math, kMathX);
     h.wire(kMathResult, math, kMathX);
     host::deliverAndSignal(math, kMathX, host::bytesOf(1.0f));
-    EXPECT_FALSE(host::takeCutGuiChain().empty());
+    EXPECT_FALSE(h.deliveries().takeCut().empty());
     EXPECT_LT(sendsOf(h, kMathResult), 1000u);
 }
 
@@ -85,7 +99,7 @@ TEST_F(GuiRing, ARingThatSettlesRunsToItsEnd) {
     h.wire(kLimitValue2, limit, kLimitValue);
     h.clear();
     host::deliverAndSignal(limit, kLimitValue, host::bytesOf(9.0f));
-    EXPECT_TRUE(host::takeCutGuiChain().empty());
+    EXPECT_TRUE(h.deliveries().takeCut().empty());
     const auto sends = h.sends(kLimitValue2);
     ASSERT_FALSE(sends.empty());
     EXPECT_EQ(host::floatOf(sends.back().bytes), 5.0f);

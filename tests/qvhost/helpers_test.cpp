@@ -9,11 +9,11 @@
 #include <sstream>
 
 #include "failure.h"
-#include "json_source.h"
-#include "patch_rules.h"
-#include "plot_layout.h"
-#include "readable_text.h"
-#include "suggest.h"
+#include "io/json_source.h"
+#include "patch/patch_rules.h"
+#include "io/plot_layout.h"
+#include "validate/readable_text.h"
+#include "io/suggest.h"
 
 using namespace qvhost;
 

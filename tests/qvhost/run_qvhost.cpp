@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "child_process.h"
+#include "platform/child_process.h"
 #include "library.h"
 #include "plugins.h"
 

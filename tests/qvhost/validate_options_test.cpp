@@ -4,8 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "junit.h"
-#include "validate.h"
+#include "validate/junit.h"
+#include "validate/validate.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ using qvhost::ValidateOptions;
 
 ValidateOptions parsed(const std::vector<std::string>& words) {
     CLI::App app;
-    qvhost::ValidateCommand command(app);
+    qvhost::ValidateOptionReader command(*app.add_subcommand("validate"));
     std::vector<std::string> reversed(words.rbegin(), words.rend());
     app.parse(reversed);  // CLI11 takes a reversed vector
     EXPECT_TRUE(command.given());
@@ -52,7 +52,7 @@ TEST(ValidateArguments, BlocksAreSizesOrRandom) {
     EXPECT_EQ(parsed({"validate", "--blocks", "7,65536", "x.qvm"}).blocks, (std::vector<int32_t>{7, 65536}));
     for (const char* bad : {"0", "65537", "-1", "7x", "Random", ""}) {
         CLI::App app;
-        qvhost::ValidateCommand command(app);
+        qvhost::ValidateOptionReader command(*app.add_subcommand("validate"));
         std::vector<std::string> args{"x.qvm", bad, "--blocks", "validate"};  // CLI11 reads them back to front
         EXPECT_THROW(app.parse(args), CLI::ParseError) << bad;
     }

@@ -1,7 +1,9 @@
 # qvhost's sources in two lists, so that the program and the fuzz targets
 # that drive its inputs build the same code:
-#   qvhost_core_sources     patches, descriptions, runners, plots and WAV
-#   qvhost_program_sources  the command line, validate and its platform services
+#   qvhost_core_sources     io/ (descriptions, plots, WAV), patch/ (patches and
+#                           their runners), the readers validate shares with them
+#   qvhost_program_sources  the command line (main, commands/), validate and
+#                           its platform services
 # Both hold absolute paths.
 set(qvhost_dir ${CMAKE_CURRENT_LIST_DIR})
 if(WIN32)
@@ -11,38 +13,43 @@ else()
 endif()
 
 set(qvhost_core_sources)
-foreach(source description.cpp json_source.cpp pin_value.cpp timeline.cpp suggest.cpp patch.cpp
-               patch_rules.cpp dsp_runner.cpp gui_runner.cpp painting.cpp info.cpp plot.cpp plot_layout.cpp
-               wav.cpp output_checks.cpp elf_exports.cpp validate/readable_text.cpp
+foreach(source io/description.cpp io/json_source.cpp io/suggest.cpp io/loaded_library.cpp io/painting.cpp
+               io/plot.cpp io/plot_layout.cpp io/wav.cpp io/output_checks.cpp
+               patch/pin_value.cpp patch/timeline.cpp patch/patch.cpp patch/patch_rules.cpp
+               patch/dsp_runner.cpp patch/gui_runner.cpp
+               validate/elf_exports.cpp validate/readable_text.cpp
                platform/wav_writer_${qvhost_platform}.cpp platform/program_path_${qvhost_platform}.cpp)
   list(APPEND qvhost_core_sources ${qvhost_dir}/${source})
 endforeach()
 
+# A new command adds its file to this list, and its line to commands/commands.cpp.
 set(qvhost_program_sources)
 foreach(source main.cpp platform/main_${qvhost_platform}.cpp
-               render.cpp paint.cpp run.cpp
+               commands/commands.cpp commands/info.cpp commands/validate.cpp commands/describe.cpp
+               commands/check_description.cpp commands/render.cpp commands/paint.cpp commands/run.cpp
+               commands/demo.cpp commands/patch_command.cpp
                validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
                validate/checks_dsp.cpp validate/checks_instances.cpp validate/checks_host_rules.cpp validate/checks_leaks.cpp validate/checks_random.cpp validate/fuzz_run.cpp validate/module_stack.cpp validate/checks_cost.cpp validate/checks_gui.cpp validate/checks_drawing.cpp
-               validate/command.cpp validate/describe.cpp validate/junit.cpp validate/dsp_bench.cpp validate/dsp_plan.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
+               validate/options.cpp validate/junit.cpp validate/dsp_bench.cpp validate/dsp_plan.cpp validate/generators.cpp validate/pin_table.cpp validate/output_capture.cpp
                validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
 endforeach()
-# What validate needs from the platform: child processes, crash reports and
-# the watch on real-time calls.
+# What validate needs from the platform: child processes (platform/, which
+# the Windows tests build too), crash reports and the watch on real-time calls.
 if(WIN32)
   list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_windows.cpp
-    ${qvhost_dir}/platform/crash_report_none.cpp ${qvhost_dir}/platform/realtime_watch_none.cpp)
+    ${qvhost_dir}/validate/crash_report_none.cpp ${qvhost_dir}/validate/realtime_watch_none.cpp)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
-    ${qvhost_dir}/platform/crash_report_linux.cpp ${qvhost_dir}/platform/realtime_watch_linux.cpp)
+    ${qvhost_dir}/validate/crash_report_linux.cpp ${qvhost_dir}/validate/realtime_watch_linux.cpp)
 else()
   list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
-    ${qvhost_dir}/platform/crash_report_none.cpp ${qvhost_dir}/platform/realtime_watch_none.cpp)
+    ${qvhost_dir}/validate/crash_report_none.cpp ${qvhost_dir}/validate/realtime_watch_none.cpp)
 endif()
 # Where a module's GDI+ calls can be bound to qvhost's own (Linux, through
 # libgdiplus), validate counts the objects a paint leaves alive.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_linux.cpp)
+  list(APPEND qvhost_program_sources ${qvhost_dir}/validate/gdiplus_watch_linux.cpp)
 else()
-  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/gdiplus_watch_none.cpp)
+  list(APPEND qvhost_program_sources ${qvhost_dir}/validate/gdiplus_watch_none.cpp)
 endif()

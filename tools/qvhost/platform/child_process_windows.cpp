@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "child_process.h"
-#include "library.h"
+#include "utf8.h"
 #include "program_path.h"
 
 namespace qvhost {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "library.h"
+#include "utf8.h"
 
 int qvhostMain(int argc, char** argv);
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "library.h"
+#include "utf8.h"
 
 namespace qvhost {
 

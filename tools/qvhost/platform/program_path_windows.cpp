@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "library.h"
+#include "utf8.h"
 
 namespace qvhost {
 

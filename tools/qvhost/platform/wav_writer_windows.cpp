@@ -6,7 +6,7 @@
 #include <mmsystem.h>
 
 #include "failure.h"
-#include "library.h"
+#include "utf8.h"
 #include "wav_writer.h"
 
 namespace qvhost {

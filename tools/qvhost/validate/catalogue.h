@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "description.h"
+#include "io/description.h"
 #include "library.h"
 #include "validate.h"
 

@@ -7,8 +7,8 @@
 #include "generators.h"
 #include "gui_bench.h"
 #include "paint_surface.h"
-#include "pin_value.h"
-#include "platform/gdiplus_watch.h"
+#include "patch/pin_value.h"
+#include "gdiplus_watch.h"
 
 namespace qvhost {
 

@@ -10,8 +10,8 @@
 #include "checks.h"
 #include "dsp_bench.h"
 #include "generators.h"
-#include "pin_value.h"
-#include "platform/realtime_watch.h"
+#include "patch/pin_value.h"
+#include "realtime_watch.h"
 
 namespace qvhost {
 

@@ -5,8 +5,8 @@
 #include "generators.h"
 #include "gui_bench.h"
 #include "module_stack.h"
-#include "pin_value.h"
-#include "platform/realtime_watch.h"
+#include "patch/pin_value.h"
+#include "realtime_watch.h"
 
 namespace qvhost {
 

@@ -12,8 +12,8 @@
 #include "failure.h"
 #include "generators.h"
 #include "gui_bench.h"
-#include "pin_value.h"
-#include "suggest.h"
+#include "patch/pin_value.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 

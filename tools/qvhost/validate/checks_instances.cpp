@@ -12,7 +12,7 @@
 #include "dsp_plan.h"
 #include "generators.h"
 #include "gui_bench.h"
-#include "suggest.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 

@@ -8,9 +8,9 @@
 #include "gui_bench.h"
 #include "module_stack.h"
 #include "paint_surface.h"
-#include "suggest.h"
-#include "platform/gdiplus_watch.h"
-#include "platform/realtime_watch.h"
+#include "io/suggest.h"
+#include "gdiplus_watch.h"
+#include "realtime_watch.h"
 
 namespace qvhost {
 

@@ -16,7 +16,7 @@
 #include "generators.h"
 #include "pin_table.h"
 #include "platform/program_path.h"
-#include "suggest.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 

@@ -11,7 +11,7 @@
 #include "dsp_bench.h"
 #include "generators.h"
 #include "gui_bench.h"
-#include "pin_value.h"
+#include "patch/pin_value.h"
 
 namespace qvhost {
 

@@ -5,9 +5,9 @@
 
 #include "checks.h"
 #include "module_stack.h"
-#include "pin_value.h"
-#include "suggest.h"
-#include "platform/realtime_watch.h"
+#include "patch/pin_value.h"
+#include "io/suggest.h"
+#include "realtime_watch.h"
 
 namespace qvhost {
 

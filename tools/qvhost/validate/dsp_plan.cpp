@@ -5,8 +5,8 @@
 
 #include "checks.h"
 #include "generators.h"
-#include "pin_value.h"
-#include "suggest.h"
+#include "patch/pin_value.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 

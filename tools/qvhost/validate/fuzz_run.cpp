@@ -12,7 +12,7 @@
 #include <random>
 #include <thread>
 
-#include "description.h"
+#include "io/description.h"
 #include "platform/child_process.h"
 
 namespace qvhost {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/realtime_watch.h"
+#include "realtime_watch.h"
 
 namespace qvhost {
 

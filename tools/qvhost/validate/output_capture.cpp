@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "library.h"
+#include "utf8.h"
 
 namespace qvhost {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "program_path.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 

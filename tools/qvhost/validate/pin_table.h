@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "abi/pin_table.h"
-#include "description.h"
+#include "io/description.h"
 
 namespace qvhost {
 

@@ -18,12 +18,12 @@
 
 #include "catalogue.h"
 #include "fuzz_run.h"
-#include "commands.h"
+#include "io/description.h"
 #include "failure.h"
 #include "platform/child_process.h"
-#include "pin_value.h"
-#include "platform/crash_report.h"
-#include "suggest.h"
+#include "patch/pin_value.h"
+#include "crash_report.h"
+#include "io/suggest.h"
 #include "output_capture.h"
 #include "junit.h"
 #include "readable_text.h"
@@ -806,7 +806,5 @@ int runValidate(const ValidateOptions& options) {
         validation.library(path);
     return validation.finish();
 }
-
-int ValidateCommand::run() { return runValidate(options()); }
 
 }  // namespace qvhost

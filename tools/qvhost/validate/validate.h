@@ -52,14 +52,14 @@ int runValidate(const ValidateOptions& options);
 // what a validating child is started with and what a rerun hint shows.
 std::vector<std::string> validateArguments(const ValidateOptions& options);
 
-// The validate command on qvhost's command line; run() once it was given.
-class ValidateCommand {
+// validate's options on its subcommand of qvhost's command line.
+class ValidateOptionReader {
 public:
-    explicit ValidateCommand(CLI::App& app);
+    // Declares the options on `command`, which must outlive the reader.
+    explicit ValidateOptionReader(CLI::App& command);
     bool given() const;
     // The options as parsed.
     ValidateOptions options() const;
-    int run();
 
 private:
     CLI::App* command_;

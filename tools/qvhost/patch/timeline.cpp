@@ -5,7 +5,7 @@
 
 #include "failure.h"
 #include "pin_value.h"
-#include "suggest.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 

@@ -8,7 +8,7 @@
 
 #include "abi/abi.h"
 #include "failure.h"
-#include "library.h"
+#include "utf8.h"
 
 namespace qvhost {
 

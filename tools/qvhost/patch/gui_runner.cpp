@@ -32,11 +32,12 @@ void GuiRunner::applyDefaults() {
         set(s.pin.index, s.bytes);
 }
 
-void GuiRunner::set(int32_t pin, const host::Bytes& bytes) {
+std::vector<host::GuiDelivery> GuiRunner::set(int32_t pin, const host::Bytes& bytes) {
     const int32_t rc = host::deliverAndSignal(object_, pin, bytes);
     if (rc != RC_OK)
         throw Failure(module_.id + " refused a value on pin " + std::to_string(pin) + " (code " + std::to_string(rc) +
                       ")");
+    return host_->deliveries().takeCut();
 }
 
 std::pair<int32_t, int32_t> GuiRunner::preferredSize() const {

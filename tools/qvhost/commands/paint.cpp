@@ -2,16 +2,29 @@
 #include <cstdio>
 #include <regex>
 
-#include "audio_file.h"
-#include "commands.h"
+#include <CLI/CLI.hpp>
+
+#include "io/audio_file.h"
+#include "command.h"
 #include "failure.h"
-#include "gui_runner.h"
-#include "painting.h"
-#include "timeline.h"
+#include "io/loaded_library.h"
+#include "patch/gui_runner.h"
+#include "io/painting.h"
+#include "patch/timeline.h"
 
 namespace qvhost {
 
-int runPaint(const PaintOptions& o) {
+namespace {
+
+struct PaintOptions {
+    std::string library;
+    std::string id;
+    std::vector<std::string> sets;  // PIN=VALUE
+    std::string size;               // WxH
+    std::string output;
+};
+
+int paint(const PaintOptions& o) {
     int32_t width = 0, height = 0;
     if (!o.size.empty()) {
         std::smatch m;
@@ -24,8 +37,8 @@ int runPaint(const PaintOptions& o) {
             throw Failure("--size " + o.size + " is out of range: width and height lie between 1 and 8192 pixels");
     }
     checkOutputFile(o.output, ".png", "-o " + o.output);
-    LoadedLibrary lib = openLibrary(o.library, true);
-    const ModuleDescription& module = findModule(lib, o.id);
+    const LibraryModule found = openModule(o.library, o.id);
+    const ModuleDescription& module = *found.module;
     const HalfDescription* half = module.guiHalf();
     if (half == nullptr)
         throw Failure(o.id + " has no GUI half to paint; try qvhost render");
@@ -35,7 +48,7 @@ int runPaint(const PaintOptions& o) {
     for (const auto& text : o.sets)
         sets.push_back(parseSet(*half, o.id, text, false));
 
-    GuiRunner gui(*lib.library, module);
+    GuiRunner gui(*found.lib.library, module);
     gui.applyDefaults();
     for (const auto& s : sets)
         gui.set(s.pin.index, s.bytes);
@@ -45,5 +58,27 @@ int runPaint(const PaintOptions& o) {
     std::printf("wrote %s: %s, %d x %d\n", o.output.c_str(), o.id.c_str(), width, height);
     return 0;
 }
+
+class PaintCommand : public Command {
+public:
+    std::string name() const override { return "paint"; }
+    std::string summary() const override { return "Paint a GUI module to PNG"; }
+    void addOptions(CLI::App& command) override {
+        PaintOptions& o = options_;
+        command.add_option("LIB", o.library, "The .qvm library")->required();
+        command.add_option("ID", o.id, "Module identifier")->required();
+        command.add_option("--set", o.sets, "PIN=VALUE: a pin (name or index) takes a value")->allow_extra_args(false);
+        command.add_option("--size", o.size, "WxH in pixels (default: the module's own size)");
+        command.add_option("-o,--output", o.output, "PNG file to write")->required();
+    }
+    int run() override { return paint(options_); }
+
+private:
+    PaintOptions options_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> makePaintCommand() { return std::make_unique<PaintCommand>(); }
 
 }  // namespace qvhost

@@ -5,7 +5,7 @@
 
 #include "audio_file.h"
 #include "failure.h"
-#include "library.h"
+#include "utf8.h"
 #include "paint_surface.h"
 #include "platform/gdiplus_owned.h"
 #include "plot_layout.h"

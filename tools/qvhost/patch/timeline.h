@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "description.h"
+#include "io/description.h"
 #include "values.h"
 
 namespace qvhost {

@@ -3,7 +3,7 @@
 // what the page describes cannot drift apart.
 #pragma once
 
-#include "json_source.h"
+#include "io/json_source.h"
 
 namespace qvhost {
 

@@ -11,16 +11,16 @@
 #include <set>
 
 #include "abi/abi.h"
-#include "audio_file.h"
-#include "commands.h"
+#include "io/audio_file.h"
+#include "io/loaded_library.h"
 #include "dsp_runner.h"
 #include "failure.h"
 #include "gui_runner.h"
-#include "painting.h"
+#include "io/painting.h"
 #include "pin_value.h"
 #include "patch_rules.h"
 #include "progress.h"
-#include "suggest.h"
+#include "io/suggest.h"
 #include "timeline.h"
 #include "platform/program_path.h"
 
@@ -207,6 +207,7 @@ private:
             }
             if (module->description->guiHalf() != nullptr) {
                 module->gui = std::make_unique<GuiRunner>(*lib.library, *module->description);
+                module->gui->host().shareDeliveries(guiDeliveries_);
                 byHost_[&module->gui->host()] = module.get();
             }
             modules_[name] = std::move(module);
@@ -474,8 +475,7 @@ private:
     }
 
     // A GUI value sent round a ring of modules that never settles.
-    void checkGuiLoop() const {
-        const auto chain = host::takeCutGuiChain();
+    void checkGuiLoop(const std::vector<host::GuiDelivery>& chain) const {
         if (chain.empty())
             return;
         std::string ring;
@@ -504,8 +504,7 @@ private:
     }
 
     void setGui(PatchModule* m, int32_t pin, const Bytes& bytes) {
-        m->gui->set(pin, bytes);
-        checkGuiLoop();
+        checkGuiLoop(m->gui->set(pin, bytes));
     }
 
     // ---- running
@@ -702,6 +701,8 @@ private:
     std::vector<FrameSeries> frames_;
     int64_t frameCount_ = 0;  // of all series so far
     std::map<const host::RecordingGuiHost*, PatchModule*> byHost_;
+    // Shared by every GUI half, so that a ring through several counts as one chain.
+    std::shared_ptr<host::GuiDeliveries> guiDeliveries_ = std::make_shared<host::GuiDeliveries>();
 };
 
 }  // namespace

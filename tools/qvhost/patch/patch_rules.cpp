@@ -5,7 +5,7 @@
 #include <regex>
 
 #include "patch_schema.h"
-#include "suggest.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "description.h"
+#include "io/description.h"
 #include "dsp_host.h"
 #include "library.h"
 

@@ -2,70 +2,18 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "abi/abi.h"
-#include "commands.h"
+#include <CLI/CLI.hpp>
+
+#include "command.h"
 #include "failure.h"
-#include "pin_value.h"
+#include "io/loaded_library.h"
+#include "patch/pin_value.h"
 #include "platform/program_path.h"
-#include "suggest.h"
+#include "io/suggest.h"
 
 namespace qvhost {
 
 using namespace ovra;
-
-LoadedLibrary openLibrary(const std::string& path, bool needDescription) {
-    LoadedLibrary lib;
-    std::string error;
-    lib.library = host::Library::open(path, error);
-    if (!lib.library)
-        throw Failure(error);
-    const std::string descriptionPath = descriptionPathFor(path);
-    try {
-        lib.description = loadDescription(descriptionPath);
-    } catch (const Failure& e) {
-        if (needDescription)
-            throw Failure(std::string(e.what()) + " (the module description of " + path + ")");
-        lib.descriptionProblem = e.what();
-    }
-    return lib;
-}
-
-namespace {
-
-// Whether the factory creates the identifier under any sub-type.
-bool registered(const host::Library& library, const std::string& id) {
-    for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2}) {
-        IMpUnknown* out = nullptr;
-        const int32_t rc = library.createBare(host::fromUtf8(id), subType, &out);
-        if (out != nullptr)
-            out->Release();
-        if (rc == RC_OK && out != nullptr)
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-std::string unknownIdentifier(const LoadedLibrary& lib, const std::string& id) {
-    const std::string where = "unknown module identifier \"" + id + "\" in " + lib.library->path();
-    if (registered(*lib.library, id))
-        return where + ": the library registers it, but " + descriptionPathFor(lib.library->path()) +
-               " does not describe it";
-    // Only what the library can create is worth suggesting.
-    std::vector<std::string> ids;
-    for (const auto& m : lib.description->modules)
-        if (registered(*lib.library, m.id))
-            ids.push_back(m.id);
-    return where + suggestion(id, ids, "; qvhost info " + lib.library->path() + " lists them");
-}
-
-const ModuleDescription& findModule(const LoadedLibrary& lib, const std::string& id) {
-    const ModuleDescription* module = lib.description->find(id);
-    if (module == nullptr)
-        throw Failure(unknownIdentifier(lib, id));
-    return *module;
-}
 
 namespace {
 
@@ -145,25 +93,38 @@ void printTable(const LoadedLibrary& lib) {
     }
 }
 
-}  // namespace
+class InfoCommand : public Command {
+public:
+    std::string name() const override { return "info"; }
+    std::string summary() const override { return "Build description, modules and pins of each library"; }
+    void addOptions(CLI::App& command) override {
+        command.add_option("LIB", paths_, "A .qvm library")->required();
+        command.add_flag("--json", json_, "Machine-readable output");
+    }
+    int run() override;
 
-int runInfo(const std::vector<std::string>& paths, bool json) {
+private:
+    std::vector<std::string> paths_;
+    bool json_ = false;
+};
+
+int InfoCommand::run() {
     // Every library is described, even after one that cannot be loaded; each
     // failure is one line on stderr and fails the command at the end.
     Json all = Json::array();
     size_t failed = 0;
-    for (size_t i = 0; i < paths.size(); ++i) {
+    for (size_t i = 0; i < paths_.size(); ++i) {
         try {
-            LoadedLibrary lib = openLibrary(paths[i], false);
+            LoadedLibrary lib = openLibrary(paths_[i], false);
             // A description that exists but cannot be read fails the command;
             // a library without one is still described.
             std::error_code ec;
-            const bool broken = !lib.description && std::filesystem::exists(pathOf(descriptionPathFor(paths[i])), ec);
+            const bool broken = !lib.description && std::filesystem::exists(pathOf(descriptionPathFor(paths_[i])), ec);
             if (broken) {
                 ++failed;
                 std::fprintf(stderr, "qvhost: %s\n", lib.descriptionProblem.c_str());
             }
-            if (json) {
+            if (json_) {
                 all.push_back(libraryJson(lib));
             } else {
                 if (i > 0)
@@ -173,14 +134,18 @@ int runInfo(const std::vector<std::string>& paths, bool json) {
         } catch (const Failure& e) {
             ++failed;
             std::fprintf(stderr, "qvhost: %s\n", e.what());
-            if (json)
-                all.push_back(Json{{"path", paths[i]}, {"error", e.what()}});
+            if (json_)
+                all.push_back(Json{{"path", paths_[i]}, {"error", e.what()}});
         }
     }
-    if (json)
+    if (json_)
         std::printf("%s\n", all.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
     std::fflush(stdout);
     return failed == 0 ? 0 : kExitFailure;
 }
+
+}  // namespace
+
+std::unique_ptr<Command> makeInfoCommand() { return std::make_unique<InfoCommand>(); }
 
 }  // namespace qvhost

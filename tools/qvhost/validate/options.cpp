@@ -1,4 +1,5 @@
-// The validate command line.
+// validate's options: read from its command line, and written back as the
+// command line of a validating child or a rerun hint.
 #include <algorithm>
 #include <charconv>
 #include <type_traits>
@@ -11,9 +12,8 @@
 
 namespace qvhost {
 
-ValidateCommand::ValidateCommand(CLI::App& app) {
-    auto* v = app.add_subcommand("validate", "Conformance checks; exit 0 only when none failed or crashed");
-    command_ = v;
+ValidateOptionReader::ValidateOptionReader(CLI::App& command) : command_(&command) {
+    CLI::App* v = command_;
     auto& o = options_;
     v->add_option("LIB", o.libraries, "A .qvm library");
     v->add_flag("--json", o.json, "Machine-readable report");
@@ -79,9 +79,9 @@ ValidateCommand::ValidateCommand(CLI::App& app) {
     v->add_option("--capture-file", o.captureFile, "")->group("");
 }
 
-bool ValidateCommand::given() const { return command_->parsed(); }
+bool ValidateOptionReader::given() const { return command_->parsed(); }
 
-ValidateOptions ValidateCommand::options() const {
+ValidateOptions ValidateOptionReader::options() const {
     ValidateOptions o = options_;
     if (command_->count("--seed") > 0)
         o.seed = seed_;

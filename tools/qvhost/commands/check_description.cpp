@@ -1,16 +1,15 @@
-// qvhost check-description and qvhost describe: a description read against
-// the pins a library declares, and a description begun from them.
+// qvhost check-description: a description read against the pins a library
+// declares.
 #include <cstdio>
-#include <fstream>
-#include <set>
 
-#include "abi/abi.h"
-#include "commands.h"
+#include <CLI/CLI.hpp>
+
+#include "command.h"
+#include "io/description.h"
 #include "failure.h"
-#include "json_source.h"
-#include "library.h"
-#include "pin_table.h"
-#include "suggest.h"
+#include "io/json_source.h"
+#include "io/suggest.h"
+#include "validate/pin_table.h"
 
 namespace qvhost {
 
@@ -29,9 +28,9 @@ int32_t pinIndexOf(const std::string& disagreement) {
     }
 }
 
-}  // namespace
-
-int runCheckDescription(const std::string& descriptionPath, const std::string& libraryPath) {
+// Checks a description file (its shape; with a library, its pins against the
+// library's pin table), each problem at its FILE:LINE:COLUMN.
+int checkDescription(const std::string& descriptionPath, const std::string& libraryPath) {
     const JsonSource source = JsonSource::fromFile(descriptionPath);  // syntax: FILE:LINE:COLUMN
     const LibraryDescription description = parseDescription(source);  // shape: FILE:LINE:COLUMN
     if (libraryPath.empty()) {
@@ -88,62 +87,24 @@ int runCheckDescription(const std::string& descriptionPath, const std::string& l
     return 0;
 }
 
-int runDescribe(const std::string& libraryPath, const std::string& output) {
-    std::string error;
-    if (!host::Library::open(libraryPath, error))
-        throw Failure(error);
-    const std::string problem = pinTableProblem(libraryPath);
-    if (!problem.empty())
-        throw Failure("cannot describe " + libraryPath + ": " + problem);
-    // Every half the twin knows among the texts of the library, in the order
-    // of their identifiers.
-    std::set<std::string> ids;
-    for (const auto& s : utf16Strings(libraryPath))
-        ids.insert(host::toUtf8(s));
-    Json modules = Json::array();
-    for (const auto& id : ids) {
-        Json halves = Json::array();
-        for (int32_t subType : {SUBTYPE_DSP, SUBTYPE_GUI_V1, SUBTYPE_GUI_V2}) {
-            std::string why;
-            const auto declared = declaredPins(libraryPath, id, subType, why);
-            if (!declared)
-                continue;
-            const bool dsp = subType == SUBTYPE_DSP;
-            Json pins = Json::array();
-            for (const auto& row : declared->rows) {
-                // GUI pins declare no direction: "in" until the author says.
-                Json pin{{"index", row.index}, {"name", "Pin" + std::to_string(row.index)}, {"type", typeName(row.type)},
-                         {"direction", row.direction == DIRECTION_OUT ? "out" : "in"}};
-                if (row.type == DATATYPE_FLOAT)
-                    pin["default"] = 0.0;
-                else if (row.type == DATATYPE_INT)
-                    pin["default"] = 0;
-                else if (row.type == DATATYPE_BOOL)
-                    pin["default"] = false;
-                else if (row.type == DATATYPE_TEXT)
-                    pin["default"] = "";
-                pins.push_back(pin);
-            }
-            halves.push_back(Json{{"subType", subType}, {"kind", dsp ? "dsp" : "gui"}, {"pins", pins}});
-        }
-        if (!halves.empty())
-            modules.push_back(Json{{"id", id}, {"summary", ""}, {"halves", halves}});
+class CheckDescriptionCommand : public Command {
+public:
+    std::string name() const override { return "check-description"; }
+    std::string summary() const override {
+        return "Check a description file, and its pins against a library's (the build runs it)";
     }
-    if (modules.empty())
-        throw Failure("the pin table of " + libraryPath + " knows none of the identifiers found in the library");
-    std::string stem = libraryPath.substr(libraryPath.find_last_of("/\\") + 1);
-    stem = stem.substr(0, stem.find('.'));
-    const std::string text = Json{{"library", stem}, {"modules", modules}}.dump(2) + "\n";
-    if (output.empty() || output == "-") {
-        std::fputs(text.c_str(), stdout);
-        return 0;
+    void addOptions(CLI::App& command) override {
+        command.add_option("DESCRIPTION", description_, "The .qvm.json")->required();
+        command.add_option("LIB", library_, "The library whose pin table the pins are compared with");
     }
-    std::ofstream out(output, std::ios::binary);
-    if (!(out << text))
-        throw Failure("cannot write " + output);
-    std::fprintf(stderr, "wrote %s: %s; name the pins, set their defaults and the GUI pins' directions\n",
-                 output.c_str(), counted(modules.size(), "module").c_str());
-    return 0;
-}
+    int run() override { return checkDescription(description_, library_); }
+
+private:
+    std::string description_, library_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> makeCheckDescriptionCommand() { return std::make_unique<CheckDescriptionCommand>(); }
 
 }  // namespace qvhost

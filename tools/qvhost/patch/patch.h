@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "description.h"
-#include "json_source.h"
+#include "io/description.h"
+#include "io/json_source.h"
 
 namespace qvhost {
 

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
-#include "description.h"
+#include "io/description.h"
 #include "gui_host.h"
 #include "library.h"
 
@@ -24,7 +25,9 @@ public:
     // Hands every input its described default, as a host restoring a patch.
     void applyDefaults();
     // deliverPinValue, then signalPinChange; throws Failure when refused.
-    void set(int32_t pin, const ovra::host::Bytes& bytes);
+    // Answers the chain of a delivery cut on the way along the wires (a ring
+    // of GUI modules that does not settle), empty when everything settled.
+    std::vector<ovra::host::GuiDelivery> set(int32_t pin, const ovra::host::Bytes& bytes);
 
     // The module's own size for a drawing (its description's, else measure).
     std::pair<int32_t, int32_t> preferredSize() const;
