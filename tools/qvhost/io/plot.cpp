@@ -97,6 +97,8 @@ std::string label(double v) {
 
 }  // namespace
 
+// Long: legend, grid and traces are laid out on one canvas whose sizes each
+// part reads from the others.
 void writePlot(const std::string& path, const std::vector<Signal>& signals, int32_t sampleRate,
                const std::string& title, int32_t width, int32_t height) {
     if (signals.empty() || signals.front().samples.empty())

@@ -389,6 +389,8 @@ private:
 
     std::string outputPath(const std::string& file) const { return utf8Of(pathOf(settings_.outputDir) / pathOf(file)); }
 
+    // Long: the two kinds of output, recorded signals and PNG frame series,
+    // each read and checked against the files the others write.
     void readOutputs() {
         if (doc_.contains("record")) {
             const Json& list = doc_["record"];
@@ -509,6 +511,8 @@ private:
 
     // ---- running
 
+    // Long: one block of the patch in its order (timeline, GUI values, DSP
+    // halves upstream first, GUI side), which the loop keeps together.
     void process() {
         const int64_t total = sampleOf(seconds_);
         Progress progress("running " + source_, total, seconds_);

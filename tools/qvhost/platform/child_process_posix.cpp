@@ -61,6 +61,8 @@ ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds)
     return runProgram("/proc/self/exe", args, timeoutSeconds);
 }
 
+// Long: the child's life in order (pipes, spawn, reading, time-out, reaping);
+// each step needs the descriptors of the ones before it.
 ChildResult runProgram(const std::string& program, const std::vector<std::string>& args, double timeoutSeconds) {
     ChildResult result;
     Pipe out, err;

@@ -99,6 +99,8 @@ ChildResult runSelf(const std::vector<std::string>& args, double timeoutSeconds)
     return runProgram(self, args, timeoutSeconds);
 }
 
+// Long: the child's life in order (job, pipes, start, reading, time-out, exit
+// code); each step needs the handles of the ones before it.
 ChildResult runProgram(const std::string& path, const std::vector<std::string>& args, double timeoutSeconds) {
     ChildResult result;
     const std::wstring program = wide(path);

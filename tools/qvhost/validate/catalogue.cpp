@@ -69,6 +69,7 @@ const std::vector<StrictnessLevel>& strictnessLevels() {
     return levels;
 }
 
+// Long: one table row per check, in the order the report gives them.
 const std::vector<Check>& catalogue() {
     static const std::vector<Check> checks{
         // The file and its factory.

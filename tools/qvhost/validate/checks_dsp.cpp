@@ -236,6 +236,8 @@ std::string formatFloat(float v) {
 // Sleeping with every audio input held at `level` (0: silence) and the
 // controls still. A module that never offers sleep then is named, with its
 // cost, as a warning; one that sleeps must keep its outputs still.
+// Long: one session in three phases (still inputs, waiting for sleep, asleep)
+// whose counters the verdict reads together.
 Outcome sleepWithInputsAt(CheckContext& ctx, float level) {
     const std::string inputs = level == 0.0f ? "silent" : "held at " + formatFloat(level);
     const std::string withInputs = level == 0.0f ? "with silent inputs" : "with inputs held at " + formatFloat(level);

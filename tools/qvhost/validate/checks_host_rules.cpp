@@ -175,6 +175,7 @@ Outcome checkDspEverySample(CheckContext& ctx) {
     return {Status::Passed, std::to_string(b) + " blocks: every sample of a streaming output written"};
 }
 
+// Long: a silent run and one run per control input, compared block by block.
 Outcome checkDspDefaults(CheckContext& ctx) {
     const auto& half = *ctx.half;
     constexpr int32_t n = 64;
@@ -330,6 +331,8 @@ Outcome checkGuiValuesOnChange(CheckContext& ctx) {
                                 " of them unchanged: no pin sent a value it already held"};
 }
 
+// Long: ordinary blocks, still inputs, then the step into sleep measured
+// against the steps just before it, per output.
 Outcome checkDspSleepStep(CheckContext& ctx) {
     const auto& half = *ctx.half;
     const auto outputs = audioOutputs(half);

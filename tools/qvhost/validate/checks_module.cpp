@@ -134,6 +134,7 @@ Outcome checkCreate(CheckContext& ctx) {
                                 std::to_string(n) + " times without"};
 }
 
+// Long: queries, identity and counting are checked on the same references.
 Outcome checkInterfaces(CheckContext& ctx) {
     const auto& half = *ctx.half;
     host::RecordingDspHost dspHost;

@@ -12,6 +12,8 @@
 
 namespace qvhost {
 
+// Long: the option table, one entry per option; validateArguments below
+// writes the same options back in the same order.
 ValidateOptionReader::ValidateOptionReader(CLI::App& command) : command_(&command) {
     CLI::App* v = command_;
     auto& o = options_;
@@ -99,6 +101,7 @@ ValidateOptions ValidateOptionReader::options() const {
 
 // Every option that differs from its default, written as the options above
 // read it back.
+// Long: one line per option, in the order of the table above.
 std::vector<std::string> validateArguments(const ValidateOptions& o) {
     const ValidateOptions d;
     std::vector<std::string> args{"validate"};
