@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/child_process.h"
+#include "validate/child_process.h"
 #include "library.h"
 #include "plugins.h"
 

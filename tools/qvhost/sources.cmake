@@ -34,16 +34,16 @@ foreach(source main.cpp platform/main_${qvhost_platform}.cpp
                validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
 endforeach()
-# What validate needs from the platform: child processes (platform/, which
-# the Windows tests build too), crash reports and the watch on real-time calls.
+# What validate needs of each platform: child processes (which the Windows
+# tests build too), crash reports and the watch on real-time calls.
 if(WIN32)
-  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_windows.cpp
+  list(APPEND qvhost_program_sources ${qvhost_dir}/validate/child_process_windows.cpp
     ${qvhost_dir}/validate/crash_report_none.cpp ${qvhost_dir}/validate/realtime_watch_none.cpp)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
+  list(APPEND qvhost_program_sources ${qvhost_dir}/validate/child_process_posix.cpp
     ${qvhost_dir}/validate/crash_report_linux.cpp ${qvhost_dir}/validate/realtime_watch_linux.cpp)
 else()
-  list(APPEND qvhost_program_sources ${qvhost_dir}/platform/child_process_posix.cpp
+  list(APPEND qvhost_program_sources ${qvhost_dir}/validate/child_process_posix.cpp
     ${qvhost_dir}/validate/crash_report_none.cpp ${qvhost_dir}/validate/realtime_watch_none.cpp)
 endif()
 # Where a module's GDI+ calls can be bound to qvhost's own (Linux, through

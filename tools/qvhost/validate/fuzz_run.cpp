@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "io/description.h"
-#include "platform/child_process.h"
+#include "child_process.h"
 
 namespace qvhost {
 

@@ -20,7 +20,7 @@
 #include "fuzz_run.h"
 #include "io/description.h"
 #include "failure.h"
-#include "platform/child_process.h"
+#include "child_process.h"
 #include "patch/pin_value.h"
 #include "crash_report.h"
 #include "io/suggest.h"

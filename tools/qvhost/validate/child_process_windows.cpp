@@ -9,7 +9,7 @@
 
 #include "child_process.h"
 #include "utf8.h"
-#include "program_path.h"
+#include "platform/program_path.h"
 
 namespace qvhost {
 
