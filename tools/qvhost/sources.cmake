@@ -15,7 +15,7 @@ endif()
 set(qvhost_core_sources)
 foreach(source io/description.cpp io/json_source.cpp io/suggest.cpp io/loaded_library.cpp io/painting.cpp
                io/plot.cpp io/plot_layout.cpp io/wav.cpp io/output_checks.cpp
-               patch/pin_value.cpp patch/timeline.cpp patch/patch.cpp patch/patch_rules.cpp
+               patch/pin_value.cpp patch/timeline.cpp patch/patch_file.cpp patch/patch.cpp patch/patch_rules.cpp
                patch/dsp_runner.cpp patch/gui_runner.cpp
                validate/elf_exports.cpp validate/readable_text.cpp
                platform/wav_writer_${qvhost_platform}.cpp platform/program_path_${qvhost_platform}.cpp)

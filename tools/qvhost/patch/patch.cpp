@@ -18,7 +18,6 @@
 #include "gui_runner.h"
 #include "io/painting.h"
 #include "pin_value.h"
-#include "patch_rules.h"
 #include "progress.h"
 #include "io/suggest.h"
 #include "timeline.h"
@@ -34,6 +33,7 @@ namespace {
 // One module of the patch with whichever halves it has.
 struct PatchModule {
     std::string name;
+    const WrittenModule* written = nullptr;  // as the patch reads
     LoadedLibrary* library = nullptr;
     const ModuleDescription* description = nullptr;
     std::unique_ptr<DspRunner> dsp;
@@ -88,22 +88,20 @@ std::vector<std::string> namesOf(const HalfDescription* half) {
     return names;
 }
 
-class Patch {
+// The run of a patch as read. Its checks that need the loaded libraries
+// (identifiers, pins and their types, loops, sizes, output files) come in
+// the order the file is read, as the patch's own messages.
+class PatchRun {
 public:
-    Patch(const JsonSource& source, std::string baseDir, const PatchRunSettings& settings)
-        : src_(source), doc_(source.doc()), source_(source.name()), baseDir_(std::move(baseDir)),
-          settings_(settings) {}
+    PatchRun(const PatchFile& patch, std::string baseDir, const PatchRunSettings& settings)
+        : patch_(patch), source_(patch.source->name()), baseDir_(std::move(baseDir)), settings_(settings),
+          rate_(patch.rate), block_(patch.block), seconds_(patch.seconds) {}
 
     PatchResult run() {
-        checkAgainstSchema(src_, patchSchema());
-        rate_ = static_cast<int32_t>(doc_.value("rate", 48000.0));
-        block_ = static_cast<int32_t>(doc_.value("block", 64.0));
-        seconds_ = doc_.value("seconds", 1.0);
-        checkLimits();
         loadModules();
         wire();
-        readTimeline();
-        readOutputs();
+        makeTimeline();
+        makeOutputs();
         if (settings_.checkOnly)
             return {};
         // The folder is made once the whole patch is found sound.
@@ -116,7 +114,7 @@ public:
     }
 
 private:
-    [[noreturn]] void bad(const JsonPath& at, const std::string& what) const { src_.fail(at, what); }
+    [[noreturn]] void bad(const JsonPath& at, const std::string& what) const { patch_.fail(at, what); }
 
     int64_t sampleOf(double t) const { return static_cast<int64_t>(std::llround(t * rate_)); }
 
@@ -126,24 +124,6 @@ private:
         char text[32];
         std::snprintf(text, sizeof text, "%.15g", v);
         return text;
-    }
-
-    [[noreturn]] void beyond(const JsonPath& at, const std::string& what, const std::string& limit,
-                             const char* option) const {
-        bad(at, what + " is more than the limit of " + limit + " (" + option + " raises it)");
-    }
-
-    void checkLimits() const {
-        const PatchLimits& limits = settings_.limits;
-        if (seconds_ > limits.seconds)
-            beyond(JsonPath("/seconds"), number(seconds_) + " s", number(limits.seconds) + " s", "--max-seconds");
-        if (rate_ > limits.rate)
-            beyond(JsonPath("/rate"), number(rate_) + " Hz", number(static_cast<double>(limits.rate)) + " Hz",
-                   "--max-rate");
-        const auto modules = static_cast<int64_t>(doc_["modules"].size());
-        if (modules > limits.modules)
-            beyond(JsonPath("/modules"), std::to_string(modules) + " modules", std::to_string(limits.modules),
-                   "--max-modules");
     }
 
     // Frames a series paints, counted up to one past what is still allowed.
@@ -158,8 +138,8 @@ private:
     // ---- libraries and modules
 
     std::string findLibrary(const std::string& name, const JsonPath& at) {
-        if (doc_.contains("libraries") && doc_["libraries"].contains(name)) {
-            fs::path path = pathOf(doc_["libraries"][name].get<std::string>());
+        if (const std::string* written = patch_.libraryPath(name)) {
+            fs::path path = pathOf(*written);
             if (path.is_relative())
                 path = pathOf(baseDir_) / path;
             return utf8Of(path);
@@ -177,12 +157,15 @@ private:
                     "; add a folder with --plugins DIR or a path under \"libraries\")");
     }
 
+    // The '.' check stays here, with the loading: a module before it whose
+    // library is missing is reported first.
     void loadModules() {
-        for (const auto& [name, m] : doc_["modules"].items()) {
-            const JsonPath at = JsonPath("/modules") / name;
+        for (const WrittenModule& m : patch_.modules) {
+            const std::string& name = m.name;
+            const JsonPath& at = m.at;
             if (name.find('.') != std::string::npos)
                 bad(at, "module names may not contain '.'");
-            const std::string libName = m["library"].get<std::string>();
+            const std::string& libName = m.library;
             auto& lib = libraries_[libName];
             if (!lib.library) {
                 const std::string path = findLibrary(libName, at / "library");
@@ -195,8 +178,9 @@ private:
             }
             auto module = std::make_unique<PatchModule>();
             module->name = name;
+            module->written = &m;
             module->library = &lib;
-            const std::string id = m["id"].get<std::string>();
+            const std::string& id = m.id;
             module->description = lib.description->find(id);
             if (module->description == nullptr)
                 bad(at / "id", unknownIdentifier(lib, id));
@@ -256,37 +240,36 @@ private:
 
     // ---- connections
 
-    void wire() {
-        if (doc_.contains("connections")) {
-            const Json& list = doc_["connections"];
-            for (size_t i = 0; i < list.size(); ++i) {
-                const JsonPath where = JsonPath("/connections") / i;
-                const Json& c = list[i];
-                PinRef from = resolve(c[0].get<std::string>(), where / 0);
-                PinRef to = resolve(c[1].get<std::string>(), where / 1);
-                // GUI pins that copy both ways send too; DSP inputs never do.
-                if (from.dsp && from.pin.isInput())
-                    bad(where, from.text + " is an input; a connection starts at an output");
-                if (!to.pin.isInput())
-                    bad(where, to.text + " is an output; a connection ends at an input");
-                if (from.dsp != to.dsp)
-                    bad(where, from.text + " and " + to.text +
-                        " lie on different sides; values cross between DSP and GUI only inside a converter module");
-                if (from.pin.type != to.pin.type)
-                    bad(where, from.text + " carries " + typeName(from.pin.type) + " but " + to.text +
-                        " takes " + typeName(to.pin.type));
-                if (from.module == to.module && from.dsp)
-                    bad(where, "a module cannot feed its own DSP half");
-                if (from.dsp) {
-                    for (const auto& existing : dspConnections_)
-                        if (existing.to.module == to.module && existing.to.pin.index == to.pin.index)
-                            bad(where, to.text + " is already connected");
-                    dspConnections_.push_back({from, to});
-                } else {
-                    from.module->gui->host().wire(from.pin.index, to.module->gui->object(), to.pin.index);
-                }
-            }
+    void connect(const WrittenConnection& c) {
+        const JsonPath& where = c.at;
+        PinRef from = resolve(c.from.text, c.from.at);
+        PinRef to = resolve(c.to.text, c.to.at);
+        // GUI pins that copy both ways send too; DSP inputs never do.
+        if (from.dsp && from.pin.isInput())
+            bad(where, from.text + " is an input; a connection starts at an output");
+        if (!to.pin.isInput())
+            bad(where, to.text + " is an output; a connection ends at an input");
+        if (from.dsp != to.dsp)
+            bad(where, from.text + " and " + to.text +
+                " lie on different sides; values cross between DSP and GUI only inside a converter module");
+        if (from.pin.type != to.pin.type)
+            bad(where, from.text + " carries " + typeName(from.pin.type) + " but " + to.text +
+                " takes " + typeName(to.pin.type));
+        if (from.module == to.module && from.dsp)
+            bad(where, "a module cannot feed its own DSP half");
+        if (from.dsp) {
+            for (const auto& existing : dspConnections_)
+                if (existing.to.module == to.module && existing.to.pin.index == to.pin.index)
+                    bad(where, to.text + " is already connected");
+            dspConnections_.push_back({from, to});
+        } else {
+            from.module->gui->host().wire(from.pin.index, to.module->gui->object(), to.pin.index);
         }
+    }
+
+    void wire() {
+        for (const WrittenConnection& c : patch_.connections)
+            connect(c);
         orderDsp();
         // Converter modules: the host carries values between the linked pins.
         for (auto& [name, m] : modules_) {
@@ -342,7 +325,7 @@ private:
         }
     }
 
-    void readTimeline() {
+    void makeTimeline() {
         // Described defaults first (but not where a connection feeds the
         // pin), then each module's own settings, both at 0.
         // A converter's linked DSP pin is fed by its GUI half through the host.
@@ -360,22 +343,13 @@ private:
                     if (pin.isInput() && !pin.defaultValue.is_null() && !(half.dsp && fed(m.get(), pin.index)))
                         timeline_.push_back({0.0, PinRef{m.get(), half.dsp, pin, name + "." + pin.name},
                                              valueFromJson(pin.type, pin.defaultValue, pin.name)});
-            const Json& entry = doc_["modules"][name];
-            if (entry.contains("set"))
-                for (const auto& [pin, value] : entry["set"].items()) {
-                    const JsonPath at = JsonPath("/modules") / name / "set" / pin;
-                    addSet(resolve(name + "." + pin, at), value, 0.0, at, false);
-                }
-        }
-        if (doc_.contains("timeline")) {
-            const Json& list = doc_["timeline"];
-            for (size_t i = 0; i < list.size(); ++i) {
-                const JsonPath where = JsonPath("/timeline") / i;
-                const Json& e = list[i];
-                addSet(resolve(e["set"].get<std::string>(), where / "set"), e["value"], e["at"].get<double>(),
-                       where / "value", true);
+            for (const auto& [pin, value] : m->written->sets) {
+                const JsonPath at = JsonPath("/modules") / name / "set" / pin;
+                addSet(resolve(name + "." + pin, at), value, 0.0, at, false);
             }
         }
+        for (const WrittenSet& e : patch_.timeline)
+            addSet(resolve(e.pin.text, e.pin.at), e.value, e.time, e.valueAt, true);
         const int64_t total = sampleOf(seconds_);
         for (const auto& t : timeline_)
             if (t.written && sampleOf(t.time) >= total)
@@ -389,68 +363,63 @@ private:
 
     std::string outputPath(const std::string& file) const { return utf8Of(pathOf(settings_.outputDir) / pathOf(file)); }
 
-    // Long: the two kinds of output, recorded signals and PNG frame series,
-    // each read and checked against the files the others write.
-    void readOutputs() {
-        if (doc_.contains("record")) {
-            const Json& list = doc_["record"];
-            for (size_t i = 0; i < list.size(); ++i) {
-                const JsonPath where = JsonPath("/record") / i;
-                const Json& r = list[i];
-                Recording rec;
-                for (size_t k = 0; k < r["signals"].size(); ++k) {
-                    const std::string text = r["signals"][k].get<std::string>();
-                    PinRef pin = resolve(text, where / "signals" / k);
-                    if (!pin.dsp)
-                        bad(pin.at, pin.text + " is a GUI pin; only DSP pins can be recorded (paint GUI modules as frames)");
-                    if (pin.pin.type == DATATYPE_TEXT || pin.pin.type == DATATYPE_BLOB)
-                        bad(pin.at, pin.text + " carries " + typeName(pin.pin.type) + ", which has no level to record");
-                    rec.data.push_back({text, {}, pin.pin.isAudio()});
-                    rec.data.back().samples.reserve(static_cast<size_t>(seconds_ * rate_) + 1);
-                    rec.signals.push_back(pin);
-                }
-                rec.current.assign(rec.signals.size(), 0.0f);
-                rec.wav = r.value("wav", "");
-                rec.plot = r.value("plot", "");
-                checkOutput(rec.wav, ".wav", where / "wav");
-                checkOutput(rec.plot, ".png", where / "plot");
-                recordings_.push_back(std::move(rec));
-            }
-        }
-        if (doc_.contains("frames")) {
-            const Json& list = doc_["frames"];
-            for (size_t i = 0; i < list.size(); ++i) {
-                const JsonPath where = JsonPath("/frames") / i;
-                const Json& f = list[i];
-                auto it = modules_.find(f["module"].get<std::string>());
-                if (it == modules_.end())
-                    bad(where / "module", unknownModule(f["module"].get<std::string>()));
-                PatchModule* m = it->second.get();
-                if (!m->gui || !m->description->guiHalf()->draws)
-                    bad(where / "module", m->name + " (" + m->description->id + ") does not draw");
-                FrameSeries series;
-                series.module = m;
-                series.every = f.value("every", 0.1);
-                const int64_t allowed = settings_.limits.frames - frameCount_;
-                const int64_t count = framesOf(series.every, allowed);
-                if (count > allowed)
-                    bad(where / (f.contains("every") ? "every" : "module"),
-                        "frames every " + number(series.every) + " s for " + number(seconds_) + " s " +
-                            (frameCount_ > 0 ? "and the series before it " : "") + "are more than the limit of " +
-                            std::to_string(settings_.limits.frames) + " frames (--max-frames raises it)");
-                frameCount_ += count;
-                std::tie(series.width, series.height) = m->gui->preferredSize();
-                if (f.contains("size")) {
-                    series.width = static_cast<int32_t>(f["size"][0].get<double>());
-                    series.height = static_cast<int32_t>(f["size"][1].get<double>());
-                }
-                series.stem = f.value("name", m->name);
-                checkOutput(series.stem + ".png", ".png", where / (f.contains("name") ? "name" : "module"));
-                frames_.push_back(series);
-            }
-        }
+    // The outputs are checked here rather than as the patch is read: their
+    // pins and modules need the loaded descriptions, and their messages
+    // follow those of the timeline.
+    void makeOutputs() {
+        for (const WrittenRecording& r : patch_.recordings)
+            recordings_.push_back(recordingOf(r));
+        for (const WrittenFrames& f : patch_.frames)
+            frames_.push_back(frameSeriesOf(f));
         if (recordings_.empty() && frames_.empty())
             bad(JsonPath(), "the patch writes nothing: add \"record\" or \"frames\"");
+    }
+
+    Recording recordingOf(const WrittenRecording& r) {
+        Recording rec;
+        for (const WrittenPin& signal : r.signals) {
+            PinRef pin = resolve(signal.text, signal.at);
+            if (!pin.dsp)
+                bad(pin.at, pin.text + " is a GUI pin; only DSP pins can be recorded (paint GUI modules as frames)");
+            if (pin.pin.type == DATATYPE_TEXT || pin.pin.type == DATATYPE_BLOB)
+                bad(pin.at, pin.text + " carries " + typeName(pin.pin.type) + ", which has no level to record");
+            rec.data.push_back({signal.text, {}, pin.pin.isAudio()});
+            rec.data.back().samples.reserve(static_cast<size_t>(seconds_ * rate_) + 1);
+            rec.signals.push_back(pin);
+        }
+        rec.current.assign(rec.signals.size(), 0.0f);
+        rec.wav = r.wav;
+        rec.plot = r.plot;
+        checkOutput(rec.wav, ".wav", r.at / "wav");
+        checkOutput(rec.plot, ".png", r.at / "plot");
+        return rec;
+    }
+
+    // The frame limit is checked here, after the checks on the module.
+    FrameSeries frameSeriesOf(const WrittenFrames& f) {
+        auto it = modules_.find(f.module);
+        if (it == modules_.end())
+            bad(f.at / "module", unknownModule(f.module));
+        PatchModule* m = it->second.get();
+        if (!m->gui || !m->description->guiHalf()->draws)
+            bad(f.at / "module", m->name + " (" + m->description->id + ") does not draw");
+        FrameSeries series;
+        series.module = m;
+        series.every = f.every;
+        const int64_t allowed = settings_.limits.frames - frameCount_;
+        const int64_t count = framesOf(series.every, allowed);
+        if (count > allowed)
+            bad(f.at / (f.everyWritten ? "every" : "module"),
+                "frames every " + number(series.every) + " s for " + number(seconds_) + " s " +
+                    (frameCount_ > 0 ? "and the series before it " : "") + "are more than the limit of " +
+                    std::to_string(settings_.limits.frames) + " frames (--max-frames raises it)");
+        frameCount_ += count;
+        std::tie(series.width, series.height) = m->gui->preferredSize();
+        if (f.size)
+            std::tie(series.width, series.height) = *f.size;
+        series.stem = f.stem;
+        checkOutput(series.stem + ".png", ".png", f.at / (f.nameWritten ? "name" : "module"));
+        return series;
     }
 
     void checkOutput(const std::string& file, const std::string& extension, const JsonPath& at) const {
@@ -511,85 +480,23 @@ private:
 
     // ---- running
 
-    // Long: one block of the patch in its order (timeline, GUI values, DSP
-    // halves upstream first, GUI side), which the loop keeps together.
+    using BlockEvents = std::map<PatchModule*, std::vector<PendingEvent>>;
+
+    // Block by block: the timeline's GUI values first, between blocks, so
+    // that what they send reaches the DSP halves now; then the DSP halves,
+    // upstream first; the recordings; the GUI side.
     void process() {
         const int64_t total = sampleOf(seconds_);
         Progress progress("running " + source_, total, seconds_);
         size_t next = 0;
         for (int64_t start = 0; start < total; start += block_) {
             const int32_t n = static_cast<int32_t>(std::min<int64_t>(block_, total - start));
-            // What the timeline sets in this block: GUI values first, between
-            // blocks, so that what they send reaches the DSP halves now.
-            std::map<PatchModule*, std::vector<PendingEvent>> dspEvents;
-            std::vector<const TimelineEntry*> dspSets;
-            for (; next < timeline_.size() && sampleOf(timeline_[next].time) < start + n; ++next) {
-                const TimelineEntry& t = timeline_[next];
-                if (t.pin.dsp)
-                    dspSets.push_back(&t);
-                else
-                    setGui(t.pin.module, t.pin.pin.index, t.bytes);
-            }
-            for (auto& [name, m] : modules_)
-                if (m->dsp) {
-                    auto& events = dspEvents[m.get()];
-                    if (start == 0)
-                        events.push_back({0, EV_START, 0});
-                    for (auto& e : m->fromGui)
-                        events.push_back(e);
-                    m->fromGui.clear();
-                    const HalfDescription& half = m->dsp->half();
-                    for (const auto& pin : half.pins)
-                        if (pin.isAudio() && pin.isInput())
-                            std::fill_n(m->dsp->input(pin.index), n, m->levels[static_cast<size_t>(pin.index)]);
-                }
-            for (const TimelineEntry* set : dspSets) {
-                const TimelineEntry& t = *set;
-                PatchModule* m = t.pin.module;
-                const int32_t offset = static_cast<int32_t>(std::max<int64_t>(sampleOf(t.time) - start, 0));
-                if (t.pin.pin.isAudio()) {
-                    const float level = host::floatOf(t.bytes);
-                    m->levels[static_cast<size_t>(t.pin.pin.index)] = level;
-                    std::fill(m->dsp->input(t.pin.pin.index) + offset, m->dsp->input(t.pin.pin.index) + n, level);
-                    dspEvents[m].push_back({offset, EV_STREAM_OFF, t.pin.pin.index});
-                } else {
-                    dspEvents[m].push_back({offset, EV_PIN_VALUE, t.pin.pin.index, t.bytes});
-                }
-            }
-            // DSP halves, upstream first; outputs travel along the connections.
-            for (PatchModule* m : order_) {
-                auto& events = dspEvents[m];
-                for (const auto& c : dspConnections_) {
-                    if (c.to.module != m)
-                        continue;
-                    if (c.to.pin.isAudio()) {
-                        std::copy_n(c.from.module->dsp->output(c.from.pin.index), n, m->dsp->input(c.to.pin.index));
-                        for (const auto& s : c.from.module->dsp->streamChanges())
-                            if (s.pin == c.from.pin.index)
-                                events.push_back({s.offset, s.streaming ? EV_STREAM_ON : EV_STREAM_OFF, c.to.pin.index});
-                    } else {
-                        for (const auto& p : c.from.module->dsp->publications())
-                            if (p.pin == c.from.pin.index)
-                                events.push_back(
-                                    {static_cast<int32_t>(p.sample - start), EV_PIN_VALUE, c.to.pin.index, p.bytes});
-                    }
-                }
-                m->blockEvents = events;
-                m->dsp->process(start, n, std::move(events));
-            }
+            const std::vector<const TimelineEntry*> dspSets = setGuiValues(next, start + n);
+            BlockEvents events = startBlock(start, n);
+            applyDspSets(dspSets, start, n, events);
+            runDsp(start, n, events);
             record(start, n);
-            // The GUI side takes the last value of the block from each DSP half.
-            for (PatchModule* m : order_) {
-                const auto& link = m->description->link;
-                if (!link || !m->gui)
-                    continue;
-                const Publication* last = nullptr;
-                for (const auto& p : m->dsp->publications())
-                    if (p.pin == link->first)
-                        last = &p;
-                if (last != nullptr)
-                    setGui(m, link->second, last->bytes);
-            }
+            passToGui();
             paintFrames(start + n);
             for (auto& [name, m] : modules_)
                 if (m->gui)
@@ -597,6 +504,96 @@ private:
             progress.update(start + n);
         }
         progress.finish();
+    }
+
+    // Sets the timeline's GUI values before `blockEnd` from entry `next` on;
+    // returns its DSP values there, for the block.
+    std::vector<const TimelineEntry*> setGuiValues(size_t& next, int64_t blockEnd) {
+        std::vector<const TimelineEntry*> dspSets;
+        for (; next < timeline_.size() && sampleOf(timeline_[next].time) < blockEnd; ++next) {
+            const TimelineEntry& t = timeline_[next];
+            if (t.pin.dsp)
+                dspSets.push_back(&t);
+            else
+                setGui(t.pin.module, t.pin.pin.index, t.bytes);
+        }
+        return dspSets;
+    }
+
+    // What every DSP half starts the block with: the start of the run, the
+    // values its GUI half sent, the held levels of its audio inputs.
+    BlockEvents startBlock(int64_t start, int32_t n) {
+        BlockEvents dspEvents;
+        for (auto& [name, m] : modules_)
+            if (m->dsp) {
+                auto& events = dspEvents[m.get()];
+                if (start == 0)
+                    events.push_back({0, EV_START, 0});
+                for (auto& e : m->fromGui)
+                    events.push_back(e);
+                m->fromGui.clear();
+                const HalfDescription& half = m->dsp->half();
+                for (const auto& pin : half.pins)
+                    if (pin.isAudio() && pin.isInput())
+                        std::fill_n(m->dsp->input(pin.index), n, m->levels[static_cast<size_t>(pin.index)]);
+            }
+        return dspEvents;
+    }
+
+    void applyDspSets(const std::vector<const TimelineEntry*>& dspSets, int64_t start, int32_t n,
+                      BlockEvents& dspEvents) {
+        for (const TimelineEntry* set : dspSets) {
+            const TimelineEntry& t = *set;
+            PatchModule* m = t.pin.module;
+            const int32_t offset = static_cast<int32_t>(std::max<int64_t>(sampleOf(t.time) - start, 0));
+            if (t.pin.pin.isAudio()) {
+                const float level = host::floatOf(t.bytes);
+                m->levels[static_cast<size_t>(t.pin.pin.index)] = level;
+                std::fill(m->dsp->input(t.pin.pin.index) + offset, m->dsp->input(t.pin.pin.index) + n, level);
+                dspEvents[m].push_back({offset, EV_STREAM_OFF, t.pin.pin.index});
+            } else {
+                dspEvents[m].push_back({offset, EV_PIN_VALUE, t.pin.pin.index, t.bytes});
+            }
+        }
+    }
+
+    // DSP halves, upstream first; outputs travel along the connections.
+    void runDsp(int64_t start, int32_t n, BlockEvents& dspEvents) {
+        for (PatchModule* m : order_) {
+            auto& events = dspEvents[m];
+            for (const auto& c : dspConnections_) {
+                if (c.to.module != m)
+                    continue;
+                if (c.to.pin.isAudio()) {
+                    std::copy_n(c.from.module->dsp->output(c.from.pin.index), n, m->dsp->input(c.to.pin.index));
+                    for (const auto& s : c.from.module->dsp->streamChanges())
+                        if (s.pin == c.from.pin.index)
+                            events.push_back({s.offset, s.streaming ? EV_STREAM_ON : EV_STREAM_OFF, c.to.pin.index});
+                } else {
+                    for (const auto& p : c.from.module->dsp->publications())
+                        if (p.pin == c.from.pin.index)
+                            events.push_back(
+                                {static_cast<int32_t>(p.sample - start), EV_PIN_VALUE, c.to.pin.index, p.bytes});
+                }
+            }
+            m->blockEvents = events;
+            m->dsp->process(start, n, std::move(events));
+        }
+    }
+
+    // The GUI side takes the last value of the block from each DSP half.
+    void passToGui() {
+        for (PatchModule* m : order_) {
+            const auto& link = m->description->link;
+            if (!link || !m->gui)
+                continue;
+            const Publication* last = nullptr;
+            for (const auto& p : m->dsp->publications())
+                if (p.pin == link->first)
+                    last = &p;
+            if (last != nullptr)
+                setGui(m, link->second, last->bytes);
+        }
     }
 
     static float levelOf(int32_t type, const Bytes& bytes) {
@@ -678,7 +675,7 @@ private:
                 result.files.push_back(outputPath(rec.wav));
             }
             if (!rec.plot.empty()) {
-                writePlot(outputPath(rec.plot), rec.data, rate_, doc_.value("title", source_));
+                writePlot(outputPath(rec.plot), rec.data, rate_, patch_.title);
                 result.files.push_back(outputPath(rec.plot));
             }
         }
@@ -688,14 +685,13 @@ private:
         return result;
     }
 
-    const JsonSource& src_;
-    const Json& doc_;
+    const PatchFile& patch_;
     std::string source_;
     std::string baseDir_;
     const PatchRunSettings& settings_;
-    int32_t rate_ = 48000;
-    int32_t block_ = 64;
-    double seconds_ = 1.0;
+    int32_t rate_;
+    int32_t block_;
+    double seconds_;
     std::map<std::string, LoadedLibrary> libraries_;
     std::map<std::string, std::unique_ptr<PatchModule>> modules_;
     std::vector<PatchModule*> order_;
@@ -711,9 +707,13 @@ private:
 
 }  // namespace
 
+PatchResult runPatch(const PatchFile& patch, const std::string& baseDir, const PatchRunSettings& settings) {
+    PatchRun run(patch, baseDir, settings);
+    return run.run();
+}
+
 PatchResult runPatchJson(const JsonSource& patch, const std::string& baseDir, const PatchRunSettings& settings) {
-    Patch p(patch, baseDir, settings);
-    return p.run();
+    return runPatch(readPatchFile(patch, settings.limits), baseDir, settings);
 }
 
 }  // namespace qvhost

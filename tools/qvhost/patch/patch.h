@@ -8,18 +8,9 @@
 
 #include "io/description.h"
 #include "io/json_source.h"
+#include "patch_file.h"
 
 namespace qvhost {
-
-// What a patch may ask for, each refused at load beyond its limit; the
-// command line raises them (run --max-seconds, --max-rate, --max-modules,
-// --max-frames).
-struct PatchLimits {
-    double seconds = 600;    // length of the run
-    int64_t rate = 384000;   // sample rate in Hz
-    int64_t modules = 256;   // modules in the patch
-    int64_t frames = 1000;   // PNG frames of all "frames" series together
-};
 
 struct PatchRunSettings {
     std::string outputDir;
@@ -40,8 +31,12 @@ struct PatchResult {
     std::vector<FrameFiles> frames;  // one series per "frames" entry
 };
 
-// Runs a patch, named in messages by the source's name; relative library
-// paths start at baseDir. Throws Failure.
+// Runs a patch as read: loads its libraries, makes and wires its modules,
+// runs them block by block and writes what it records. Relative library
+// paths start at baseDir. Throws Failure, pointing into the patch's source.
+PatchResult runPatch(const PatchFile& patch, const std::string& baseDir, const PatchRunSettings& settings);
+
+// Reads and runs a patch, named in messages by the source's name.
 PatchResult runPatchJson(const JsonSource& patch, const std::string& baseDir, const PatchRunSettings& settings);
 
 }  // namespace qvhost
