@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "failure.h"
+#include "failure_of.h"
 #include "io/json_source.h"
 #include "patch/patch_rules.h"
 #include "io/plot_layout.h"
@@ -101,15 +102,6 @@ TEST(Counted, SingularOnlyForOne) {
 }
 
 // ---------------------------------------------------------------------------
-
-std::string failureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Failure& e) {
-        return e.what();
-    }
-    return "";
-}
 
 TEST(JsonSource, PointsAtTheValueByLineColumnAndKeyPath) {
     const JsonSource src("p.json", "{\n  \"modules\": {\n    \"env\": {\"set\": {\"Gate\": 1.5}}\n  },\n"

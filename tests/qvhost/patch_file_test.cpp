@@ -7,21 +7,13 @@
 #include <string>
 
 #include "failure.h"
+#include "failure_of.h"
 #include "io/json_source.h"
 #include "patch/patch_file.h"
 
 using namespace qvhost;
 
 namespace {
-
-std::string failureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Failure& e) {
-        return e.what();
-    }
-    return "";
-}
 
 const char* const kPatch = R"({
   "title": "Two voices",
