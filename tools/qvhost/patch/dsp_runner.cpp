@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "failure.h"
+#include "numeric/bits.h"
 
 namespace qvhost {
 
@@ -13,16 +14,8 @@ namespace {
 // Written into output buffers before each block: what is still there
 // afterwards the module did not write (it was asleep).
 constexpr uint32_t kUnwrittenBits = 0x7FA0BEEFu;
-float unwritten() {
-    float f;
-    std::memcpy(&f, &kUnwrittenBits, 4);
-    return f;
-}
-bool isUnwritten(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u == kUnwrittenBits;
-}
+float unwritten() { return ovra::numeric::floatFromBits(kUnwrittenBits); }
+bool isUnwritten(float f) { return ovra::numeric::bitsOf(f) == kUnwrittenBits; }
 }  // namespace
 
 DspRunner::DspRunner(const host::Library& library, const ModuleDescription& module, float sampleRate,
