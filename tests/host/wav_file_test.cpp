@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "audio_file.h"
+#include "io/audio_file.h"
 #include "failure.h"
 
 namespace {

@@ -1,10 +1,13 @@
-# qvhost's sources in two lists, so that the program and the fuzz targets
+# qvhost's sources in three lists, so that the program and the fuzz targets
 # that drive its inputs build the same code:
 #   qvhost_core_sources     io/ (descriptions, plots, WAV), patch/ (patches and
 #                           their runners), the readers validate shares with them
-#   qvhost_program_sources  the command line (main, commands/), validate and
-#                           its platform services
-# Both hold absolute paths.
+#   qvhost_program_sources  the commands, validate and its platform services
+#   qvhost_entry_sources    main, and the watches that put qvhost's own
+#                           definitions in place of the C runtime's and
+#                           GDI+'s: these belong to the program itself, never
+#                           to a library that a test links
+# All hold absolute paths.
 set(qvhost_dir ${CMAKE_CURRENT_LIST_DIR})
 if(WIN32)
   set(qvhost_platform windows)
@@ -24,8 +27,7 @@ endforeach()
 
 # A new command adds its file to this list, and its line to commands/commands.cpp.
 set(qvhost_program_sources)
-foreach(source main.cpp platform/main_${qvhost_platform}.cpp
-               commands/commands.cpp commands/info.cpp commands/validate.cpp commands/describe.cpp
+foreach(source commands/commands.cpp commands/info.cpp commands/validate.cpp commands/describe.cpp
                commands/check_description.cpp commands/render.cpp commands/paint.cpp commands/run.cpp
                commands/demo.cpp commands/patch_command.cpp
                validate/catalogue.cpp validate/checks_library.cpp validate/checks_module.cpp
@@ -34,22 +36,26 @@ foreach(source main.cpp platform/main_${qvhost_platform}.cpp
                validate/runner.cpp)
   list(APPEND qvhost_program_sources ${qvhost_dir}/${source})
 endforeach()
+set(qvhost_entry_sources ${qvhost_dir}/main.cpp ${qvhost_dir}/platform/main_${qvhost_platform}.cpp)
 # What validate needs of each platform: child processes (which the Windows
 # tests build too), crash reports and the watch on real-time calls.
 if(WIN32)
   list(APPEND qvhost_program_sources ${qvhost_dir}/validate/child_process_windows.cpp
-    ${qvhost_dir}/validate/crash_report_none.cpp ${qvhost_dir}/validate/realtime_watch_none.cpp)
+    ${qvhost_dir}/validate/crash_report_none.cpp)
+  list(APPEND qvhost_entry_sources ${qvhost_dir}/validate/realtime_watch_none.cpp)
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   list(APPEND qvhost_program_sources ${qvhost_dir}/validate/child_process_posix.cpp
-    ${qvhost_dir}/validate/crash_report_linux.cpp ${qvhost_dir}/validate/realtime_watch_linux.cpp)
+    ${qvhost_dir}/validate/crash_report_linux.cpp)
+  list(APPEND qvhost_entry_sources ${qvhost_dir}/validate/realtime_watch_linux.cpp)
 else()
   list(APPEND qvhost_program_sources ${qvhost_dir}/validate/child_process_posix.cpp
-    ${qvhost_dir}/validate/crash_report_none.cpp ${qvhost_dir}/validate/realtime_watch_none.cpp)
+    ${qvhost_dir}/validate/crash_report_none.cpp)
+  list(APPEND qvhost_entry_sources ${qvhost_dir}/validate/realtime_watch_none.cpp)
 endif()
 # Where a module's GDI+ calls can be bound to qvhost's own (Linux, through
 # libgdiplus), validate counts the objects a paint leaves alive.
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  list(APPEND qvhost_program_sources ${qvhost_dir}/validate/gdiplus_watch_linux.cpp)
+  list(APPEND qvhost_entry_sources ${qvhost_dir}/validate/gdiplus_watch_linux.cpp)
 else()
-  list(APPEND qvhost_program_sources ${qvhost_dir}/validate/gdiplus_watch_none.cpp)
+  list(APPEND qvhost_entry_sources ${qvhost_dir}/validate/gdiplus_watch_none.cpp)
 endif()
