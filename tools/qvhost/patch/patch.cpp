@@ -120,12 +120,6 @@ private:
 
     // ---- what the patch asks of the machine
 
-    static std::string number(double v) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.15g", v);
-        return text;
-    }
-
     // Frames a series paints, counted up to one past what is still allowed.
     int64_t framesOf(double every, int64_t allowed) const {
         const int64_t total = sampleOf(seconds_);
@@ -410,7 +404,7 @@ private:
         const int64_t count = framesOf(series.every, allowed);
         if (count > allowed)
             bad(f.at / (f.everyWritten ? "every" : "module"),
-                "frames every " + number(series.every) + " s for " + number(seconds_) + " s " +
+                "frames every " + messageNumber(series.every) + " s for " + messageNumber(seconds_) + " s " +
                     (frameCount_ > 0 ? "and the series before it " : "") + "are more than the limit of " +
                     std::to_string(settings_.limits.frames) + " frames (--max-frames raises it)");
         frameCount_ += count;

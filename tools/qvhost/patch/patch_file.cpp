@@ -6,13 +6,13 @@
 
 namespace qvhost {
 
-namespace {
-
-std::string number(double v) {
+std::string messageNumber(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.15g", v);
     return text;
 }
+
+namespace {
 
 [[noreturn]] void beyond(const JsonSource& source, const JsonPath& at, const std::string& what,
                          const std::string& limit, const char* option) {
@@ -22,11 +22,11 @@ std::string number(double v) {
 void checkLimits(const PatchFile& patch, const PatchLimits& limits) {
     const JsonSource& source = *patch.source;
     if (patch.seconds > limits.seconds)
-        beyond(source, JsonPath("/seconds"), number(patch.seconds) + " s", number(limits.seconds) + " s",
+        beyond(source, JsonPath("/seconds"), messageNumber(patch.seconds) + " s", messageNumber(limits.seconds) + " s",
                "--max-seconds");
     if (patch.rate > limits.rate)
-        beyond(source, JsonPath("/rate"), number(patch.rate) + " Hz", number(static_cast<double>(limits.rate)) + " Hz",
-               "--max-rate");
+        beyond(source, JsonPath("/rate"), messageNumber(patch.rate) + " Hz",
+               messageNumber(static_cast<double>(limits.rate)) + " Hz", "--max-rate");
     const auto modules = static_cast<int64_t>(source.doc()["modules"].size());
     if (modules > limits.modules)
         beyond(source, JsonPath("/modules"), std::to_string(modules) + " modules", std::to_string(limits.modules),

@@ -91,4 +91,8 @@ struct PatchFile {
 // `limits`. Throws Failure at the first value that breaks one.
 PatchFile readPatchFile(const JsonSource& source, const PatchLimits& limits);
 
+// A number as the patch's messages quote it: up to 15 significant digits,
+// so that a limit and the value beyond it never print alike.
+std::string messageNumber(double v);
+
 }  // namespace qvhost

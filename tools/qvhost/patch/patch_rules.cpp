@@ -55,7 +55,7 @@ std::string shown(const Json& v) {
     return text;
 }
 
-std::string number(double v) {
+std::string shortNumber(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", v);
     return text;
@@ -122,11 +122,12 @@ private:
 
     void checkRange(double v, const Json& s, const JsonPath& path) const {
         if (s.contains("minimum") && !(v >= s["minimum"].get<double>()))
-            source_.fail(path, "must be at least " + number(s["minimum"].get<double>()) + ", not " + number(v));
+            source_.fail(path, "must be at least " + shortNumber(s["minimum"].get<double>()) + ", not " + shortNumber(v));
         if (s.contains("exclusiveMinimum") && !(v > s["exclusiveMinimum"].get<double>()))
-            source_.fail(path, "must be above " + number(s["exclusiveMinimum"].get<double>()) + ", not " + number(v));
+            source_.fail(path,
+                         "must be above " + shortNumber(s["exclusiveMinimum"].get<double>()) + ", not " + shortNumber(v));
         if (s.contains("maximum") && !(v <= s["maximum"].get<double>()))
-            source_.fail(path, "must be at most " + number(s["maximum"].get<double>()) + ", not " + number(v));
+            source_.fail(path, "must be at most " + shortNumber(s["maximum"].get<double>()) + ", not " + shortNumber(v));
     }
 
     void checkObject(const Json& value, const Json& s, const JsonPath& path) const {

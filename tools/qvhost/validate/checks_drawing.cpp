@@ -36,7 +36,7 @@ void expectSaneMeasures(IMpUnknown* module, const std::vector<GuiSize>& offers) 
 // The border right of and below the placement, filled with a colour no
 // module has a reason to draw: any pixel of it that changes was painted
 // outside the module's place.
-constexpr uint32_t kGuard = 0xFF13579Bu;
+constexpr uint32_t kGuardColour = 0xFF13579Bu;
 constexpr int32_t kBorder = 6;
 
 std::string hex(uint32_t argb) {
@@ -67,7 +67,7 @@ public:
         expect(arranged == RC_OK, "arrange answered " + codeName(arranged) + " for " + size + after);
         host::PaintSurface surface(width + kBorder, height + kBorder);
         expect(surface.valid(), "cannot make a bitmap to paint into (is libgdiplus installed?)");
-        surface.clear(kGuard);
+        surface.clear(kGuardColour);
         beginGdiplusWatch();
         const int32_t painted = surface.paint(gfx_);
         const std::string alive = endGdiplusWatch();
@@ -83,7 +83,7 @@ public:
                 if (x < width && y < height)
                     inside.push_back(p);
                 else if (guarded)
-                    expect(p == kGuard, "painted outside its placement of " + size + ": first at (" +
+                    expect(p == kGuardColour, "painted outside its placement of " + size + ": first at (" +
                                             std::to_string(x) + ", " + std::to_string(y) + "), " + hex(p) + after);
             }
         return inside;

@@ -48,7 +48,7 @@ int32_t GuardedDspHost::readSampleRate(float* rate) {
 
 namespace {
 
-constexpr size_t kGuard = 64;
+constexpr size_t kGuardSamples = 64;
 
 std::string eventText(const HalfDescription& half, const BenchEvent& e) {
     const auto pin = half.pinAt(e.pin);
@@ -104,7 +104,7 @@ DspBench::DspBench(CheckContext& ctx, int32_t rate, int32_t maxBlock)
     for (const auto& pin : half_.pins)
         if (pin.isAudio()) {
             auto& b = buffers_[static_cast<size_t>(pin.index)];
-            b.assign(static_cast<size_t>(maxBlock) + kGuard, 0.0f);
+            b.assign(static_cast<size_t>(maxBlock) + kGuardSamples, 0.0f);
             plugin_->assignPinBuffer(pin.index, b.data());
         }
 }
@@ -194,7 +194,7 @@ void DspBench::checkBlock(int32_t n, const std::string& where) {
             if (!std::isfinite(v) && !tainted)
                 nonFinite("output " + pinLabel(pin) + " is " + std::to_string(v) + " at sample " + std::to_string(i));
         }
-        for (size_t i = static_cast<size_t>(n); i < static_cast<size_t>(n) + kGuard; ++i)
+        for (size_t i = static_cast<size_t>(n); i < static_cast<size_t>(n) + kGuardSamples; ++i)
             expect(b[i] == kUntouched, "output " + pinLabel(pin) + " was written " +
                                            counted(i - static_cast<size_t>(n) + 1, "sample") +
                                            " past the end of " + where);

@@ -16,9 +16,9 @@ namespace {
 
 // Both formats are little-endian; every read is bounds-checked, since the
 // file may be anything a user hands over.
-class Bytes {
+class FileBytes {
 public:
-    explicit Bytes(std::vector<char> data) : d_(std::move(data)) {}
+    explicit FileBytes(std::vector<char> data) : d_(std::move(data)) {}
     size_t size() const { return d_.size(); }
     bool fits(uint64_t offset, uint64_t size) const { return offset <= d_.size() && size <= d_.size() - offset; }
     uint64_t u(uint64_t offset, int width) const {
@@ -61,7 +61,7 @@ struct ElfSymbol {
 // ELF64: section headers at e_shoff; the symbols of the first section of
 // the given type (SHT_DYNSYM 11, SHT_SYMTAB 2) with their names in the
 // section it links to. An empty list when the file has no such section.
-std::optional<std::vector<ElfSymbol>> elfSymbols(const Bytes& f, uint32_t sectionType, std::string& error) {
+std::optional<std::vector<ElfSymbol>> elfSymbols(const FileBytes& f, uint32_t sectionType, std::string& error) {
     if (f.u(4, 1) != 2) {
         error = "not a 64-bit ELF file";
         return std::nullopt;
@@ -102,7 +102,7 @@ std::optional<std::vector<ElfSymbol>> elfSymbols(const Bytes& f, uint32_t sectio
     return std::vector<ElfSymbol>{};
 }
 
-std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& error) {
+std::optional<std::vector<std::string>> elfExports(const FileBytes& f, std::string& error) {
     constexpr uint32_t kDynSym = 11;
     const auto symbols = elfSymbols(f, kDynSym, error);
     if (!symbols)
@@ -119,7 +119,7 @@ std::optional<std::vector<std::string>> elfExports(const Bytes& f, std::string& 
 
 // PE32+: the export directory (data directory 0) lists the exported names
 // as addresses relative to the image, mapped to the file by section headers.
-std::optional<std::vector<std::string>> peExports(const Bytes& f, std::string& error) {
+std::optional<std::vector<std::string>> peExports(const FileBytes& f, std::string& error) {
     const uint64_t pe = f.u(0x3C, 4);
     if (f.u(pe, 4) != 0x00004550) {  // "PE\0\0"
         error = "not a PE file";
@@ -185,7 +185,7 @@ std::optional<std::vector<std::string>> exportedNames(const std::string& path, s
 
 std::vector<FunctionSymbol> functionSymbols(const std::string& path) {
     std::ifstream in(pathOf(path), std::ios::binary);
-    const Bytes file(std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    const FileBytes file(std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
     std::vector<FunctionSymbol> out;
     try {
         if (!file.fits(0, 4) || std::memcmp(file.data(), "\x7f" "ELF", 4) != 0)
@@ -205,7 +205,7 @@ std::vector<FunctionSymbol> functionSymbols(const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> exportedNamesIn(std::vector<char> bytes, std::string& error) {
-    const Bytes file(std::move(bytes));
+    const FileBytes file(std::move(bytes));
     try {
         if (file.fits(0, 4) && std::memcmp(file.data(), "\x7f" "ELF", 4) == 0)
             return elfExports(file, error);
