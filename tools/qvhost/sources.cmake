@@ -59,3 +59,18 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
 else()
   list(APPEND qvhost_entry_sources ${qvhost_dir}/validate/gdiplus_watch_none.cpp)
 endif()
+
+# qvhost_add_core(<name> <generated-dir>): the core sources as a static
+# library, with the patch rules generated into <generated-dir>. Its files
+# share heavy headers (the command line and JSON libraries), so they compile
+# a few at a time: a header is read and its code made once per batch. The
+# caller links what the core uses (the host library, JSON, WAV).
+set(qvhost_unity_batch 8)
+function(qvhost_add_core name generated_dir)
+  include(${qvhost_dir}/patch_schema.cmake)
+  qvhost_patch_schema_header(${generated_dir})
+  add_library(${name} STATIC ${qvhost_core_sources})
+  target_include_directories(${name} PUBLIC ${qvhost_dir} ${generated_dir})
+  set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${qvhost_unity_batch})
+  ovra_target_defaults(${name})
+endfunction()
