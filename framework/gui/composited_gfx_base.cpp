@@ -3,14 +3,13 @@
 namespace ovra {
 
 int32_t QvGuiCompositedGfxBase::QueryInterface(const Guid* iid, void** out) {
-    IMpUserInterface* self = this;
-    return answerQuery(iid, out, {{&IID_IQvGraphicsComposited, static_cast<IQvGraphicsComposited*>(this)},
-                                  {&IID_IMpUserInterface, self},
-                                  {&IID_IMpUnknown, self}});
+    if (answerQuery(iid, out, {{&IID_IQvGraphicsComposited, static_cast<IQvGraphicsComposited*>(this)}}) == RC_OK)
+        return RC_OK;
+    return MpGuiBase_base::QueryInterface(iid, out);
 }
 
 int32_t QvGuiCompositedGfxBase::attachHost(IMpUnknown* host) {
-    requireHostInterface(host, IID_IMpGuiHost, host_);
+    MpGuiBase_base::attachHost(host);
     return requireHostInterface(host, IID_IQvCompositedGfxHost, compositedHost_);
 }
 

@@ -117,7 +117,10 @@ protected:
     IMpGuiHost* host_ = nullptr;  // kept for the module's life, never released
 };
 
-class MpGuiBase : public MpGuiBase_base {
+// The reference counting every GUI module class carries: the first family's
+// base has it, a second-family module class wraps its base in it.
+template <class Base>
+class WithReferenceCount : public Base {
 public:
     uint32_t AddRef() override { return referenceCount_.add(); }
     uint32_t Release() override { return referenceCount_.release(this); }
@@ -125,6 +128,8 @@ public:
 protected:
     ReferenceCount referenceCount_;
 };
+
+class MpGuiBase : public WithReferenceCount<MpGuiBase_base> {};
 
 // Every operation is defined in the class, so that the class has no key
 // function: a library compiles it only when one of its modules derives from
@@ -170,16 +175,5 @@ protected:
 
 // A second-family module that draws nothing.
 class QvGuiInvisibleBase : public MpGuiBase2 {};
-
-// The reference counting every second-family module class carries.
-template <class Base>
-class WithReferenceCount : public Base {
-public:
-    uint32_t AddRef() override { return referenceCount_.add(); }
-    uint32_t Release() override { return referenceCount_.release(this); }
-
-private:
-    ReferenceCount referenceCount_;
-};
 
 }  // namespace ovra

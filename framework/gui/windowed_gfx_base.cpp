@@ -52,14 +52,13 @@ MpGuiWindowsGfxBase::~MpGuiWindowsGfxBase() {
 }
 
 int32_t MpGuiWindowsGfxBase::QueryInterface(const Guid* iid, void** out) {
-    IMpUserInterface* self = this;
-    return answerQuery(iid, out, {{&IID_IMpGraphicsWinGdi, static_cast<IMpGraphicsWinGdi*>(this)},
-                                  {&IID_IMpUserInterface, self},
-                                  {&IID_IMpUnknown, self}});
+    if (answerQuery(iid, out, {{&IID_IMpGraphicsWinGdi, static_cast<IMpGraphicsWinGdi*>(this)}}) == RC_OK)
+        return RC_OK;
+    return MpGuiBase_base::QueryInterface(iid, out);
 }
 
 int32_t MpGuiWindowsGfxBase::attachHost(IMpUnknown* host) {
-    requireHostInterface(host, IID_IMpGuiHost, host_);
+    MpGuiBase_base::attachHost(host);
     return requireHostInterface(host, IID_IMpWinGdiHost, winGdiHost_);
 }
 
