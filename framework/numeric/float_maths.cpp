@@ -383,6 +383,21 @@ inline float logarithm(float x) {
     return logByDoubleDouble<base>(a);
 }
 
+// atan and tanh are odd, with slope 1 at 0 and |f(x) - x| < |x^3|/3: a NaN
+// passes through, and below 2^-12 x itself is within half an ulp
+// (|x^3/3| < 2^-25 |x|). True when out holds the answer.
+inline bool nearZeroOrNaN(float x, float& out) {
+    if (isNaN(x)) [[unlikely]] {
+        out = x + x;
+        return true;
+    }
+    if (magnitude(x) < 0x1p-12f) {
+        out = x;
+        return true;
+    }
+    return false;
+}
+
 [[gnu::noinline]] float atanByDoubleDouble(float x) {
     const double a = static_cast<double>(magnitude(x));
     const Dd y = a <= 1.0 ? atanKernelDd({a, 0.0}) : sub(kPiBy2Dd, atanKernelDd(div({1.0, 0.0}, {a, 0.0})));
@@ -391,14 +406,12 @@ inline float logarithm(float x) {
 
 template <Path path>
 inline float arcTangent(float x) {
+    float out;
+    if (nearZeroOrNaN(x, out))
+        return out;
     const float ax = magnitude(x);
-    if (isNaN(x)) [[unlikely]]
-        return x + x;
-    if (ax < 0x1p-12f)
-        return x;  // within half an ulp: |x^3/3| < 2^-25 |x|
     if constexpr (path != Path::kDoubleDouble) {
         const double a = static_cast<double>(ax);
-        float out;
         const double y = ax <= 1.0f ? atanKernel(a) : kPiBy2Dd.hi - atanKernel(1.0 / a);
         if (decided<47>(withSignOf(y, x), out))
             return out;
@@ -458,11 +471,10 @@ inline float arcTangent2(float y, float x) {
 
 template <Path path>
 inline float hyperbolicTangent(float x) {
+    float out;
+    if (nearZeroOrNaN(x, out))
+        return out;
     const float ax = magnitude(x);
-    if (isNaN(x)) [[unlikely]]
-        return x + x;
-    if (ax < 0x1p-12f)
-        return x;  // within half an ulp: |x^3/3| < 2^-25 |x|
     if (ax >= 10.0f)
         return withSignOf(1.0f, x);  // 1 - tanh 10 < 2^-27: rounds to 1
     if constexpr (path != Path::kDoubleDouble) {
@@ -476,7 +488,6 @@ inline float hyperbolicTangent(float x) {
             const double e = expOfFloat(2.0 * a);
             y = (e - 1.0) / (e + 1.0);
         }
-        float out;
         if (decided<46>(y, out))
             return withSignOf(out, x);
         if constexpr (path == Path::kDouble)
