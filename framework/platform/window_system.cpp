@@ -62,10 +62,12 @@ Display& display() {
     return d;
 }
 
-// The class registered under (name, instance), or end(); a name that cannot
-// be copied (out of memory) finds no class.
+// The class registered under (name, instance), or end(); a null name, or
+// one that cannot be copied (out of memory), finds no class.
 std::map<std::pair<std::u16string, HINSTANCE>, ClassRecord>::iterator findClass(Display& d, LPCWSTR className,
                                                                                  HINSTANCE instance) {
+    if (className == nullptr)
+        return d.classes.end();
     try {
         return d.classes.find(std::make_pair(std::u16string(className), instance));
     } catch (...) {
@@ -125,8 +127,6 @@ ATOM RegisterClassExW(const WNDCLASSEXW* windowClass) {
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance) {
-    if (className == nullptr)
-        return FALSE;
     Display& d = display();
     const auto it = findClass(d, className, instance);
     if (it == d.classes.end())
@@ -139,7 +139,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance) {
 }
 
 BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR className, WNDCLASSEXW* out) {
-    if (className == nullptr || out == nullptr)
+    if (out == nullptr)
         return FALSE;
     Display& d = display();
     const auto it = findClass(d, className, instance);
@@ -204,8 +204,6 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 namespace {
 HWND addWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, DWORD exStyle, int x, int y, int width,
                int height, HWND parent, HINSTANCE instance) {
-    if (className == nullptr)
-        return nullptr;
     Display& d = display();
     const auto cls = findClass(d, className, instance);
     if (cls == d.classes.end())
