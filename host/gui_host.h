@@ -79,6 +79,11 @@ public:
     bool answersWindowsGfx = true;
     int32_t captured = 0;  // what getCapture writes
 
+    // Virtual for the hosts derived from this one, deleted through it. The
+    // destructor's entries follow the interfaces' slots in the table, so a
+    // module sees the same table as before.
+    virtual ~RecordingGuiHost() = default;
+
     std::vector<GuiCall> calls;
     // The deliveries this host's wires count in: its own, unless shared with
     // the hosts of the modules it is wired to.

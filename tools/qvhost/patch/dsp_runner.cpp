@@ -20,7 +20,7 @@ bool isUnwritten(float f) { return ovra::numeric::bitsOf(f) == kUnwrittenBits; }
 
 DspRunner::DspRunner(const host::Library& library, const ModuleDescription& module, float sampleRate,
                      int32_t maxBlock)
-    : module_(module), half_(*module.dspHalf()), maxBlock_(maxBlock) {
+    : module_(module), half_(*module.dspHalf()) {
     host_.sampleRate = sampleRate;
     host_.countdown = maxBlock;
     host_.onPublish = [this](int32_t offset, int32_t pin, const Bytes& bytes) {

@@ -61,7 +61,6 @@ public:
 private:
     const ModuleDescription& module_;
     const HalfDescription& half_;
-    int32_t maxBlock_;
     ovra::host::RecordingDspHost host_;
     std::unique_ptr<ovra::host::DspModule> dsp_;
     std::vector<std::vector<float>*> buffers_;  // by pin index; null for control pins
