@@ -89,10 +89,9 @@ int checkDescription(const std::string& descriptionPath, const std::string& libr
 
 class CheckDescriptionCommand : public Command {
 public:
-    std::string name() const override { return "check-description"; }
-    std::string summary() const override {
-        return "Check a description file, and its pins against a library's (the build runs it)";
-    }
+    CheckDescriptionCommand()
+        : Command("check-description",
+                  "Check a description file, and its pins against a library's (the build runs it)") {}
     void addOptions(CLI::App& command) override {
         command.add_option("DESCRIPTION", description_, "The .qvm.json")->required();
         command.add_option("LIB", library_, "The library whose pin table the pins are compared with");

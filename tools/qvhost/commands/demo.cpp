@@ -17,8 +17,7 @@ namespace {
 
 class DemoCommand : public Command {
 public:
-    std::string name() const override { return "demo"; }
-    std::string summary() const override { return "Run the built-in demo patch"; }
+    DemoCommand() : Command("demo", "Run the built-in demo patch") {}
     void addOptions(CLI::App& command) override { addPatchOptions(command, options_); }
     int run() override;
 

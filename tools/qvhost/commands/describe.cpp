@@ -81,10 +81,7 @@ int describe(const std::string& libraryPath, const std::string& output) {
 
 class DescribeCommand : public Command {
 public:
-    std::string name() const override { return "describe"; }
-    std::string summary() const override {
-        return "Write a description skeleton from the pins a library declares";
-    }
+    DescribeCommand() : Command("describe", "Write a description skeleton from the pins a library declares") {}
     void addOptions(CLI::App& command) override {
         command.add_option("LIB", library_, "A .qvm library built with ovra_add_plugin (its .qvm.pins beside it)")
             ->required();

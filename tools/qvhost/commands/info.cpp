@@ -95,8 +95,7 @@ void printTable(const LoadedLibrary& lib) {
 
 class InfoCommand : public Command {
 public:
-    std::string name() const override { return "info"; }
-    std::string summary() const override { return "Build description, modules and pins of each library"; }
+    InfoCommand() : Command("info", "Build description, modules and pins of each library") {}
     void addOptions(CLI::App& command) override {
         command.add_option("LIB", paths_, "A .qvm library")->required();
         command.add_flag("--json", json_, "Machine-readable output");

@@ -61,8 +61,7 @@ int paint(const PaintOptions& o) {
 
 class PaintCommand : public Command {
 public:
-    std::string name() const override { return "paint"; }
-    std::string summary() const override { return "Paint a GUI module to PNG"; }
+    PaintCommand() : Command("paint", "Paint a GUI module to PNG") {}
     void addOptions(CLI::App& command) override {
         PaintOptions& o = options_;
         command.add_option("LIB", o.library, "The .qvm library")->required();

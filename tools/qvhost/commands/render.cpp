@@ -184,8 +184,7 @@ int render(const RenderOptions& o) {
 
 class RenderCommand : public Command {
 public:
-    std::string name() const override { return "render"; }
-    std::string summary() const override { return "Drive a DSP module and write its audio outputs"; }
+    RenderCommand() : Command("render", "Drive a DSP module and write its audio outputs") {}
     void addOptions(CLI::App& command) override {
         RenderOptions& o = options_;
         command.add_option("LIB", o.library, "The .qvm library")->required();

@@ -16,8 +16,7 @@ namespace {
 
 class RunCommand : public Command {
 public:
-    std::string name() const override { return "run"; }
-    std::string summary() const override { return "Run a patch of modules from several libraries"; }
+    RunCommand() : Command("run", "Run a patch of modules from several libraries") {}
     void addOptions(CLI::App& command) override {
         command.add_option("PATCH", patch_, "The patch (.json)")->required();
         addPatchOptions(command, options_);

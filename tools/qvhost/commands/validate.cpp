@@ -10,8 +10,7 @@ namespace {
 
 class ValidateCommand : public Command {
 public:
-    std::string name() const override { return "validate"; }
-    std::string summary() const override { return "Conformance checks; exit 0 only when none failed or crashed"; }
+    ValidateCommand() : Command("validate", "Conformance checks; exit 0 only when none failed or crashed") {}
     void addOptions(CLI::App& command) override { reader_ = std::make_unique<ValidateOptionReader>(command); }
     int run() override { return runValidate(reader_->options()); }
 

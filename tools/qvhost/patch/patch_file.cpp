@@ -44,37 +44,33 @@ void readModules(const Json& doc, PatchFile& patch) {
     }
 }
 
-void readConnections(const Json& doc, PatchFile& patch) {
-    if (!doc.contains("connections"))
+// Calls read(entry, where) for each entry of the list under key, if the
+// patch has one.
+template <class Read>
+void forEachEntry(const Json& doc, const std::string& key, Read read) {
+    if (!doc.contains(key))
         return;
-    const Json& list = doc["connections"];
-    for (size_t i = 0; i < list.size(); ++i) {
-        const JsonPath where = JsonPath("/connections") / i;
-        patch.connections.push_back({{list[i][0].get<std::string>(), where / 0},
-                                     {list[i][1].get<std::string>(), where / 1},
-                                     where});
-    }
+    const Json& list = doc[key];
+    for (size_t i = 0; i < list.size(); ++i)
+        read(list[i], JsonPath("/" + key) / i);
+}
+
+void readConnections(const Json& doc, PatchFile& patch) {
+    forEachEntry(doc, "connections", [&](const Json& c, const JsonPath& where) {
+        patch.connections.push_back(
+            {{c[0].get<std::string>(), where / 0}, {c[1].get<std::string>(), where / 1}, where});
+    });
 }
 
 void readTimeline(const Json& doc, PatchFile& patch) {
-    if (!doc.contains("timeline"))
-        return;
-    const Json& list = doc["timeline"];
-    for (size_t i = 0; i < list.size(); ++i) {
-        const JsonPath where = JsonPath("/timeline") / i;
-        const Json& e = list[i];
+    forEachEntry(doc, "timeline", [&](const Json& e, const JsonPath& where) {
         patch.timeline.push_back({{e["set"].get<std::string>(), where / "set"}, e["value"], where / "value",
                                   e["at"].get<double>()});
-    }
+    });
 }
 
 void readRecordings(const Json& doc, PatchFile& patch) {
-    if (!doc.contains("record"))
-        return;
-    const Json& list = doc["record"];
-    for (size_t i = 0; i < list.size(); ++i) {
-        const JsonPath where = JsonPath("/record") / i;
-        const Json& r = list[i];
+    forEachEntry(doc, "record", [&](const Json& r, const JsonPath& where) {
         WrittenRecording rec;
         for (size_t k = 0; k < r["signals"].size(); ++k)
             rec.signals.push_back({r["signals"][k].get<std::string>(), where / "signals" / k});
@@ -82,15 +78,11 @@ void readRecordings(const Json& doc, PatchFile& patch) {
         rec.plot = r.value("plot", "");
         rec.at = where;
         patch.recordings.push_back(std::move(rec));
-    }
+    });
 }
 
 void readFrames(const Json& doc, PatchFile& patch) {
-    if (!doc.contains("frames"))
-        return;
-    const Json& list = doc["frames"];
-    for (size_t i = 0; i < list.size(); ++i) {
-        const Json& f = list[i];
+    forEachEntry(doc, "frames", [&](const Json& f, const JsonPath& where) {
         WrittenFrames series;
         series.module = f["module"].get<std::string>();
         series.every = f.value("every", 0.1);
@@ -100,9 +92,9 @@ void readFrames(const Json& doc, PatchFile& patch) {
                                          static_cast<int32_t>(f["size"][1].get<double>()));
         series.stem = f.value("name", series.module);
         series.nameWritten = f.contains("name");
-        series.at = JsonPath("/frames") / i;
+        series.at = where;
         patch.frames.push_back(std::move(series));
-    }
+    });
 }
 
 }  // namespace
