@@ -9,6 +9,7 @@
 #include "library.h"
 #include "plugins.h"
 #include "program_path.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -18,18 +19,9 @@ using ovra::host::Library;
 using qvhost::pathOf;
 using qvhost::utf8Of;
 
-class LibraryLoading : public ::testing::Test {
+class LibraryLoading : public ScratchFolder {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("ovra-loading-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    LibraryLoading() : ScratchFolder("ovra-loading-") {}
     std::string write(const std::string& name, const std::string& bytes) {
         const fs::path p = dir_ / name;
         std::ofstream(p, std::ios::binary) << bytes;

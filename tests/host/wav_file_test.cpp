@@ -13,6 +13,7 @@
 
 #include "io/audio_file.h"
 #include "failure.h"
+#include "scratch_folder.h"
 
 namespace {
 
@@ -38,19 +39,10 @@ std::string floats(const std::vector<float>& values) {
     return out;
 }
 
-class WavFile : public ::testing::Test {
+class WavFile : public ScratchFolder {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("ovra-wav-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    WavFile() : ScratchFolder("ovra-wav-") {}
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    fs::path dir_;
 };
 
 TEST_F(WavFile, LayoutIsFmtFactPadData) {
