@@ -75,14 +75,8 @@ std::vector<DspCall> RecordingDspHost::callsOf(DspCall::Kind kind) const {
 }
 
 EventList& EventList::add(int32_t offset, int32_t kind, int32_t pin, int32_t valueSize, const void* pointer) {
-    HostEvent e{};
-    e.sampleOffset = offset;
-    e.kind = kind;
-    e.pinIndex = pin;
-    e.valueSize = valueSize;
-    e.valuePointer = pointer;
-    e.nextEvent = nullptr;
-    events_.push_back(e);
+    events_.push_back(HostEvent{.sampleOffset = offset, .kind = kind, .pinIndex = pin, .valueSize = valueSize,
+                                .inlineValue = {}, .valuePointer = pointer, .nextEvent = nullptr});
     if (events_.size() > 1)
         events_[events_.size() - 2].nextEvent = &events_.back();
     return *this;

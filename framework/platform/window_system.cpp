@@ -43,7 +43,7 @@ struct WindowRecord {
     bool updatePending = false;
     bool erasePending = false;
     RECT update{};
-    std::map<UINT_PTR, Timer> timers;
+    std::map<UINT_PTR, Timer> timers{};
 };
 
 struct Display {
@@ -213,19 +213,14 @@ HWND addWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, DWORD exStyle
     if ((style & WS_CHILD) != 0 && parent == nullptr)
         return nullptr;
 
-    WindowRecord w;
-    w.className = cls->second.name;
-    if (windowName != nullptr)
-        w.title = windowName;
-    w.instance = instance;
-    w.procedure = cls->second.record.lpfnWndProc;
-    w.style = style;
-    w.exStyle = exStyle;
-    w.x = x;
-    w.y = y;
-    w.width = width;
-    w.height = height;
-    w.parent = parent;
+    WindowRecord w{.className = cls->second.name,
+                   .title = windowName != nullptr ? windowName : u"",
+                   .instance = instance,
+                   .procedure = cls->second.record.lpfnWndProc,
+                   .style = style,
+                   .exStyle = exStyle,
+                   .x = x, .y = y, .width = width, .height = height,
+                   .parent = parent};
     HWND handle = reinterpret_cast<HWND>(d.nextHandle);
     d.nextHandle += 0x10;
     d.windows.emplace(handle, std::move(w));

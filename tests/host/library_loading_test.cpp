@@ -27,7 +27,6 @@ protected:
         std::ofstream(p, std::ios::binary) << bytes;
         return utf8Of(p);
     }
-    fs::path dir_;
 };
 
 // The first bytes of a 64-bit PE image: "MZ", the PE offset at 0x3C, and
