@@ -4,6 +4,7 @@
 // when they change, and an output that goes static does not jump.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -24,18 +25,14 @@ namespace {
 
 std::string floatText(float v) { return formatValue(DATATYPE_FLOAT, host::bytesOf(v)); }
 
-std::vector<PinDescription> controlInputs(const HalfDescription& half) {
-    std::vector<PinDescription> pins;
-    for (const auto& pin : half.pins)
-        if (pin.isInput() && !pin.isAudio())
-            pins.push_back(pin);
-    return pins;
-}
+bool controlInput(const PinDescription& pin) { return pin.isInput() && !pin.isAudio(); }
+bool audioOutput(const PinDescription& pin) { return pin.isAudio() && !pin.isInput(); }
 
-std::vector<PinDescription> audioOutputs(const HalfDescription& half) {
+// The half's pins that `keep` picks, in index order.
+std::vector<PinDescription> pinsWhere(const HalfDescription& half, bool (*keep)(const PinDescription&)) {
     std::vector<PinDescription> pins;
     for (const auto& pin : half.pins)
-        if (pin.isAudio() && !pin.isInput())
+        if (keep(pin))
             pins.push_back(pin);
     return pins;
 }
@@ -67,6 +64,30 @@ private:
     std::map<int32_t, Bytes> held_;
 };
 
+// One output's Streaming calls in a block, taken in the order the module
+// made them.
+class StreamingCalls {
+public:
+    StreamingCalls(const BlockTrace& trace, int32_t pin)
+        : next_(trace.calls.begin()), end_(trace.calls.end()), pin_(pin) {}
+    // The next of them that takes effect at sample `upTo` or before (without
+    // `upTo`, the next of them at all), or null. Calls are taken in the order
+    // the module made them: one of any kind that takes effect later holds
+    // back those made after it.
+    const DspCall* next(int32_t upTo = std::numeric_limits<int32_t>::max()) {
+        while (next_ != end_ && next_->sampleOffset <= upTo) {
+            const DspCall& call = *next_++;
+            if (call.kind == DspCall::Streaming && call.pinIndex == pin_)
+                return &call;
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<DspCall>::const_iterator next_, end_;
+    int32_t pin_;
+};
+
 // Where a sleeping module wrote nothing the host plays the last sample it
 // wrote: the trace with every canary replaced by that.
 BlockTrace heldOn(BlockTrace trace, const std::vector<float>& lastWritten) {
@@ -82,7 +103,7 @@ BlockTrace heldOn(BlockTrace trace, const std::vector<float>& lastWritten) {
 
 Outcome checkDspSampleAccuracy(CheckContext& ctx) {
     const auto& half = *ctx.half;
-    const auto pins = controlInputs(half);
+    const auto pins = pinsWhere(half, controlInput);
     if (pins.empty())
         return {Status::Skipped, "no control inputs"};
     constexpr int32_t n = 64;
@@ -138,7 +159,7 @@ Outcome checkDspSampleAccuracy(CheckContext& ctx) {
 
 Outcome checkDspEverySample(CheckContext& ctx) {
     const auto& half = *ctx.half;
-    const auto outputs = audioOutputs(half);
+    const auto outputs = pinsWhere(half, audioOutput);
     if (outputs.empty())
         return {Status::Skipped, "no audio outputs"};
     DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
@@ -153,11 +174,10 @@ Outcome checkDspEverySample(CheckContext& ctx) {
         ++b;
         for (const auto& pin : outputs) {
             const auto p = static_cast<size_t>(pin.index);
-            auto call = trace.calls.begin();
+            StreamingCalls calls(trace, pin.index);
             for (int32_t i = 0; i < block.size; ++i) {
-                for (; call != trace.calls.end() && call->sampleOffset <= i; ++call)
-                    if (call->kind == DspCall::Streaming && call->pinIndex == pin.index)
-                        streaming[p] = call->streaming;
+                while (const DspCall* call = calls.next(i))
+                    streaming[p] = call->streaming;
                 if (trace.outputs[p][static_cast<size_t>(i)] != DspBench::kUntouched)
                     started[p] = true;
                 else
@@ -167,9 +187,8 @@ Outcome checkDspEverySample(CheckContext& ctx) {
                                "block " + std::to_string(b) + " of " + counted(static_cast<size_t>(block.size), "sample") +
                                " with " + describeEvents(half, block.events));
             }
-            for (; call != trace.calls.end(); ++call)
-                if (call->kind == DspCall::Streaming && call->pinIndex == pin.index)
-                    streaming[p] = call->streaming;
+            while (const DspCall* call = calls.next())
+                streaming[p] = call->streaming;
         }
     }
     return {Status::Passed, std::to_string(b) + " blocks: every sample of a streaming output written"};
@@ -203,7 +222,7 @@ Outcome checkDspDefaults(CheckContext& ctx) {
     const auto alone = run({{0, EV_START, 0}});
     std::vector<std::string> problems;
     size_t compared = 0;
-    for (const auto& pin : controlInputs(half)) {
+    for (const auto& pin : pinsWhere(half, controlInput)) {
         Bytes value;
         try {
             value = valueFromJson(pin.type, pin.defaultValue, pin.name);
@@ -260,7 +279,7 @@ Outcome checkDspDefaults(CheckContext& ctx) {
 
 Outcome checkDspValuesOnChange(CheckContext& ctx) {
     const auto& half = *ctx.half;
-    const auto inputs = controlInputs(half);
+    const auto inputs = pinsWhere(half, controlInput);
     DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
     auto plan = planBlocks(ctx, ctx.rng, static_cast<size_t>(ctx.rounds(48)));
     // Every other block hands each control input the value it holds again.
@@ -335,7 +354,7 @@ Outcome checkGuiValuesOnChange(CheckContext& ctx) {
 // against the steps just before it, per output.
 Outcome checkDspSleepStep(CheckContext& ctx) {
     const auto& half = *ctx.half;
-    const auto outputs = audioOutputs(half);
+    const auto outputs = pinsWhere(half, audioOutput);
     if (outputs.empty())
         return {Status::Skipped, "no audio outputs"};
     DspBench bench(ctx, 48000, largestPlannedBlock(ctx));
@@ -364,11 +383,9 @@ Outcome checkDspSleepStep(CheckContext& ctx) {
         for (const auto& pin : outputs) {
             const auto p = static_cast<size_t>(pin.index);
             const auto& samples = trace.outputs[p];
-            auto call = trace.calls.begin();
+            StreamingCalls calls(trace, pin.index);
             for (int32_t i = 0; i < block.size; ++i) {
-                for (; call != trace.calls.end() && call->sampleOffset <= i; ++call) {
-                    if (call->kind != DspCall::Streaming || call->pinIndex != pin.index)
-                        continue;
+                while (const DspCall* call = calls.next(i)) {
                     const bool event = std::any_of(block.events.begin(), block.events.end(),
                                                    [&](const BenchEvent& e) { return e.offset == i; });
                     const float now = samples[static_cast<size_t>(i)];
@@ -400,9 +417,8 @@ Outcome checkDspSleepStep(CheckContext& ctx) {
                         recent[p].erase(recent[p].begin());
                 }
             }
-            for (; call != trace.calls.end(); ++call)
-                if (call->kind == DspCall::Streaming && call->pinIndex == pin.index)
-                    streaming[p] = call->streaming;
+            while (const DspCall* call = calls.next())
+                streaming[p] = call->streaming;
         }
     }
     if (!worst.empty())

@@ -24,109 +24,97 @@ F next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
-void made(Status s, const void* object, const char* kind) {
-    if (!t_watching || s != gdip::Ok || object == nullptr || t_live == nullptr)
-        return;
+// The call that made an object into `out` answered `s`; a made object is
+// noted as a `kind`. Answers `s`.
+template <class T>
+Status made(Status s, T** out, const char* kind) {
+    if (!t_watching || s != gdip::Ok || out == nullptr || *out == nullptr || t_live == nullptr)
+        return s;
     t_watching = false;  // the map's own allocation is no call of the module's
-    (*t_live)[object] = kind;
+    (*t_live)[*out] = kind;
     t_watching = true;
+    return s;
 }
 
-void gone(const void* object) {
+// Notes that `object` is about to be deleted. Answers it, for the call that
+// deletes it.
+template <class T>
+T* gone(T* object) {
     if (!t_watching || t_live == nullptr)
-        return;
+        return object;
     t_watching = false;
     t_live->erase(object);
     t_watching = true;
+    return object;
 }
 
 }  // namespace
 
+// Each definition goes on to libgdiplus's own function of its name, found on
+// the first call.
 #define QVHOST_NEXT(name) static const auto real = next<decltype(&name)>(#name)
 
 extern "C" {
 
 Status OVRA_GDIPAPI GdipCreateFromHDC(void* hdc, gdip::Graphics** graphics) {
     QVHOST_NEXT(GdipCreateFromHDC);
-    const Status s = real(hdc, graphics);
-    made(s, graphics != nullptr ? *graphics : nullptr, "graphics");
-    return s;
+    return made(real(hdc, graphics), graphics, "graphics");
 }
 Status OVRA_GDIPAPI GdipGetImageGraphicsContext(gdip::Image* image, gdip::Graphics** graphics) {
     QVHOST_NEXT(GdipGetImageGraphicsContext);
-    const Status s = real(image, graphics);
-    made(s, graphics != nullptr ? *graphics : nullptr, "graphics");
-    return s;
+    return made(real(image, graphics), graphics, "graphics");
 }
 Status OVRA_GDIPAPI GdipDeleteGraphics(gdip::Graphics* graphics) {
     QVHOST_NEXT(GdipDeleteGraphics);
-    gone(graphics);
-    return real(graphics);
+    return real(gone(graphics));
 }
 Status OVRA_GDIPAPI GdipCreateSolidFill(gdip::ARGB color, gdip::SolidFill** brush) {
     QVHOST_NEXT(GdipCreateSolidFill);
-    const Status s = real(color, brush);
-    made(s, brush != nullptr ? *brush : nullptr, "brush");
-    return s;
+    return made(real(color, brush), brush, "brush");
 }
 Status OVRA_GDIPAPI GdipCreateHatchBrush(int32_t style, gdip::ARGB foreground, gdip::ARGB background,
                                          gdip::Hatch** brush) {
     QVHOST_NEXT(GdipCreateHatchBrush);
-    const Status s = real(style, foreground, background, brush);
-    made(s, brush != nullptr ? *brush : nullptr, "brush");
-    return s;
+    return made(real(style, foreground, background, brush), brush, "brush");
 }
 Status OVRA_GDIPAPI GdipDeleteBrush(gdip::Brush* brush) {
     QVHOST_NEXT(GdipDeleteBrush);
-    gone(brush);
-    return real(brush);
+    return real(gone(brush));
 }
 Status OVRA_GDIPAPI GdipCreateFontFamilyFromName(const gdip::Char* name, gdip::FontCollection* collection,
                                                  gdip::FontFamily** family) {
     QVHOST_NEXT(GdipCreateFontFamilyFromName);
-    const Status s = real(name, collection, family);
-    made(s, family != nullptr ? *family : nullptr, "font family");
-    return s;
+    return made(real(name, collection, family), family, "font family");
 }
 Status OVRA_GDIPAPI GdipDeleteFontFamily(gdip::FontFamily* family) {
     QVHOST_NEXT(GdipDeleteFontFamily);
-    gone(family);
-    return real(family);
+    return real(gone(family));
 }
 Status OVRA_GDIPAPI GdipCreateFont(const gdip::FontFamily* family, float emSize, int32_t style, int32_t unit,
                                    gdip::Font** font) {
     QVHOST_NEXT(GdipCreateFont);
-    const Status s = real(family, emSize, style, unit, font);
-    made(s, font != nullptr ? *font : nullptr, "font");
-    return s;
+    return made(real(family, emSize, style, unit, font), font, "font");
 }
 Status OVRA_GDIPAPI GdipDeleteFont(gdip::Font* font) {
     QVHOST_NEXT(GdipDeleteFont);
-    gone(font);
-    return real(font);
+    return real(gone(font));
 }
 Status OVRA_GDIPAPI GdipCreatePen1(gdip::ARGB color, float width, int32_t unit, gdip::Pen** pen) {
     QVHOST_NEXT(GdipCreatePen1);
-    const Status s = real(color, width, unit, pen);
-    made(s, pen != nullptr ? *pen : nullptr, "pen");
-    return s;
+    return made(real(color, width, unit, pen), pen, "pen");
 }
 Status OVRA_GDIPAPI GdipDeletePen(gdip::Pen* pen) {
     QVHOST_NEXT(GdipDeletePen);
-    gone(pen);
-    return real(pen);
+    return real(gone(pen));
 }
 Status OVRA_GDIPAPI GdipCreateBitmapFromScan0(int32_t width, int32_t height, int32_t stride, int32_t format,
                                               uint8_t* scan0, gdip::Bitmap** bitmap) {
     QVHOST_NEXT(GdipCreateBitmapFromScan0);
-    const Status s = real(width, height, stride, format, scan0, bitmap);
-    made(s, bitmap != nullptr ? *bitmap : nullptr, "image");
-    return s;
+    return made(real(width, height, stride, format, scan0, bitmap), bitmap, "image");
 }
 Status OVRA_GDIPAPI GdipDisposeImage(gdip::Image* image) {
     QVHOST_NEXT(GdipDisposeImage);
-    gone(image);
-    return real(image);
+    return real(gone(image));
 }
 
 }  // extern "C"

@@ -139,12 +139,10 @@ struct Real {
     Usleep usleep = nullptr;
     Sleep sleep = nullptr;
     Open open = nullptr;
-    Open open64 = nullptr;
     Openat openat = nullptr;
     Read read = nullptr;
     Write write = nullptr;
     Fopen fopen = nullptr;
-    Fopen fopen64 = nullptr;
 };
 Real g_real;
 
@@ -157,11 +155,9 @@ void resolve() {
     g_real.usleep = next<Usleep>("usleep");
     g_real.sleep = next<Sleep>("sleep");
     g_real.open = next<Open>("open");
-    g_real.open64 = next<Open>("open64");
     g_real.openat = next<Openat>("openat");
     g_real.read = next<Read>("read");
     g_real.fopen = next<Fopen>("fopen");
-    g_real.fopen64 = next<Fopen>("fopen64");
     g_real.write = next<Write>("write");
 }
 
@@ -188,6 +184,14 @@ __attribute__((constructor)) void startWatching() {
 
 mode_t modeOf(int flags, va_list args) {
     return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0;
+}
+
+// A blocking call, noted, then made by the C library's own function.
+template <class F, class... A>
+auto blocking(const char* function, F Real::*real, A... args) {
+    note(function, 0, false);
+    resolve();
+    return (g_real.*real)(args...);
 }
 
 }  // namespace
@@ -409,76 +413,34 @@ void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcep
 // ---- blocking calls
 
 extern "C" {
-int pthread_mutex_lock(pthread_mutex_t* m) {
-    note("pthread_mutex_lock", 0, false);
-    resolve();
-    return g_real.mutexLock(m);
-}
-int nanosleep(const timespec* t, timespec* left) {
-    note("nanosleep", 0, false);
-    resolve();
-    return g_real.nanosleep(t, left);
-}
+int pthread_mutex_lock(pthread_mutex_t* m) { return blocking("pthread_mutex_lock", &Real::mutexLock, m); }
+int nanosleep(const timespec* t, timespec* left) { return blocking("nanosleep", &Real::nanosleep, t, left); }
 int clock_nanosleep(clockid_t clock, int flags, const timespec* t, timespec* left) {
-    note("clock_nanosleep", 0, false);
-    resolve();
-    return g_real.clockNanosleep(clock, flags, t, left);
+    return blocking("clock_nanosleep", &Real::clockNanosleep, clock, flags, t, left);
 }
-int usleep(useconds_t us) {
-    note("usleep", 0, false);
-    resolve();
-    return g_real.usleep(us);
-}
-unsigned sleep(unsigned s) {
-    note("sleep", 0, false);
-    resolve();
-    return g_real.sleep(s);
-}
+int usleep(useconds_t us) { return blocking("usleep", &Real::usleep, us); }
+unsigned sleep(unsigned s) { return blocking("sleep", &Real::sleep, s); }
 int open(const char* path, int flags, ...) {
-    note("open", 0, false);
     va_list args;
     va_start(args, flags);
     const mode_t mode = modeOf(flags, args);
     va_end(args);
-    resolve();
-    return g_real.open(path, flags, mode);
-}
-int open64(const char* path, int flags, ...) {
-    note("open", 0, false);
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    resolve();
-    return g_real.open64(path, flags, mode);
+    return blocking("open", &Real::open, path, flags, mode);
 }
 int openat(int dir, const char* path, int flags, ...) {
-    note("openat", 0, false);
     va_list args;
     va_start(args, flags);
     const mode_t mode = modeOf(flags, args);
     va_end(args);
-    resolve();
-    return g_real.openat(dir, path, flags, mode);
+    return blocking("openat", &Real::openat, dir, path, flags, mode);
 }
-ssize_t read(int fd, void* buffer, size_t n) {
-    note("read", 0, false);
-    resolve();
-    return g_real.read(fd, buffer, n);
-}
-ssize_t write(int fd, const void* buffer, size_t n) {
-    note("write", 0, false);
-    resolve();
-    return g_real.write(fd, buffer, n);
-}
-FILE* fopen(const char* path, const char* mode) {
-    note("fopen", 0, false);
-    resolve();
-    return g_real.fopen(path, mode);
-}
-FILE* fopen64(const char* path, const char* mode) {
-    note("fopen", 0, false);
-    resolve();
-    return g_real.fopen64(path, mode);
-}
+ssize_t read(int fd, void* buffer, size_t n) { return blocking("read", &Real::read, fd, buffer, n); }
+ssize_t write(int fd, const void* buffer, size_t n) { return blocking("write", &Real::write, fd, buffer, n); }
+FILE* fopen(const char* path, const char* mode) { return blocking("fopen", &Real::fopen, path, mode); }
+
+// Where off_t has 64 bits, the C library's open64 and fopen64 are open and
+// fopen under second names; so are qvhost's.
+static_assert(sizeof(off_t) == sizeof(off64_t));
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
+FILE* fopen64(const char* path, const char* mode) __attribute__((alias("fopen")));
 }
