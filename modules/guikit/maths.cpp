@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "guikit_module.h"
+#include "module_helpers.h"
 #include "numeric/numeric.h"
 
 namespace ovra::guikit {
@@ -56,16 +57,20 @@ OVRA_MODULE(u"WB-MathSDK3", Wbmathsdk3Gui);
 // Maps x linearly from the input range to the output range. x enters as it
 // is (not relative to the input low), so 0 lands on the output low. A value
 // set on either result pin becomes the new x.
-class Wbrescalesdk3Gui : public MpGuiBase {
+class Wbrescalesdk3Gui : public CopyingModule {
+    using Self = Wbrescalesdk3Gui;
+
 public:
     Wbrescalesdk3Gui() {
-        addPin(kX, x_, &Wbrescalesdk3Gui::evaluate);
-        addPin(kInLow, inLow_, &Wbrescalesdk3Gui::evaluate);
-        addPin(kInHigh, inHigh_, &Wbrescalesdk3Gui::evaluate);
-        addPin(kOutLow, outLow_, &Wbrescalesdk3Gui::evaluate);
-        addPin(kOutHigh, outHigh_, &Wbrescalesdk3Gui::evaluate);
-        addPin(kResult, result_, &Wbrescalesdk3Gui::copyBackFromResult);
-        addPin(kResultCopy, resultCopy_, &Wbrescalesdk3Gui::copyBackFromResultCopy);
+        addPin(kX, x_, &Self::evaluate);
+        addPin(kInLow, inLow_, &Self::evaluate);
+        addPin(kInHigh, inHigh_, &Self::evaluate);
+        addPin(kOutLow, outLow_, &Self::evaluate);
+        addPin(kOutHigh, outHigh_, &Self::evaluate);
+        // No evaluation follows a copy back: the result becomes x unscaled,
+        // and the other result pin shows it.
+        addPin(kResult, result_, &Self::copyPin<&Self::result_, &Self::x_, &Self::resultCopy_>);
+        addPin(kResultCopy, resultCopy_, &Self::copyPin<&Self::resultCopy_, &Self::x_, &Self::result_>);
     }
 
     // Only the evaluation: copying the result back here would replace the
@@ -86,15 +91,6 @@ private:
             r = spanOut * x_.value / spanIn + outLow_.value;
         result_ = r;
         resultCopy_ = r;
-    }
-    // No evaluation follows a copy back: the result becomes x unscaled.
-    void copyBackFromResult() {
-        x_ = result_.value;
-        resultCopy_ = result_.value;
-    }
-    void copyBackFromResultCopy() {
-        x_ = resultCopy_.value;
-        result_ = resultCopy_.value;
     }
 
     MpGuiPin<float> x_;
@@ -195,16 +191,9 @@ private:
     // Keeps the logarithm finite for zero and negative voltages (a NaN
     // passes, the comparison being false).
     static constexpr float kFloor = 1e-6f;
+    static float floored(float v) { return v < kFloor ? kFloor : v; }
 
-    void toDecibels() {
-        float v = voltage_.value;
-        if (v < kFloor)
-            v = kFloor;
-        float ref = reference_.value;
-        if (ref < kFloor)
-            ref = kFloor;
-        level_ = 20.0f * numeric::log10f(v / ref);
-    }
+    void toDecibels() { level_ = 20.0f * numeric::log10f(floored(voltage_.value) / floored(reference_.value)); }
     // A level of exactly 0 dB counts as the floor, so the voltage lands a
     // step above the reference.
     void toVoltage() {

@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "gui/drawn_gfx_base.h"
-#include "platform/gdiplus_owned.h"
+#include "coloured_drawing.h"
 #include "guikit_module.h"
 
 namespace ovra::guikit {
@@ -26,11 +25,12 @@ void widen(const char* text, gdip::Char (&out)[N]) {
 // The three meters differ in the value they show and in the float meter's
 // decimals pin at index 5, which moves its later pins up by one.
 template <class T>
-class Meter : public QvGuiDrawnGfxBase {
+class Meter : public ColouredDrawing {
 public:
     static constexpr bool kHasDecimals = std::is_same_v<T, float>;
 
-    Meter() {
+    // Green text on black until the colour pins are announced.
+    Meter() : ColouredDrawing({255, 0, 250, 0, 255, 0, 0, 0}) {
         addPin(kValue, value_, &Meter::onValue);
         addPin(kFontSize, fontSize_, &Meter::onFontSize);
         addPin(kFontStyle, fontStyle_, &Meter::onFontStyle);
@@ -39,14 +39,7 @@ public:
         if constexpr (kHasDecimals)
             addPin(kDecimals, decimals_, &Meter::onDecimals);
         addPin(kAntiAlias, antiAlias_, &Meter::onAntiAlias);
-        addPin(kFirstColour + 0, colourPins_[0], &Meter::onColour<0>);
-        addPin(kFirstColour + 1, colourPins_[1], &Meter::onColour<1>);
-        addPin(kFirstColour + 2, colourPins_[2], &Meter::onColour<2>);
-        addPin(kFirstColour + 3, colourPins_[3], &Meter::onColour<3>);
-        addPin(kFirstColour + 4, colourPins_[4], &Meter::onColour<4>);
-        addPin(kFirstColour + 5, colourPins_[5], &Meter::onColour<5>);
-        addPin(kFirstColour + 6, colourPins_[6], &Meter::onColour<6>);
-        addPin(kFirstColour + 7, colourPins_[7], &Meter::onColour<7>);
+        addColourPins(kFirstColour);
     }
 
     GuiSize measure(GuiSize) override { return GuiSize{110, 20}; }
@@ -62,11 +55,11 @@ public:
         GdipCreateFromHDC(dc, graphics.out());
 
         gdip::Owned<gdip::SolidFill> background;
-        GdipCreateSolidFill(colour(4), background.out());
+        GdipCreateSolidFill(backgroundColour(), background.out());
         GdipFillRectangleI(graphics.get(), gdip::asBrush(background.get()), 0, 0, placedWidth(), placedHeight());
 
         gdip::Owned<gdip::SolidFill> textBrush;
-        GdipCreateSolidFill(colour(0), textBrush.out());
+        GdipCreateSolidFill(foregroundColour(), textBrush.out());
 
         GdipCreateFontFamilyFromName(OVRA_GDIP_TEXT("Arial"), nullptr, family.out());
         // No font below one pixel: Windows' GDI+ refuses such a size, but
@@ -96,8 +89,8 @@ public:
 
 private:
     enum : int32_t { kValue = 0, kFontSize = 1, kFontStyle = 2, kTextX = 3, kTextY = 4, kDecimals = 5 };
-    // Eight colour components follow the anti-alias pin: text alpha, red,
-    // green, blue, then the background's.
+    // The eight colour components follow the anti-alias pin: the text's,
+    // then the background's.
     static constexpr int32_t kAntiAlias = kHasDecimals ? kDecimals + 1 : kDecimals;
     static constexpr int32_t kFirstColour = kAntiAlias + 1;
 
@@ -123,12 +116,6 @@ private:
             std::snprintf(narrow, sizeof narrow, format, static_cast<double>(shown_));
         }
         widen(narrow, text);
-    }
-
-    // Components in pin order: text alpha, red, green, blue, then the
-    // background's.
-    gdip::ARGB colour(int first) const {
-        return gdip::argbOf(colours_[first], colours_[first + 1], colours_[first + 2], colours_[first + 3]);
     }
 
     void onValue() {
@@ -161,11 +148,6 @@ private:
         antiAliasState_ = antiAlias_.value;
         invalidateRect();
     }
-    template <int K>
-    void onColour() {
-        colours_[K] = colourPins_[K].value;
-        invalidateRect();
-    }
 
     MpGuiPin<T> value_;
     MpGuiPin<int32_t> fontSize_;
@@ -174,7 +156,6 @@ private:
     MpGuiPin<float> textY_;
     MpGuiPin<int32_t> decimals_;  // registered by the float meter only
     MpGuiPin<bool> antiAlias_;
-    MpGuiPin<int32_t> colourPins_[8];
 
     // Drawing state.
     float shown_ = 0.0f;
@@ -183,8 +164,6 @@ private:
     float y_ = 2.0f;
     int32_t decimalsShown_ = 2;
     bool antiAliasState_ = false;
-    int32_t colours_[8] = {255, 0, 250, 0, 255, 0, 0, 0};
-
 };
 
 class WbmeterboolGui : public Meter<bool> {};

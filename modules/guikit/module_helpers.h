@@ -28,17 +28,17 @@ struct MemberOf<P C::*> {
 };
 }  // namespace detail
 
-// A first-family module base that offers the copy handler: copyPin<From, To>
-// assigns the pin From to the pin To, which sends only a different value.
-// From and To are pointers to pin members of the module:
+// A first-family module base that offers the copy handler: copyPin<From, To...>
+// assigns the pin From to each pin To in the order given, each sending only a
+// different value. From and To are pointers to pin members of the module:
 //   addPin(kA, a_, &Mirror::copyPin<&Mirror::a_, &Mirror::b_>);
 class CopyingModule : public MpGuiBase {
 protected:
-    template <auto From, auto To>
+    template <auto From, auto... To>
     void copyPin() {
         using Module = typename detail::MemberOf<decltype(From)>::Class;
         auto& self = static_cast<Module&>(*this);
-        self.*To = (self.*From).value;
+        ((self.*To = (self.*From).value), ...);
     }
 };
 
