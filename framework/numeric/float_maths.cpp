@@ -385,13 +385,13 @@ inline float logarithm(float x) {
 
 // atan and tanh are odd, with slope 1 at 0 and |f(x) - x| < |x^3|/3: a NaN
 // passes through, and below 2^-12 x itself is within half an ulp
-// (|x^3/3| < 2^-25 |x|). True when out holds the answer.
-inline bool nearZeroOrNaN(float x, float& out) {
+// (|x^3/3| < 2^-25 |x|). ax is |x|. True when out holds the answer.
+inline bool nearZeroOrNaN(float x, float ax, float& out) {
     if (isNaN(x)) [[unlikely]] {
         out = x + x;
         return true;
     }
-    if (magnitude(x) < 0x1p-12f) {
+    if (ax < 0x1p-12f) {
         out = x;
         return true;
     }
@@ -406,10 +406,10 @@ inline bool nearZeroOrNaN(float x, float& out) {
 
 template <Path path>
 inline float arcTangent(float x) {
-    float out;
-    if (nearZeroOrNaN(x, out))
-        return out;
     const float ax = magnitude(x);
+    float out;
+    if (nearZeroOrNaN(x, ax, out))
+        return out;
     if constexpr (path != Path::kDoubleDouble) {
         const double a = static_cast<double>(ax);
         const double y = ax <= 1.0f ? atanKernel(a) : kPiBy2Dd.hi - atanKernel(1.0 / a);
@@ -471,10 +471,10 @@ inline float arcTangent2(float y, float x) {
 
 template <Path path>
 inline float hyperbolicTangent(float x) {
-    float out;
-    if (nearZeroOrNaN(x, out))
-        return out;
     const float ax = magnitude(x);
+    float out;
+    if (nearZeroOrNaN(x, ax, out))
+        return out;
     if (ax >= 10.0f)
         return withSignOf(1.0f, x);  // 1 - tanh 10 < 2^-27: rounds to 1
     if constexpr (path != Path::kDoubleDouble) {
