@@ -3,14 +3,11 @@
 namespace ovra {
 
 int32_t QvGuiCompositedGfxBase::QueryInterface(const Guid* iid, void** out) {
-    if (answerQuery(iid, out, {{&IID_IQvGraphicsComposited, static_cast<IQvGraphicsComposited*>(this)}}) == RC_OK)
-        return RC_OK;
-    return MpGuiBase_base::QueryInterface(iid, out);
+    return answerQueryWithDrawing(iid, out, IID_IQvGraphicsComposited, static_cast<IQvGraphicsComposited*>(this));
 }
 
 int32_t QvGuiCompositedGfxBase::attachHost(IMpUnknown* host) {
-    MpGuiBase_base::attachHost(host);
-    return requireHostInterface(host, IID_IQvCompositedGfxHost, compositedHost_);
+    return attachHostWithDrawing(host, IID_IQvCompositedGfxHost, compositedHost_);
 }
 
 int32_t QvGuiCompositedGfxBase::onPaint(DeviceContext dc) {

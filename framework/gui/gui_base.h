@@ -114,6 +114,21 @@ protected:
         return result;
     }
 
+    // A drawn module's QueryInterface: its drawing interface, then the user
+    // interface's answers.
+    int32_t answerQueryWithDrawing(const Guid* iid, void** out, const Guid& drawingIid, IMpUnknown* drawing) {
+        if (answerQuery(iid, out, {{&drawingIid, drawing}}) == RC_OK)
+            return RC_OK;
+        return MpGuiBase_base::QueryInterface(iid, out);
+    }
+    // A drawn module's attachHost: IMpGuiHost, then the host of its drawing
+    // interface; throws when either is missing.
+    template <class I>
+    int32_t attachHostWithDrawing(IMpUnknown* host, const Guid& drawingHostIid, I*& drawingHost) {
+        MpGuiBase_base::attachHost(host);
+        return requireHostInterface(host, drawingHostIid, drawingHost);
+    }
+
     IMpGuiHost* host_ = nullptr;  // kept for the module's life, never released
 };
 

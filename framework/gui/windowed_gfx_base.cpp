@@ -52,14 +52,11 @@ MpGuiWindowsGfxBase::~MpGuiWindowsGfxBase() {
 }
 
 int32_t MpGuiWindowsGfxBase::QueryInterface(const Guid* iid, void** out) {
-    if (answerQuery(iid, out, {{&IID_IMpGraphicsWinGdi, static_cast<IMpGraphicsWinGdi*>(this)}}) == RC_OK)
-        return RC_OK;
-    return MpGuiBase_base::QueryInterface(iid, out);
+    return answerQueryWithDrawing(iid, out, IID_IMpGraphicsWinGdi, static_cast<IMpGraphicsWinGdi*>(this));
 }
 
 int32_t MpGuiWindowsGfxBase::attachHost(IMpUnknown* host) {
-    MpGuiBase_base::attachHost(host);
-    return requireHostInterface(host, IID_IMpWinGdiHost, winGdiHost_);
+    return attachHostWithDrawing(host, IID_IMpWinGdiHost, winGdiHost_);
 }
 
 int32_t QvGuiWindowsGfxBase::attachHost(IMpUnknown* host) {
