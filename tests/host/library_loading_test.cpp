@@ -19,7 +19,7 @@ using ovra::host::Library;
 using qvhost::pathOf;
 using qvhost::utf8Of;
 
-class LibraryLoading : public ScratchFolder {
+class LibraryLoading : public ovra::test::ScratchFolder {
 protected:
     LibraryLoading() : ScratchFolder("ovra-loading-") {}
     std::string write(const std::string& name, const std::string& bytes) {

@@ -39,7 +39,7 @@ std::string floats(const std::vector<float>& values) {
     return out;
 }
 
-class WavFile : public ScratchFolder {
+class WavFile : public ovra::test::ScratchFolder {
 protected:
     WavFile() : ScratchFolder("ovra-wav-") {}
     std::string path(const std::string& name) const { return (dir_ / name).string(); }

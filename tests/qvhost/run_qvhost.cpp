@@ -7,7 +7,9 @@
 
 #include "validate/child_process.h"
 #include "library.h"
+#include "platform/program_path.h"
 #include "plugins.h"
+#include "scratch_folder.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -43,26 +45,6 @@ std::wstring wide(const std::string& utf8) {
     const ovra::wstring text = ovra::host::fromUtf8(utf8);
     return std::wstring(text.begin(), text.end());
 }
-
-std::string makeScratchDir() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    const std::wstring base = n > 0 && n <= MAX_PATH ? std::wstring(temp, n) : L".\\";
-    for (unsigned attempt = 0;; ++attempt) {
-        const std::wstring dir =
-            base + L"qvhost-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
-        if (CreateDirectoryW(dir.c_str(), nullptr) != 0)
-            return ovra::host::toUtf8(ovra::wstring(dir.begin(), dir.end()));
-        if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 1000)
-            return ovra::host::toUtf8(ovra::wstring(base.begin(), base.end()));
-    }
-}
-#else
-std::string makeScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "qvhost-test-XXXXXX").string();
-    const char* made = mkdtemp(pattern.data());
-    return made != nullptr ? made : "/tmp";
-}
 #endif
 
 // A Windows console program ends its text lines with "\r\n".
@@ -94,12 +76,12 @@ std::vector<std::string> Ran::errLines() const {
 
 std::string scratchDir() {
     static const std::string dir = [] {
-        static const std::string keep = makeScratchDir();
+        static const fs::path made = ovra::test::makeScratchFolder("qvhost-test-");
         std::atexit([] {
             std::error_code ec;
-            fs::remove_all(keep, ec);
+            fs::remove_all(made, ec);
         });
-        return keep;
+        return qvhost::utf8Of(made);
     }();
     return dir;
 }
